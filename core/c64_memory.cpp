@@ -1,0 +1,30 @@
+#include "core/c64_memory.h"
+
+#include "sid/digi_registers.h"
+#include "sid/hardsid_link.h"
+#include "sid/sid_write.h"
+
+namespace chipbox {
+
+C64Memory c64Memory;
+
+namespace {
+constexpr std::uint16_t DIGI_WINDOW_FIRST = 0xD419;
+constexpr std::uint16_t DIGI_WINDOW_LAST = 0xD4FF;
+constexpr int VOLUME_REGISTER = 24;
+}  // namespace
+
+void RouteSidAreaWrite(std::uint16_t address, std::uint8_t value) {
+    if (address >= DIGI_WINDOW_FIRST && address <= DIGI_WINDOW_LAST) {
+        DecodeDigiRegisterWrite(address, value);
+        return;
+    }
+    const int registerNumber = address & 0x1F;
+    if (registerNumber == VOLUME_REGISTER && sampleThreadRunning.load(std::memory_order_relaxed))
+        return;
+    SidWrite(registerNumber, value);
+}
+
+void ClearMemory() { c64Memory.bytes.fill(0); }
+
+}  // namespace chipbox

@@ -1,0 +1,37 @@
+// The emulated C64: one flat 64 KB of RAM and the write path into the SID.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace chipbox {
+
+// Every address is RAM: no ROMs, no VIC-II, no CIAs, no bank switching. The I/O
+// area reads back whatever was last stored there.
+struct C64Memory {
+    std::array<std::uint8_t, 65536> bytes{};
+};
+
+extern C64Memory c64Memory;
+
+// A plain array access; reads never have side effects.
+inline std::uint8_t ReadMemory(std::uint16_t address) { return c64Memory.bytes[address]; }
+
+// Handles a store into $D400-$D7FF after the byte has been stored: $D419-$D4FF
+// goes to the digi register decoder, the rest to SidWrite as register
+// (address AND $1F). Register 24 stops here while the HardSID sample thread
+// owns the volume register.
+void RouteSidAreaWrite(std::uint16_t address, std::uint8_t value);
+
+// Stores the byte at every address (so the tune reads back what it wrote) and
+// forwards stores into the SID's window. Any address outside $D400-$D7FF costs
+// one store and one comparison.
+inline void WriteMemory(std::uint16_t address, std::uint8_t value) {
+    c64Memory.bytes[address] = value;
+    if ((address & 0xFC00) == 0xD400) RouteSidAreaWrite(address, value);
+}
+
+// Fills all 65,536 bytes with zero, without any hooks.
+void ClearMemory();
+
+}  // namespace chipbox

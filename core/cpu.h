@@ -1,0 +1,78 @@
+// The NMOS 6502 interpreter that runs a tune's machine code.
+//
+// Deliberate simplifications that tunes rely on being exactly so: no decimal
+// arithmetic (D is kept but ignored), no interrupts, the 105 undocumented
+// opcodes are one-byte no-ops of 0 cycles, the stack pointer saturates
+// instead of wrapping, BRK jumps to $0000, JMP ($xxFF) carries into the next
+// page, and the indexed stores count one cycle less than the hardware.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace chipbox {
+
+struct CpuState {
+    std::uint16_t pc = 0;
+    std::uint8_t a = 0;
+    std::uint8_t x = 0;
+    std::uint8_t y = 0;
+    std::uint8_t s = 0xFF;
+    std::uint8_t p = 0;  // N V - B D I Z C, bit 7 down to bit 0
+    std::uint32_t cycles = 0;  // cycles of the instruction being executed
+    // Where the last operand fetch read from, so a read-modify-write
+    // instruction writes back to the same place.
+    std::uint16_t operandAddress = 0;
+    bool operandCrossedPage = false;
+};
+
+extern CpuState cpuState;
+
+namespace flag {
+constexpr std::uint8_t C = 0x01;
+constexpr std::uint8_t Z = 0x02;
+constexpr std::uint8_t I = 0x04;
+constexpr std::uint8_t D = 0x08;
+constexpr std::uint8_t B = 0x10;
+constexpr std::uint8_t V = 0x40;
+constexpr std::uint8_t N = 0x80;
+}  // namespace flag
+
+// The 56 documented mnemonics in alphabetical order, then Unknown.
+enum InstructionKind : std::int32_t {
+    ADC, AND, ASL, BCC, BCS, BEQ, BIT, BMI, BNE, BPL, BRK, BVC, BVS, CLC, CLD, CLI, CLV, CMP, CPX,
+    CPY, DEC, DEX, DEY, EOR, INC, INX, INY, JMP, JSR, LDA, LDX, LDY, LSR, NOP, ORA, PHA, PHP, PLA,
+    PLP, ROL, ROR, RTI, RTS, SBC, SEC, SED, SEI, STA, STX, STY, TAX, TAY, TSX, TXA, TXS, TYA,
+    Unknown
+};
+
+enum AddressingMode : std::int32_t {
+    Implied = 0,
+    Immediate = 1,
+    Absolute = 2,
+    AbsoluteX = 3,
+    AbsoluteY = 4,
+    ZeroPage = 6,
+    ZeroPageX = 7,
+    ZeroPageY = 8,
+    Indirect = 9,
+    IndexedIndirect = 10,
+    IndirectIndexed = 11,
+    Accumulator = 12,
+    Relative = 13,
+    NoMode = 56,
+};
+
+extern const std::array<std::int32_t, 256> kindTable;
+extern const std::array<std::int32_t, 256> modeTable;
+
+// Executes the instruction at pc; returns its cycle count (also left in
+// cpuState.cycles).
+std::uint32_t StepInstruction();
+
+// The saturating stack at $0100-$01FF: a push at s = 0 leaves s at 0, a pull
+// at s = $FF reads $01FF and leaves s at $FF. Pushes go through WriteMemory.
+void PushStack(std::uint8_t value);
+std::uint8_t PullStack();
+
+}  // namespace chipbox

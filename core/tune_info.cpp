@@ -1,0 +1,19 @@
+#include "core/tune_info.h"
+
+#include "core/c64_memory.h"
+
+namespace chipbox {
+
+TuneInfo tuneInfo;
+TuneImage tuneImage;
+
+void TakeTuneImage() { tuneImage.bytes = c64Memory.bytes; }
+
+void RestoreTuneImage() { c64Memory.bytes = tuneImage.bytes; }
+
+void ResetTuneState() {
+    tuneInfo = TuneInfo{};
+    tuneImage.bytes.fill(0);
+}
+
+}  // namespace chipbox

@@ -1,0 +1,41 @@
+// What the loader knows about the current tune, and the pristine memory image
+// every subsong start begins from.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace chipbox {
+
+struct TuneInfo {
+    std::uint16_t loadAddress = 0;
+    std::uint16_t initAddress = 0x1000;
+    // Also followed from the IRQ vector at $0314/$0315 after every routine call.
+    std::uint16_t playAddress = 0x1003;
+    std::uint8_t lastSong = 0;     // song count - 1, 0-based
+    std::uint8_t currentSong = 0;  // 0-based; passed to the init routine
+    bool ciaTiming = false;        // one flag for all subsongs
+    std::uint16_t dataSize = 0;    // data bytes placed in memory, modulo 65536
+    // Header texts: 8-bit Latin-1 bytes as the file holds them, never decoded.
+    std::string name;
+    std::string author;
+    std::string released;
+};
+
+extern TuneInfo tuneInfo;
+
+// A copy of the memory taken after loading, before any tune code has run.
+struct TuneImage {
+    std::array<std::uint8_t, 65536> bytes{};
+};
+
+extern TuneImage tuneImage;
+
+void TakeTuneImage();     // C64Memory -> TuneImage
+void RestoreTuneImage();  // TuneImage -> C64Memory, without I/O hooks
+
+// Returns TuneInfo and TuneImage to their state at program start.
+void ResetTuneState();
+
+}  // namespace chipbox

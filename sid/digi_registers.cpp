@@ -1,0 +1,100 @@
+#include "sid/digi_registers.h"
+
+#include "sid/hardsid_link.h"
+
+namespace chipbox {
+
+DigiRegisters digiRegisters;
+DigiPlayback digiPlayback;
+
+namespace {
+
+constexpr std::uint8_t STOP_SAMPLE = 0xFD;
+constexpr std::uint8_t START_SAMPLE = 0xFE;
+constexpr std::uint8_t START_SAMPLE_TOO = 0xFF;
+
+void SetLatchByte(DigiParameter& parameter, bool highByte, std::uint8_t value) {
+    if (highByte)
+        parameter.latched = (parameter.latched & 0x00FF) | value << 8;
+    else
+        parameter.latched = (parameter.latched & 0xFF00) | value;
+}
+
+void LoadLiveValues() {
+    DigiRegisters& d = digiRegisters;
+    for (DigiParameter* parameter : {&d.nybbleOrder, &d.repeatCount, &d.startAddress,
+                                     &d.endAddress, &d.repeatAddress, &d.period, &d.addressStep})
+        parameter->live = parameter->latched;
+    d.currentAddress = d.startAddress.latched;
+}
+
+void ExecuteCommand(std::uint8_t command) {
+    LoadLiveValues();
+    if (command != STOP_SAMPLE && command != START_SAMPLE && command != START_SAMPLE_TOO) return;
+    digiRegisters.sampleActive = command == STOP_SAMPLE ? 0 : 1;
+    sampleDeadline.store(SampleClockNow());
+    if (!sampleThreadRunning.load()) StartSampleThread();
+}
+
+}  // namespace
+
+void DecodeDigiRegisterWrite(std::uint16_t address, std::uint8_t value) {
+    DigiRegisters& d = digiRegisters;
+    switch (address) {
+        case 0xD41D: ExecuteCommand(value); break;
+        case 0xD41E: SetLatchByte(d.startAddress, false, value); break;
+        case 0xD41F: SetLatchByte(d.startAddress, true, value); break;
+        case 0xD43D: SetLatchByte(d.endAddress, false, value); break;
+        case 0xD43E: SetLatchByte(d.endAddress, true, value); break;
+        case 0xD43F: d.repeatCount.latched = value; break;
+        case 0xD45D: SetLatchByte(d.period, false, value); break;
+        case 0xD45E: SetLatchByte(d.period, true, value); break;
+        case 0xD45F: d.addressStep.latched = value; break;
+        case 0xD47D: d.nybbleOrder.latched = value; break;
+        case 0xD47E: SetLatchByte(d.repeatAddress, false, value); break;
+        case 0xD47F: SetLatchByte(d.repeatAddress, true, value); break;
+        default: break;  // the SID's read-only registers and mirrors: memory only
+    }
+}
+
+namespace digi_detail {
+
+// Low nybble first for order 0, high first otherwise; the selector moves
+// before each fetch and is never reset, so the byte at the start address
+// plays at most one nybble.
+void AdvanceNybble() {
+    DigiRegisters& d = digiRegisters;
+    if (d.nybbleOrder.live == 0) {
+        if (++d.nybbleSelector == 2) {
+            d.nybbleSelector = 0;
+            ++d.currentAddress;
+        }
+    } else if (--d.nybbleSelector < 0) {
+        d.nybbleSelector = 1;
+        ++d.currentAddress;
+    }
+    if (d.repeatCount.live != 0 && d.currentAddress == d.endAddress.live) {
+        d.currentAddress = d.repeatAddress.live;
+        --d.repeatCount.live;
+    }
+    // Read at the time of the step: samples the tune changes at run time play
+    // with their current contents.
+    const std::uint8_t byte = ReadMemory(static_cast<std::uint16_t>(d.currentAddress));
+    const int nybble = d.nybbleSelector == 1 ? byte >> 4 : byte & 0x0F;
+    const double scaled = (nybble - 8) * DIGI_VALUE_SCALE / mixerSettings.digiDivisor;
+    digiPlayback.digiValue = static_cast<std::int16_t>(static_cast<std::int32_t>(scaled));
+}
+
+}  // namespace digi_detail
+
+void SetDigiLevel(int sliderPosition) {
+    mixerSettings.digiDivisor = 15.0 / (16 - sliderPosition);
+    mixerSettings.digiOffset = 15 - static_cast<std::int32_t>(15.0 / mixerSettings.digiDivisor);
+}
+
+void ResetDigiState() {
+    digiRegisters = DigiRegisters{};
+    digiPlayback = DigiPlayback{};
+}
+
+}  // namespace chipbox

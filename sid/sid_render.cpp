@@ -1,0 +1,119 @@
+#include "sid/sid_render.h"
+
+#include <algorithm>
+
+#include "sid/digi_registers.h"
+#include "sid/sid_state.h"
+#include "sid/voice_synth.h"
+
+namespace chipbox {
+
+OutputStage outputStage;
+Decimator decimator;
+
+namespace {
+
+constexpr double HIGHEST_CUTOFF = 1.0;
+constexpr double DECIMATION_COEFFICIENT = 0.25;
+
+// The high byte is weighted 16, not 8: values 8..15 of every group of 16 are
+// never produced.
+void SetupFilter() {
+    const FilterRegisters& regs = sidState.filterRegisters;
+    FilterSynth& filter = sidState.filter;
+    const double cutoffValue = static_cast<double>((regs.cutoffLow & 7) + regs.cutoffHigh * 16);
+    filter.cutoff = std::min(cutoffValue * filter.cutoffScale, HIGHEST_CUTOFF);
+    filter.lowPassOn = (regs.modeVolume >> 4) & 1;
+    filter.bandPassOn = (regs.modeVolume >> 5) & 1;
+    filter.highPassOn = (regs.modeVolume >> 6) & 1;
+    filter.voice3On = (regs.modeVolume & 0x80) ? 0 : 1;
+    filter.volumeFactor = (regs.modeVolume & 0x0F) * 16.0;
+    filter.damping = 1.2 - (regs.resonanceRouting >> 4) * 0.04;
+}
+
+// A state-variable (Chamberlin) filter step; returns the selected outputs.
+inline double FilterStep(FilterSynth& filter, double input) {
+    filter.high = input - filter.damping * filter.band - filter.low;
+    filter.band = filter.band + filter.cutoff * filter.high;
+    filter.low = filter.low + filter.cutoff * filter.band;
+    return (filter.lowPassOn ? filter.low : 0.0) + (filter.bandPassOn ? filter.band : 0.0) +
+           (filter.highPassOn ? filter.high : 0.0);
+}
+
+inline std::int32_t OutputStageStep(OutputStage& stage, std::int32_t x) {
+    stage.s1 = stage.s1 + 0.8 * stage.s2;
+    const auto y = static_cast<std::int32_t>(stage.s1);
+    stage.s2 = 0.1 * stage.s2 - 0.8 * (x + stage.s1);
+    return y;
+}
+
+inline std::int16_t ClampToInt16(std::int32_t value) {
+    return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, -32768, 32767));
+}
+
+}  // namespace
+
+void SidInit(std::uint32_t rate) {
+    sidState.sampleRate = rate;
+    digiRegisters.sampleActive = 0;
+    digiPlayback.digiPhase = 0;
+    digiPlayback.rate = rate;
+    sidState.frequencyFactor = FREQ_SCALE_CONSTANT / rate;
+    const double cutoffScale = CUTOFF_BASE / rate;
+    FillEnvelopeSteps(rate);
+    sidState.voiceRegisters = {};
+    sidState.filterRegisters = {};
+    sidState.voices = {};
+    sidState.filter = FilterSynth{};
+    sidState.filter.cutoffScale = cutoffScale;
+    for (VoiceSynth& voice : sidState.voices) voice.noiseRegister = 0xFFFFFF;
+}
+
+void SidRender(std::int16_t* buffer, std::uint32_t count) {
+    SetupVoices();
+    SetupFilter();
+    FilterSynth filter = sidState.filter;
+    OutputStage stage = outputStage;
+    const bool voice3On = filter.voice3On != 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const VoiceSums sums = UpdateVoices(voice3On);
+        const double filterOutput = FilterStep(filter, sums.filtered);
+        const auto x = static_cast<std::int32_t>((filterOutput + sums.direct) * filter.volumeFactor);
+        const std::int32_t y = DigiStep(OutputStageStep(stage, x));
+        buffer[i] = ClampSample(static_cast<double>(y));
+    }
+    sidState.filter = filter;
+    outputStage = stage;
+}
+
+std::int16_t ClampSample(double x) {
+    if (x > 32767.0) return 32767;
+    if (x < -32767.0) return -32767;
+    return static_cast<std::int16_t>(x);
+}
+
+// The low-pass overshoots a full-scale step by about 16 %; such values are
+// clamped to 16 bits, as wrapping would turn the overshoot into a click.
+void Decimate4(std::int16_t* source, std::int16_t* destination, std::uint32_t count) {
+    Decimator state = decimator;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double high = source[i] - state.band - state.low;
+        state.band = state.band + DECIMATION_COEFFICIENT * high;
+        state.low = state.low + DECIMATION_COEFFICIENT * state.band;
+        source[i] = ClampToInt16(static_cast<std::int32_t>(state.low));
+    }
+    decimator = state;
+    for (std::uint32_t i = 0; i < count; i += 4) destination[i / 4] = source[i];
+}
+
+void ResetSidModule() {
+    sidState = SidState{};
+    registerImage = RegisterImage{};
+    savedVolumeHigh = 0;
+    mixerSettings = MixerSettings{};
+    outputStage = OutputStage{};
+    decimator = Decimator{};
+    ResetDigiState();
+}
+
+}  // namespace chipbox

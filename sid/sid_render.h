@@ -1,0 +1,53 @@
+// The renderer's frame: the filter, master volume, output stage and digi
+// values on top of the voices, and the 4:1 reduction to the output rate.
+#pragma once
+
+#include <cstdint>
+
+namespace chipbox {
+
+constexpr std::uint32_t OUTPUT_RATE = 44100;
+constexpr std::uint32_t RENDER_RATE = 4 * OUTPUT_RATE;  // playback renders at this rate
+constexpr double CUTOFF_BASE = 21.5332031;
+constexpr std::uint32_t FREQ_SCALE_CONSTANT = 15872000;
+
+// The fixed two-pole output stage: a low-pass with a one-sample delay and a DC
+// gain of -1. Never reset, so a new playback continues from the last one.
+struct OutputStage {
+    double s1 = 0.0;
+    double s2 = 0.0;
+};
+
+extern OutputStage outputStage;
+
+// The 4:1 reduction's low-pass state; never reset.
+struct Decimator {
+    double band = 0.0;
+    double low = 0.0;
+};
+
+extern Decimator decimator;
+
+// Prepares the SID for a rate in Hz: clears registers, voices, filter and the
+// digi sample's active flag and phase; the output stage, decimator, digi
+// value, register image and mixer settings are kept.
+void SidInit(std::uint32_t rate);
+
+// Writes `count` samples at the rate given to SidInit. Register values are
+// taken once at the start of the call. count 0 only refreshes the derived
+// per-call values.
+void SidRender(std::int16_t* buffer, std::uint32_t count);
+
+// Limits to -32767..32767 (not -32768) and truncates toward zero.
+std::int16_t ClampSample(double x);
+
+// Low-pass filters `count` samples of `source` in place (values clamped to
+// 16 bits) and writes samples 0, 4, 8, ... to `destination`: count / 4
+// samples, rounded up.
+void Decimate4(std::int16_t* source, std::int16_t* destination, std::uint32_t count);
+
+// Returns every piece of SID state to program start, the never-reset parts
+// (output stage, decimator, register image, mixer, digi state) included.
+void ResetSidModule();
+
+}  // namespace chipbox

@@ -1,0 +1,142 @@
+// The three SID voices: oscillators, waveforms, noise, sync, ring modulation
+// and the linear ADSR envelopes.
+#pragma once
+
+#include <cstdint>
+
+#include "sid/sid_state.h"
+
+namespace chipbox {
+
+// The envelope's lowest level in Release: a released voice never falls fully
+// silent.
+constexpr std::int32_t RELEASE_FLOOR = 0x40000;
+constexpr std::int32_t ENVELOPE_FULL = 0xFFFFFF;
+constexpr std::uint32_t PHASE_MASK = 0x0FFFFFFF;
+constexpr std::uint32_t PHASE_HALF = 0x8000000;
+
+// Fills the attack and decay/release step tables for a rendering rate: the
+// level change per rendered sample that crosses full scale in the tabled time.
+void FillEnvelopeSteps(std::uint32_t rate);
+
+// Once per render call: increments, pulse thresholds, control copies, routing
+// and envelope steps from the register shadow. Oscillators, noise and
+// envelopes are left as they are.
+void SetupVoices();
+
+struct VoiceSums {
+    std::int32_t filtered = 0;  // voices routed to the filter
+    std::int32_t direct = 0;    // the others
+};
+
+namespace voice_detail {
+
+inline std::uint8_t NoiseWaveform(std::uint32_t shiftRegister) {
+    return static_cast<std::uint8_t>(
+        ((shiftRegister >> 15) & 0x80) | ((shiftRegister >> 14) & 0x40) |
+        ((shiftRegister >> 11) & 0x20) | ((shiftRegister >> 9) & 0x10) |
+        ((shiftRegister >> 8) & 0x08) | ((shiftRegister >> 5) & 0x04) |
+        ((shiftRegister >> 3) & 0x02) | ((shiftRegister >> 2) & 0x01));
+}
+
+// Clocked on every change of accumulator >> 23: 32 times per period, at most
+// once per sample, whether or not noise is selected.
+inline void ClockNoise(VoiceSynth& voice) {
+    const std::uint32_t clock = voice.accumulator >> 23;
+    if (clock == voice.noiseClock) return;
+    voice.noiseClock = clock;
+    const std::uint32_t feedback = ((voice.noiseRegister >> 22) ^ (voice.noiseRegister >> 17)) & 1;
+    voice.noiseRegister = (voice.noiseRegister << 1) | feedback;
+    voice.noiseOutput = NoiseWaveform(voice.noiseRegister);
+}
+
+inline void AdvanceOscillator(VoiceSynth& voice, const VoiceSynth& source) {
+    const std::uint8_t controlBits = voice.control;
+    voice.accumulator = (voice.accumulator + voice.increment) & PHASE_MASK;
+    if (controlBits & control::TEST) {
+        voice.accumulator = 0;
+        voice.noiseClock = 0;
+        voice.noiseRegister = 0xFFFFFF;
+    }
+    // The source wrapped on its latest update: restart with the fraction of a
+    // step by which it overshot.
+    if ((controlBits & control::SYNC) && source.accumulator < source.increment) {
+        voice.accumulator = static_cast<std::uint32_t>(
+            std::uint64_t{voice.increment} * source.accumulator / source.increment);
+    }
+}
+
+inline std::uint8_t Waveform(VoiceSynth& voice, const VoiceSynth& source) {
+    const std::uint32_t phase = voice.accumulator;
+    const std::uint8_t controlBits = voice.control;
+    std::uint8_t triangle = static_cast<std::uint8_t>(phase >> 19);
+    if (phase >= PHASE_HALF) triangle ^= 0xFF;
+    const auto sawtooth = static_cast<std::uint8_t>(phase >> 20);
+    const std::uint8_t pulse = phase > voice.pulseThreshold ? 0x00 : 0xFF;
+    ClockNoise(voice);
+    if ((controlBits & control::RING) && source.accumulator < PHASE_HALF) triangle ^= 0xFF;
+
+    std::uint8_t wave = 0xFF;  // no waveform selected: a constant
+    if (controlBits & control::TRIANGLE) wave = triangle;
+    if (controlBits & control::SAWTOOTH) wave &= sawtooth;
+    if (controlBits & control::PULSE) wave &= pulse;
+    if (controlBits & control::NOISE) wave &= voice.noiseOutput;
+    return wave;
+}
+
+// Linear in every phase. The top sustain level is 0xF00000, not full scale.
+inline void AdvanceEnvelope(VoiceSynth& voice) {
+    const std::int32_t sustain = voice.sustainLevel << 16;
+    switch (voice.envelopePhase) {
+        case Attack:
+            voice.envelopeLevel += voice.attackStep;
+            if (voice.envelopeLevel >= ENVELOPE_FULL) {
+                voice.envelopeLevel = ENVELOPE_FULL;
+                voice.envelopePhase = Decay;
+            }
+            break;
+        case Decay:
+            voice.envelopeLevel -= voice.decayStep;
+            if (voice.envelopeLevel <= sustain) {
+                voice.envelopeLevel = sustain;
+                voice.envelopePhase = Sustain;
+            }
+            break;
+        case Sustain:
+            if (voice.envelopeLevel != sustain) voice.envelopePhase = Decay;
+            break;
+        default:
+            voice.envelopeLevel -= voice.releaseStep;
+            if (voice.envelopeLevel < RELEASE_FLOOR) voice.envelopeLevel = RELEASE_FLOOR;
+            break;
+    }
+}
+
+// Signed output in -32..31; the shift rounds toward minus infinity.
+inline std::int32_t VoiceOutput(std::uint8_t wave, std::int32_t level) {
+    return ((static_cast<std::int32_t>(wave) - 128) * level) >> 26;
+}
+
+}  // namespace voice_detail
+
+// Once per rendered sample: advances voices 1, 2, 3 in that order (a muted
+// voice stands still and adds nothing) and returns their summed outputs.
+// Voice 3 is left out of both sums when switched off, but keeps running.
+inline VoiceSums UpdateVoices(bool voice3On) {
+    using namespace voice_detail;
+    VoiceSums sums;
+    for (int v = 0; v < 3; ++v) {
+        if (mixerSettings.voiceMuted[v]) continue;
+        VoiceSynth& voice = sidState.voices[v];
+        const VoiceSynth& source = sidState.voices[v == 0 ? 2 : v - 1];
+        AdvanceOscillator(voice, source);
+        const std::uint8_t wave = Waveform(voice, source);
+        AdvanceEnvelope(voice);
+        if (v == 2 && !voice3On) continue;
+        const std::int32_t output = VoiceOutput(wave, voice.envelopeLevel);
+        (voice.routedToFilter ? sums.filtered : sums.direct) += output;
+    }
+    return sums;
+}
+
+}  // namespace chipbox

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/c64_memory.h"
+#include "core/psid_loader.h"
+#include "core/routine_call.h"
+#include "core/tune_info.h"
+#include "test_support.h"
+
+namespace chipbox {
+namespace {
+
+// One valid PSID file that each test changes in one place.
+class PsidLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetMachine();
+        file_.assign(0x76, 0);
+        const std::string magic = "PSID";
+        std::copy(magic.begin(), magic.end(), file_.begin());
+        SetWord(4, 2);
+        SetWord(6, 0x76);      // data offset
+        SetWord(8, 0x1000);    // load address
+        SetWord(10, 0x1000);   // init
+        SetWord(12, 0x1003);   // play
+        SetWord(14, 3);        // songs
+        SetWord(16, 2);        // start song
+        SetText(22, "Name");
+        SetText(54, "Author");
+        SetText(86, "Released");
+        data_ = {0x60, 0x00, 0x00, 0x60};  // RTS at init and at play
+    }
+
+    void SetWord(std::size_t offset, std::uint16_t value) {
+        file_[offset] = static_cast<std::uint8_t>(value >> 8);
+        file_[offset + 1] = static_cast<std::uint8_t>(value);
+    }
+
+    void SetText(std::size_t offset, const std::string& text) {
+        std::fill_n(file_.begin() + offset, 32, 0);
+        std::copy(text.begin(), text.end(), file_.begin() + offset);
+    }
+
+    std::uint16_t Load() { return Load(Bytes()); }
+
+    std::uint16_t Load(const std::vector<std::uint8_t>& bytes) {
+        StartEngine();
+        return LoadPsidFile(test::WriteTempFile("tune.sid", bytes), name_, author_, released_);
+    }
+
+    std::vector<std::uint8_t> Bytes() const {
+        std::vector<std::uint8_t> bytes = file_;
+        bytes.insert(bytes.end(), data_.begin(), data_.end());
+        return bytes;
+    }
+
+    std::vector<std::uint8_t> file_;
+    std::vector<std::uint8_t> data_;
+    std::string name_, author_, released_;
+};
+
+TEST_F(PsidLoaderTest, ReadsTheHeaderAndPlacesTheData) {
+    EXPECT_EQ(Load(), 0x1000);
+    EXPECT_EQ(tuneInfo.loadAddress, 0x1000);
+    EXPECT_EQ(tuneInfo.initAddress, 0x1000);
+    EXPECT_EQ(tuneInfo.playAddress, 0x1003);
+    EXPECT_EQ(tuneInfo.lastSong, 2);
+    EXPECT_EQ(tuneInfo.currentSong, 1);
+    EXPECT_FALSE(tuneInfo.ciaTiming);
+    EXPECT_EQ(tuneInfo.dataSize, 4);
+    EXPECT_EQ(name_, "Name");
+    EXPECT_EQ(author_, "Author");
+    EXPECT_EQ(released_, "Released");
+    EXPECT_EQ(tuneInfo.name, "Name");
+    EXPECT_EQ(ReadMemory(0x1000), 0x60);
+    EXPECT_EQ(ReadMemory(0x1003), 0x60);
+    EXPECT_EQ(ReadMemory(0x1004), 0x00);
+}
+
+TEST_F(PsidLoaderTest, TakesTheTuneImageBeforeAnyCodeRuns) {
+    Load();
+    EXPECT_EQ(tuneImage.bytes, c64Memory.bytes);
+}
+
+TEST_F(PsidLoaderTest, LoadAddressZeroTakesItFromTheFirstTwoDataBytes) {
+    SetWord(8, 0);
+    data_ = {0x00, 0xC0, 0xEA, 0x60};
+    EXPECT_EQ(Load(), 0xC000);
+    EXPECT_EQ(tuneInfo.dataSize, 2);
+    EXPECT_EQ(ReadMemory(0xC000), 0xEA);
+    EXPECT_EQ(ReadMemory(0xC001), 0x60);
+}
+
+TEST_F(PsidLoaderTest, DataPastTheTopOfMemoryWrapToZero) {
+    SetWord(8, 0xFF00);
+    data_.assign(256, 0xAA);
+    data_.resize(512, 0xBB);
+    data_.back() = 0xCC;
+    Load();
+    EXPECT_EQ(tuneInfo.dataSize, 512);
+    EXPECT_EQ(ReadMemory(0xFF00), 0xAA);
+    EXPECT_EQ(ReadMemory(0xFFFF), 0xAA);
+    EXPECT_EQ(ReadMemory(0x0000), 0xBB);
+    EXPECT_EQ(ReadMemory(0x00FF), 0xCC);
+    EXPECT_EQ(ReadMemory(0x0100), 0x00);
+}
+
+TEST_F(PsidLoaderTest, DataLongerThanMemoryOverwriteTheirBeginningAndSizeWraps) {
+    SetWord(8, 0x0000);
+    data_.assign(65536 + 2 + 3, 0x11);
+    data_[0] = 0x00;  // load address $1000, from the data
+    data_[1] = 0x10;
+    data_[65536 + 2] = 0x22;  // lands on $1000 again
+    Load();
+    EXPECT_EQ(tuneInfo.dataSize, 3);
+    EXPECT_EQ(ReadMemory(0x1000), 0x22);
+    EXPECT_EQ(ReadMemory(0x1003), 0x11);
+}
+
+TEST_F(PsidLoaderTest, SongNumbersWrapInEightBits) {
+    SetWord(14, 0);
+    SetWord(16, 0);
+    Load();
+    EXPECT_EQ(tuneInfo.lastSong, 255);
+    EXPECT_EQ(tuneInfo.currentSong, 255);
+}
+
+TEST_F(PsidLoaderTest, OnlyTheLowByteOfTheSongFieldsAndDataOffsetCounts) {
+    SetWord(14, 0x0102);
+    SetWord(16, 0x0301);
+    SetWord(6, 0x0176);
+    Load();
+    EXPECT_EQ(tuneInfo.lastSong, 1);
+    EXPECT_EQ(tuneInfo.currentSong, 0);
+    EXPECT_EQ(ReadMemory(0x1000), 0x60);
+}
+
+TEST_F(PsidLoaderTest, CiaTimingComesFromTheSpeedBitsOfSongsOneToEight) {
+    file_[18] = 0xFF;
+    file_[19] = 0xFF;
+    file_[20] = 0xFF;
+    Load();
+    EXPECT_FALSE(tuneInfo.ciaTiming);
+    file_[21] = 0x80;
+    Load();
+    EXPECT_TRUE(tuneInfo.ciaTiming);
+}
+
+TEST_F(PsidLoaderTest, TextsStopAtZeroAndAFullFieldDoesNotRunIntoTheNext) {
+    const std::string full(32, 'N');
+    SetText(22, full);
+    SetText(54, "A\xE9Z");  // Latin-1 e acute, kept as one byte
+    Load();
+    EXPECT_EQ(name_, full);
+    EXPECT_EQ(author_, "A\xE9Z");
+    EXPECT_EQ(author_.size(), 3u);
+}
+
+TEST_F(PsidLoaderTest, MissingBytesOfATruncatedFileReadAsFF) {
+    std::vector<std::uint8_t> bytes = Bytes();
+    bytes.resize(13);  // ends inside the play address
+    EXPECT_EQ(Load(bytes), 0x1000);
+    EXPECT_EQ(tuneInfo.playAddress, 0x10FF);
+    EXPECT_EQ(tuneInfo.lastSong, 0xFE);
+    EXPECT_TRUE(tuneInfo.ciaTiming);
+    EXPECT_EQ(tuneInfo.dataSize, 0);
+    EXPECT_EQ(name_, "");
+    EXPECT_EQ(ReadMemory(0x1000), 0);
+}
+
+TEST_F(PsidLoaderTest, TextEndsAtTheEndOfTheFile) {
+    std::vector<std::uint8_t> bytes = Bytes();
+    bytes.resize(24);
+    Load(bytes);
+    EXPECT_EQ(name_, "Na");
+}
+
+TEST_F(PsidLoaderTest, LoadAddressFromMissingDataBytesIsFFFF) {
+    SetWord(8, 0);
+    data_.clear();
+    EXPECT_EQ(Load(), 0xFFFF);
+    EXPECT_EQ(tuneInfo.dataSize, 0);
+}
+
+TEST_F(PsidLoaderTest, PlayAddressZeroRunsInitAndTakesTheIrqVector) {
+    SetWord(12, 0);
+    // init: LDA #$34 / STA $0314 / LDA #$12 / STA $0315 / RTS
+    data_ = {0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60};
+    Load();
+    EXPECT_EQ(tuneInfo.playAddress, 0x1234);
+    EXPECT_EQ(tuneImage.bytes[0x0314], 0);  // the init run is not in the image
+}
+
+TEST_F(PsidLoaderTest, PlayAddressStaysZeroWhenInitLeavesTheVectorEmpty) {
+    SetWord(12, 0);
+    Load();
+    EXPECT_EQ(tuneInfo.playAddress, 0);
+}
+
+TEST_F(PsidLoaderTest, PlayAddressZeroTakesTheVectorEvenAfterACutOffInit) {
+    SetWord(12, 0);
+    // init: LDA #$00 / STA $0314 / LDA #$C0 / STA $0315 / JMP to itself
+    data_ = {0xA9, 0x00, 0x8D, 0x14, 0x03, 0xA9, 0xC0, 0x8D, 0x15, 0x03, 0x4C, 0x0A, 0x10};
+    Load();
+    EXPECT_EQ(tuneInfo.playAddress, 0xC000);
+}
+
+TEST_F(PsidLoaderTest, AFileThatCannotBeOpenedChangesNothing) {
+    Load();
+    const TuneInfo before = tuneInfo;
+    name_ = "kept";
+    EXPECT_EQ(LoadPsidFile("/nonexistent/tune.sid", name_, author_, released_), 0);
+    EXPECT_EQ(name_, "kept");
+    EXPECT_EQ(tuneInfo.loadAddress, before.loadAddress);
+    EXPECT_EQ(tuneInfo.name, before.name);
+}
+
+}  // namespace
+}  // namespace chipbox

@@ -1,0 +1,54 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/c64_memory.h"
+#include "core/cpu.h"
+#include "core/psid_loader.h"
+#include "core/routine_call.h"
+#include "core/tune_info.h"
+#include "sid/hardsid_link.h"
+#include "sid/sid_render.h"
+
+namespace chipbox::test {
+
+void ResetMachine() {
+    hardSidMode = false;
+    sampleThreadRunning = false;
+    writeToHardSid = nullptr;
+    ResetSidModule();
+    ClearMemory();
+    cpuState = CpuState{};
+    ResetTuneState();
+}
+
+void Poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
+    for (std::uint8_t byte : bytes) c64Memory.bytes[address++] = byte;
+}
+
+std::string TunePath(const std::string& name) {
+    return std::string(CHIPBOX_TEST_TUNE_DIR) + "/" + name + ".sid";
+}
+
+std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "chipbox-tests" /
+                                      (std::string(info->test_suite_name()) + "." + info->name());
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path path = dir / name;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+}
+
+std::uint16_t LoadTune(const std::string& path) {
+    StartEngine();
+    std::string name, author, released;
+    return LoadPsidFile(path, name, author, released);
+}
+
+}  // namespace chipbox::test

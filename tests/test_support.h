@@ -1,0 +1,27 @@
+// Shared helpers for the tests: a clean machine, programs placed in memory,
+// and the paths of the assembled test tunes.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace chipbox::test {
+
+// Puts every emulator, SID and tune module back to its state at program start.
+void ResetMachine();
+
+// Copies bytes into memory from `address` on, without hooks.
+void Poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes);
+
+// The path of an assembled test tune, e.g. TunePath("minimal").
+std::string TunePath(const std::string& name);
+
+// Writes bytes to a fresh file in the test's temporary directory; returns its path.
+std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
+
+// StartEngine, then LoadPsidFile, as loading a tune does.
+std::uint16_t LoadTune(const std::string& path);
+
+}  // namespace chipbox::test
