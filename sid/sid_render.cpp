@@ -31,22 +31,6 @@ void SetupFilter() {
     filter.damping = 1.2 - (regs.resonanceRouting >> 4) * 0.04;
 }
 
-// A state-variable (Chamberlin) filter step; returns the selected outputs.
-inline double FilterStep(FilterSynth& filter, double input) {
-    filter.high = input - filter.damping * filter.band - filter.low;
-    filter.band = filter.band + filter.cutoff * filter.high;
-    filter.low = filter.low + filter.cutoff * filter.band;
-    return (filter.lowPassOn ? filter.low : 0.0) + (filter.bandPassOn ? filter.band : 0.0) +
-           (filter.highPassOn ? filter.high : 0.0);
-}
-
-inline std::int32_t OutputStageStep(OutputStage& stage, std::int32_t x) {
-    stage.s1 = stage.s1 + 0.8 * stage.s2;
-    const auto y = static_cast<std::int32_t>(stage.s1);
-    stage.s2 = 0.1 * stage.s2 - 0.8 * (x + stage.s1);
-    return y;
-}
-
 inline std::int16_t ClampToInt16(std::int32_t value) {
     return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, -32768, 32767));
 }

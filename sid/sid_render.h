@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "sid/sid_state.h"
+
 namespace chipbox {
 
 constexpr std::uint32_t OUTPUT_RATE = 44100;
@@ -27,6 +29,24 @@ struct Decimator {
 };
 
 extern Decimator decimator;
+
+// A state-variable (Chamberlin) filter step on the filter's state; returns the
+// sum of the selected low-, band- and high-pass outputs (0 with no mode bit).
+inline double FilterStep(FilterSynth& filter, double input) {
+    filter.high = input - filter.damping * filter.band - filter.low;
+    filter.band = filter.band + filter.cutoff * filter.high;
+    filter.low = filter.low + filter.cutoff * filter.band;
+    return (filter.lowPassOn ? filter.low : 0.0) + (filter.bandPassOn ? filter.band : 0.0) +
+           (filter.highPassOn ? filter.high : 0.0);
+}
+
+// One output stage step for the volume-scaled mix x; returns y.
+inline std::int32_t OutputStageStep(OutputStage& stage, std::int32_t x) {
+    stage.s1 = stage.s1 + 0.8 * stage.s2;
+    const auto y = static_cast<std::int32_t>(stage.s1);
+    stage.s2 = 0.1 * stage.s2 - 0.8 * (x + stage.s1);
+    return y;
+}
 
 // Prepares the SID for a rate in Hz: clears registers, voices, filter and the
 // digi sample's active flag and phase; the output stage, decimator, digi

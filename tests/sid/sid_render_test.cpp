@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "sid/digi_registers.h"
+#include "sid/sid_render.h"
+#include "sid/sid_state.h"
+#include "sid/sid_write.h"
+#include "test_support.h"
+
+namespace chipbox {
+namespace {
+
+class SidRenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetMachine();
+        SidInit(RENDER_RATE);
+    }
+
+    std::vector<std::int16_t> Render(std::uint32_t count) {
+        std::vector<std::int16_t> samples(count);
+        SidRender(samples.data(), count);
+        return samples;
+    }
+};
+
+TEST_F(SidRenderTest, OutputStageFromRestInvertsAConstantWithADelay) {
+    OutputStage stage;
+    const std::array<std::int32_t, 8> expected = {0, -640, -934, -1005, -1009, -1003, -1000, -999};
+    for (std::int32_t y : expected) EXPECT_EQ(OutputStageStep(stage, 1000), y);
+}
+
+TEST_F(SidRenderTest, DecimatorFromRestRisesTowardsAConstant) {
+    std::array<std::int16_t, 8> source;
+    source.fill(1000);
+    std::array<std::int16_t, 2> destination{};
+    Decimate4(source.data(), destination.data(), 8);
+    const std::array<std::int16_t, 8> filtered = {62, 167, 299, 441, 582, 714, 831, 930};
+    EXPECT_EQ(source, filtered);
+    EXPECT_EQ(destination[0], 62);  // samples 0 and 4
+    EXPECT_EQ(destination[1], 582);
+}
+
+TEST_F(SidRenderTest, DecimatorKeepsItsStateAcrossCalls) {
+    std::array<std::int16_t, 4> first, second;
+    first.fill(1000);
+    second.fill(1000);
+    std::int16_t out;
+    Decimate4(first.data(), &out, 4);
+    Decimate4(second.data(), &out, 4);
+    EXPECT_EQ(second[0], 582);
+}
+
+TEST_F(SidRenderTest, DecimatorClampsItsOvershootToSixteenBits) {
+    std::vector<std::int16_t> source(16, 32767);
+    std::vector<std::int16_t> destination(16);
+    Decimate4(source.data(), destination.data(), 16);
+    EXPECT_GT(decimator.low, 36000.0);  // the low-pass does overshoot a full-scale step
+    EXPECT_EQ(*std::max_element(source.begin(), source.end()), 32767);
+    std::vector<std::int16_t> negative(64, -32767);
+    Decimate4(negative.data(), destination.data(), 64);
+    EXPECT_EQ(*std::min_element(negative.begin(), negative.end()), -32768);
+}
+
+TEST_F(SidRenderTest, ClampSampleLimitsAndTruncatesTowardZero) {
+    EXPECT_EQ(ClampSample(40000.0), 32767);
+    EXPECT_EQ(ClampSample(-40000.0), -32767);
+    EXPECT_EQ(ClampSample(-32767.5), -32767);
+    EXPECT_EQ(ClampSample(-1.9), -1);
+    EXPECT_EQ(ClampSample(1.9), 1);
+}
+
+TEST_F(SidRenderTest, FilterSetupFromTheRegisters) {
+    SidWrite(21, 0x07);
+    SidWrite(22, 0x00);
+    SidWrite(23, 0xF0);
+    SidWrite(24, 0xDA);  // voice 3 off, HP, LP, volume 10
+    Render(0);
+    const FilterSynth& filter = sidState.filter;
+    EXPECT_DOUBLE_EQ(filter.cutoff, 7 * CUTOFF_BASE / RENDER_RATE);
+    EXPECT_DOUBLE_EQ(filter.damping, 1.2 - 15 * 0.04);
+    EXPECT_EQ(filter.lowPassOn, 1);
+    EXPECT_EQ(filter.bandPassOn, 0);
+    EXPECT_EQ(filter.highPassOn, 1);
+    EXPECT_EQ(filter.voice3On, 0);
+    EXPECT_DOUBLE_EQ(filter.volumeFactor, 160.0);
+
+    SidWrite(21, 0x00);
+    SidWrite(22, 0x01);
+    SidWrite(23, 0x00);
+    Render(0);
+    EXPECT_DOUBLE_EQ(sidState.filter.cutoff, 16 * CUTOFF_BASE / RENDER_RATE);
+    EXPECT_DOUBLE_EQ(sidState.filter.damping, 1.2);
+}
+
+TEST_F(SidRenderTest, CutoffIsCappedAtOneAtLowRates) {
+    SidInit(OUTPUT_RATE / 4);
+    SidWrite(22, 0xFF);
+    SidWrite(21, 0x07);
+    Render(0);
+    EXPECT_EQ(sidState.filter.cutoff, 1.0);
+    SidInit(RENDER_RATE);
+    SidWrite(22, 0xFF);
+    SidWrite(21, 0x07);
+    Render(0);
+    EXPECT_LT(sidState.filter.cutoff, 0.4990);  // 4087 is the largest cutoff value
+}
+
+TEST_F(SidRenderTest, RenderingZeroSamplesChangesNothingButTheDerivedValues) {
+    SidWrite(1, 0x10);
+    const std::uint32_t accumulator = sidState.voices[0].accumulator;
+    const OutputStage stage = outputStage;
+    Render(0);
+    EXPECT_EQ(sidState.voices[0].increment, 0x1000u * 89);
+    EXPECT_EQ(sidState.voices[0].accumulator, accumulator);
+    EXPECT_EQ(outputStage.s1, stage.s1);
+}
+
+TEST_F(SidRenderTest, AConstantMixSettlesAtItsNegation) {
+    // Voice 1 without waveform, held at full level in Sustain: constant 31.
+    mixerSettings.voiceMuted[1] = 1;
+    mixerSettings.voiceMuted[2] = 1;
+    SidWrite(6, 0xF0);
+    SidWrite(24, 0x0F);
+    sidState.voices[0].envelopePhase = Sustain;
+    sidState.voices[0].envelopeLevel = 0xF00000;
+    const std::vector<std::int16_t> samples = Render(200);
+    const std::int32_t mix = ((255 - 128) * 0xF00000) >> 26;
+    EXPECT_NEAR(samples.back(), -mix * 240, 1);
+}
+
+TEST_F(SidRenderTest, RoutedVoicesAreSilentWithoutAFilterMode) {
+    mixerSettings.voiceMuted[1] = 1;
+    mixerSettings.voiceMuted[2] = 1;
+    SidWrite(6, 0xF0);
+    SidWrite(22, 0x40);
+    SidWrite(23, 0x01);
+    SidWrite(24, 0x0F);  // no mode bits
+    sidState.voices[0].envelopePhase = Sustain;
+    sidState.voices[0].envelopeLevel = 0xF00000;
+    for (std::int16_t sample : Render(500)) EXPECT_EQ(sample, 0);
+    EXPECT_NE(sidState.filter.low, 0.0);  // the filter keeps running on the input
+}
+
+TEST_F(SidRenderTest, OutputStageAndDecimatorSurviveSidInit) {
+    outputStage.s1 = 12.5;
+    decimator.low = 7.0;
+    SidInit(RENDER_RATE);
+    EXPECT_EQ(outputStage.s1, 12.5);
+    EXPECT_EQ(decimator.low, 7.0);
+}
+
+TEST_F(SidRenderTest, RenderingIsExactlyReproducible) {
+    auto renderTone = [this] {
+        test::ResetMachine();
+        SidInit(RENDER_RATE);
+        SidWrite(1, 0x22);
+        SidWrite(3, 0x08);
+        SidWrite(5, 0x11);
+        SidWrite(6, 0xC4);
+        SidWrite(4, 0x40);
+        SidWrite(4, 0x41);
+        SidWrite(22, 0x40);
+        SidWrite(23, 0xF1);
+        SidWrite(24, 0x1F);
+        return Render(5000);
+    };
+    const std::vector<std::int16_t> first = renderTone();
+    EXPECT_EQ(renderTone(), first);
+    EXPECT_NE(*std::max_element(first.begin(), first.end()), 0);
+}
+
+}  // namespace
+}  // namespace chipbox

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "sid/hardsid_link.h"
+#include "sid/sid_render.h"
+#include "sid/sid_state.h"
+#include "sid/sid_write.h"
+#include "test_support.h"
+
+namespace chipbox {
+namespace {
+
+struct CardWrite {
+    std::uint8_t device, reg, value;
+    bool operator==(const CardWrite&) const = default;
+};
+
+std::vector<CardWrite> cardWrites;
+
+void RecordCardWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t value) {
+    cardWrites.push_back({device, reg, value});
+}
+
+class SidWriteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetMachine();
+        SidInit(RENDER_RATE);
+        cardWrites.clear();
+    }
+
+    void UseCard() {
+        hardSidMode = true;
+        writeToHardSid = RecordCardWrite;
+    }
+
+    VoiceSynth& Voice(int v) { return sidState.voices[v]; }
+};
+
+TEST_F(SidWriteTest, DecodesVoiceAndFilterRegistersIntoTheShadow) {
+    SidWrite(7, 0x34);
+    SidWrite(8, 0x12);
+    SidWrite(17, 0xFF);  // voice 3 pulse high: stored whole
+    SidWrite(19, 0x5A);
+    SidWrite(20, 0xA5);
+    SidWrite(21, 0xFF);
+    SidWrite(24, 0x9F);
+    EXPECT_EQ(sidState.voiceRegisters[1].frequency, 0x1234);
+    EXPECT_EQ(sidState.voiceRegisters[2].pulseWidth, 0xFF00);
+    EXPECT_EQ(sidState.voiceRegisters[2].attackDecay, 0x5A);
+    EXPECT_EQ(sidState.voiceRegisters[2].sustainRelease, 0xA5);
+    EXPECT_EQ(sidState.filterRegisters.cutoffLow, 0xFF);
+    EXPECT_EQ(sidState.filterRegisters.modeVolume, 0x9F);
+}
+
+TEST_F(SidWriteTest, RegisterImageKeepsTheLastValueOfEveryRegister) {
+    for (int reg = 0; reg < 32; ++reg) SidWrite(reg, static_cast<std::uint8_t>(reg + 100));
+    for (int reg = 0; reg < 32; ++reg) EXPECT_EQ(registerImage.values[reg], reg + 100);
+    SidInit(RENDER_RATE);
+    EXPECT_EQ(registerImage.values[5], 105);  // never cleared
+}
+
+TEST_F(SidWriteTest, RegistersAbove24ChangeNothingInSoftware) {
+    const SidState before = sidState;
+    for (int reg = 25; reg < 32; ++reg) SidWrite(reg, 0xFF);
+    EXPECT_EQ(sidState.filterRegisters.modeVolume, before.filterRegisters.modeVolume);
+    EXPECT_EQ(sidState.voiceRegisters[0].frequency, 0);
+}
+
+TEST_F(SidWriteTest, GateRuleHasNoEdgeDetection) {
+    // Right after SidInit the phase is Attack, so a gate-on does nothing.
+    SidWrite(4, 0x11);
+    EXPECT_EQ(Voice(0).envelopePhase, Attack);
+    SidWrite(4, 0x10);
+    EXPECT_EQ(Voice(0).envelopePhase, Release);
+    SidWrite(4, 0x10);  // repeated clears keep forcing Release
+    EXPECT_EQ(Voice(0).envelopePhase, Release);
+    SidWrite(4, 0x11);
+    EXPECT_EQ(Voice(0).envelopePhase, Attack);
+    for (std::uint8_t phase : {Decay, Sustain}) {
+        Voice(0).envelopePhase = phase;
+        SidWrite(4, 0x41);
+        EXPECT_EQ(Voice(0).envelopePhase, phase);
+    }
+}
+
+TEST_F(SidWriteTest, GateClearThenSetWithinOneCallRestartsFromTheCurrentLevel) {
+    Voice(1).envelopePhase = Sustain;
+    Voice(1).envelopeLevel = 0x800000;
+    SidWrite(11, 0x40);
+    SidWrite(11, 0x41);
+    EXPECT_EQ(Voice(1).envelopePhase, Attack);
+    EXPECT_EQ(Voice(1).envelopeLevel, 0x800000);
+}
+
+TEST_F(SidWriteTest, HardSidModeForwardsEverythingAndLeavesTheModelAlone) {
+    UseCard();
+    SidWrite(1, 0x22);
+    SidWrite(27, 0x33);
+    const std::vector<CardWrite> expected = {{0, 1, 0x22}, {0, 27, 0x33}};
+    EXPECT_EQ(cardWrites, expected);
+    EXPECT_EQ(sidState.voiceRegisters[0].frequency, 0);
+    EXPECT_EQ(registerImage.values[1], 0x22);
+}
+
+TEST_F(SidWriteTest, HardSidModeClearsTheGateOfMutedVoicesOnly) {
+    UseCard();
+    mixerSettings.voiceMuted[1] = 1;
+    SidWrite(11, 0x41);
+    SidWrite(4, 0x41);
+    const std::vector<CardWrite> expected = {{0, 11, 0x40}, {0, 4, 0x41}};
+    EXPECT_EQ(cardWrites, expected);
+    EXPECT_EQ(registerImage.values[11], 0x41);  // the image keeps the unmasked value
+}
+
+TEST_F(SidWriteTest, VolumeNibbleKeepsTheSavedFilterBits) {
+    UseCard();
+    SidWrite(24, 0x1F);
+    EXPECT_EQ(savedVolumeHigh, 0x10);
+    SidWriteVolumeNibble(7);
+    EXPECT_EQ(cardWrites.back(), (CardWrite{0, 24, 0x17}));
+    hardSidMode = false;
+    SidWriteVolumeNibble(3);
+    EXPECT_EQ(cardWrites.size(), 2u);
+}
+
+TEST_F(SidWriteTest, MuteReleasesAndUnmuteRestoresTheRememberedGate) {
+    SidWrite(4, 0x40);
+    SidWrite(4, 0x41);
+    SetVoiceMute(0, true);
+    EXPECT_EQ(mixerSettings.voiceMuted[0], 1);
+    EXPECT_EQ(mixerSettings.savedGate[0], 1);
+    EXPECT_EQ(registerImage.values[4], 0x40);
+    EXPECT_EQ(Voice(0).envelopePhase, Release);
+    SidWrite(4, 0x40);  // the tune releases the note meanwhile
+    SetVoiceMute(0, false);
+    EXPECT_EQ(registerImage.values[4], 0x41);
+    EXPECT_EQ(Voice(0).envelopePhase, Attack);
+}
+
+TEST_F(SidWriteTest, MuteInHardSidModeSendsTheReleasedControlValue) {
+    UseCard();
+    SidWrite(18, 0x21);
+    SetVoiceMute(2, true);
+    SidWrite(18, 0x21);
+    SetVoiceMute(2, false);
+    const std::vector<CardWrite> expected = {
+        {0, 18, 0x21}, {0, 18, 0x20}, {0, 18, 0x20}, {0, 18, 0x21}};
+    EXPECT_EQ(cardWrites, expected);
+}
+
+}  // namespace
+}  // namespace chipbox
