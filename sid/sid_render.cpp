@@ -56,16 +56,19 @@ void SidInit(std::uint32_t rate) {
 void SidRender(std::int16_t* buffer, std::uint32_t count) {
     SetupVoices();
     SetupFilter();
+    // Locals for the loop: stores into them cannot alias the output buffer.
+    VoiceSet voices = sidState.voices;
     FilterSynth filter = sidState.filter;
     OutputStage stage = outputStage;
     const bool voice3On = filter.voice3On != 0;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const VoiceSums sums = UpdateVoices(voice3On);
+        const VoiceSums sums = UpdateVoices(voices, voice3On);
         const double filterOutput = FilterStep(filter, sums.filtered);
         const auto x = static_cast<std::int32_t>((filterOutput + sums.direct) * filter.volumeFactor);
         const std::int32_t y = DigiStep(OutputStageStep(stage, x));
         buffer[i] = ClampSample(static_cast<double>(y));
     }
+    sidState.voices = voices;
     sidState.filter = filter;
     outputStage = stage;
 }

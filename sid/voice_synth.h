@@ -2,6 +2,7 @@
 // and the linear ADSR envelopes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "sid/sid_state.h"
@@ -119,23 +120,38 @@ inline std::int32_t VoiceOutput(std::uint8_t wave, std::int32_t level) {
 
 }  // namespace voice_detail
 
+using VoiceSet = std::array<VoiceSynth, 3>;
+
+namespace voice_detail {
+
+// One voice's sample; voice 0's modulation source is voice 2, the others take
+// the voice before them, already updated in this sample.
+template <int v>
+inline void UpdateVoice(VoiceSet& voices, bool voice3On, VoiceSums& sums) {
+    if (mixerSettings.voiceMuted[v]) return;
+    VoiceSynth& voice = voices[v];
+    const VoiceSynth& source = voices[v == 0 ? 2 : v - 1];
+    AdvanceOscillator(voice, source);
+    const std::uint8_t wave = Waveform(voice, source);
+    AdvanceEnvelope(voice);
+    if (v == 2 && !voice3On) return;
+    const std::int32_t output = VoiceOutput(wave, voice.envelopeLevel);
+    const std::int32_t routed = -static_cast<std::int32_t>(voice.routedToFilter);
+    sums.filtered += output & routed;
+    sums.direct += output & ~routed;
+}
+
+}  // namespace voice_detail
+
 // Once per rendered sample: advances voices 1, 2, 3 in that order (a muted
 // voice stands still and adds nothing) and returns their summed outputs.
 // Voice 3 is left out of both sums when switched off, but keeps running.
-inline VoiceSums UpdateVoices(bool voice3On) {
-    using namespace voice_detail;
+// Works on the set given, so a render call can keep the voices in locals.
+inline VoiceSums UpdateVoices(VoiceSet& voices, bool voice3On) {
     VoiceSums sums;
-    for (int v = 0; v < 3; ++v) {
-        if (mixerSettings.voiceMuted[v]) continue;
-        VoiceSynth& voice = sidState.voices[v];
-        const VoiceSynth& source = sidState.voices[v == 0 ? 2 : v - 1];
-        AdvanceOscillator(voice, source);
-        const std::uint8_t wave = Waveform(voice, source);
-        AdvanceEnvelope(voice);
-        if (v == 2 && !voice3On) continue;
-        const std::int32_t output = VoiceOutput(wave, voice.envelopeLevel);
-        (voice.routedToFilter ? sums.filtered : sums.direct) += output;
-    }
+    voice_detail::UpdateVoice<0>(voices, voice3On, sums);
+    voice_detail::UpdateVoice<1>(voices, voice3On, sums);
+    voice_detail::UpdateVoice<2>(voices, voice3On, sums);
     return sums;
 }
 

@@ -21,7 +21,7 @@ protected:
     VoiceSynth& Voice(int v) { return sidState.voices[v]; }
 
     // The per-sample update with voice 3 audible; one rendered sample.
-    VoiceSums Step() { return UpdateVoices(true); }
+    VoiceSums Step() { return UpdateVoices(sidState.voices, true); }
 
     // Voice 1 held at full level in Sustain with the given control value, so
     // its output is the waveform alone; voices 2 and 3 muted, so that their
@@ -276,7 +276,7 @@ TEST_F(VoiceSynthTest, VoiceThreeOffDropsItFromBothSumsButKeepsItRunning) {
     Voice(2).envelopeLevel = 0xFFFFFF;
     Voice(2).envelopePhase = Sustain;
     Voice(2).sustainLevel = 0xFF;
-    const VoiceSums sums = UpdateVoices(false);
+    const VoiceSums sums = UpdateVoices(sidState.voices, false);
     EXPECT_EQ(sums.filtered, 0);
     EXPECT_EQ(sums.direct, 0);
     EXPECT_EQ(Voice(2).accumulator, Voice(2).increment);

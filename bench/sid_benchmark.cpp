@@ -1,0 +1,49 @@
+// How fast the SID renders: 60 seconds of a busy three-voice register state
+// with the filter on, rendered at 176,400 Hz and reduced to 44,100 Hz in
+// 160 ms blocks, as playback does.
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "sid/sid_render.h"
+#include "sid/sid_write.h"
+
+namespace {
+
+using namespace chipbox;
+
+constexpr int SECONDS = 60;
+constexpr std::uint32_t BLOCK = 28224;  // 160 ms at the render rate
+
+// Pulse, sawtooth+sync and noise+ring voices, all gated, all through a
+// resonant band-pass; different pitches per block keep the oscillators busy.
+void SetBusyRegisters(int block) {
+    const std::uint8_t registers[25] = {
+        static_cast<std::uint8_t>(block), 0x1C, 0x00, 0x08, 0x41, 0x22, 0xA8,
+        0x40, static_cast<std::uint8_t>(0x30 + block % 7), 0x00, 0x04, 0x23, 0x13, 0xC6,
+        0x90, 0x05, 0x00, 0x06, 0x95, 0x09, 0xF0,
+        0x05, static_cast<std::uint8_t>(0x20 + block % 64), 0xF7, 0x3F};
+    for (int reg = 0; reg < 25; ++reg) SidWrite(reg, registers[reg]);
+}
+
+}  // namespace
+
+int main() {
+    SidInit(RENDER_RATE);
+    std::vector<std::int16_t> render(BLOCK), output(BLOCK / 4);
+    const int blocks = SECONDS * RENDER_RATE / BLOCK;
+    long long checksum = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int block = 0; block < blocks; ++block) {
+        SetBusyRegisters(block);
+        SidRender(render.data(), BLOCK);
+        Decimate4(render.data(), output.data(), BLOCK);
+        checksum += output[block % output.size()];
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("Rendered %d s of audio (%d samples at %u Hz) in %.3f s: %.0fx real time "
+                "(checksum %lld)\n",
+                SECONDS, blocks * static_cast<int>(BLOCK), RENDER_RATE, seconds, SECONDS / seconds,
+                checksum);
+    return 0;
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Chipbox needs to build and test, and only those
+# that are missing. Quiet when everything is already there.
+set -euo pipefail
+
+packages=(cmake g++ make acme libgtest-dev libsdl2-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
