@@ -17,7 +17,8 @@ TEST(TuneFileChecksTest, PutsABareNameAfterTheWorkingDirectory) {
 }
 
 TEST(TuneFileChecksTest, KeepsAVeryLongPathWhole) {
-    const std::string directory = "/" + std::string(300, 'd');
+    std::string directory(301, 'd');
+    directory.front() = '/';
     const std::string recorded = RecordTunePath("tune.sid", directory);
     EXPECT_EQ(recorded.size(), directory.size() + 9);
     EXPECT_EQ(TuneFileName(recorded), "tune.sid");
