@@ -8,14 +8,12 @@
 #include "core/tune_file_checks.h"
 #include "core/version.h"
 #include "ui/cli/cli_options.h"
+#include "ui/cli/cli_player.h"
 #include "ui/cli/tune_report.h"
 
 namespace {
 
 using namespace chipbox;
-
-constexpr int EXIT_LOAD_FAILED = 1;
-constexpr int EXIT_USAGE = 2;
 
 bool LoadTuneFile(const std::string& path) {
     const TuneFileCheck check = CheckTuneFile(path);
@@ -36,7 +34,7 @@ int main(int argc, char** argv) {
     const auto parsed = cli::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
         std::fprintf(stderr, "chipbox-cli: %s\n\n%s", error->message.c_str(), cli::UsageText().c_str());
-        return EXIT_USAGE;
+        return cli::EXIT_USAGE;
     }
     const auto& options = std::get<cli::CliOptions>(parsed);
     if (options.help) {
@@ -47,7 +45,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", PROGRAM_CAPTION);
         return 0;
     }
-    if (!LoadTuneFile(options.tunePath)) return EXIT_LOAD_FAILED;
+    if (!options.info) return cli::RunCliPlayer(options);
+    if (!LoadTuneFile(options.tunePath)) return cli::EXIT_LOAD_FAILED;
     std::fputs(cli::TuneReport().c_str(), stdout);
     return 0;
 }

@@ -1,0 +1,26 @@
+#include "platform/event_queue.h"
+
+namespace chipbox {
+
+void EventQueue::Push(PlayerEvent event) {
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(event);
+    }
+    ready_.notify_one();
+}
+
+std::optional<PlayerEvent> EventQueue::Next(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    if (!ready_.wait_for(lock, timeout, [this] { return !events_.empty(); })) return std::nullopt;
+    const PlayerEvent event = events_.front();
+    events_.pop_front();
+    return event;
+}
+
+bool EventQueue::empty() const {
+    std::lock_guard lock(mutex_);
+    return events_.empty();
+}
+
+}  // namespace chipbox

@@ -1,0 +1,84 @@
+#include "platform/sdl_audio_device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace chipbox {
+
+namespace {
+constexpr int DEVICE_RATE = 44100;
+constexpr Uint16 CALLBACK_SAMPLES = 1024;
+}  // namespace
+
+SdlAudioDevice::~SdlAudioDevice() {
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+}
+
+bool SdlAudioDevice::Open(StreamEventTarget& target) {
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    SDL_AudioSpec wanted{};
+    wanted.freq = DEVICE_RATE;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 1;
+    wanted.samples = CALLBACK_SAMPLES;
+    wanted.callback = Callback;
+    wanted.userdata = this;
+    target_ = &target;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    if (device_ == 0) return false;
+    SDL_PauseAudioDevice(device_, 0);
+    target.Post({StreamEventKind::Opened});
+    return true;
+}
+
+void SdlAudioDevice::Queue(WaveHeader& header) {
+    SDL_LockAudioDevice(device_);
+    queued_.push_back(&header);
+    SDL_UnlockAudioDevice(device_);
+}
+
+void SdlAudioDevice::Pause() { SDL_PauseAudioDevice(device_, 1); }
+
+void SdlAudioDevice::Restart() { SDL_PauseAudioDevice(device_, 0); }
+
+void SdlAudioDevice::Reset() {
+    SDL_LockAudioDevice(device_);
+    for (WaveHeader* header : queued_) target_->Post({StreamEventKind::BufferDone, header});
+    queued_.clear();
+    position_ = 0;
+    SDL_UnlockAudioDevice(device_);
+}
+
+void SdlAudioDevice::Close() {
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    target_->Post({StreamEventKind::Closed});
+}
+
+void SdlAudioDevice::Callback(void* self, std::uint8_t* stream, int length) {
+    static_cast<SdlAudioDevice*>(self)->Play(reinterpret_cast<std::int16_t*>(stream),
+                                             static_cast<std::uint32_t>(length) / 2);
+}
+
+// Runs on SDL's audio thread: plays the queued buffers back to back, hands
+// each finished one back, and fills with silence when nothing is queued.
+void SdlAudioDevice::Play(std::int16_t* out, std::uint32_t samples) {
+    while (samples > 0 && !queued_.empty()) {
+        WaveHeader* header = queued_.front();
+        const std::uint32_t count = std::min(samples, header->sampleCount - position_);
+        std::memcpy(out, header->data + position_, count * sizeof(std::int16_t));
+        out += count;
+        samples -= count;
+        position_ += count;
+        if (position_ == header->sampleCount) {
+            queued_.pop_front();
+            position_ = 0;
+            target_->Post({StreamEventKind::BufferDone, header});
+        }
+    }
+    std::memset(out, 0, samples * sizeof(std::int16_t));
+}
+
+}  // namespace chipbox

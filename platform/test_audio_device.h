@@ -1,0 +1,36 @@
+// A sound device that a test drives step by step: it records what the stream
+// asks of it and plays a buffer only when the test says so.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/audio_device.h"
+
+namespace chipbox {
+
+class TestAudioDevice : public AudioDevice {
+public:
+    bool Open(StreamEventTarget& target) override;
+    void Queue(WaveHeader& header) override { queued.push_back(&header); }
+    void Pause() override { paused = true; }
+    void Restart() override { paused = false; }
+    void Reset() override;
+    void Close() override;
+
+    // Finishes the buffer at the front of the queue, as the card would after
+    // playing it. Does nothing while paused or with nothing queued.
+    bool FinishNext();
+
+    bool failOpen = false;
+    bool open = false;
+    bool paused = false;
+    std::deque<WaveHeader*> queued;
+    std::vector<std::vector<std::int16_t>> played;  // every finished buffer, in order
+
+private:
+    StreamEventTarget* target_ = nullptr;
+};
+
+}  // namespace chipbox

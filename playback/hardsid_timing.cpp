@@ -1,0 +1,13 @@
+#include "playback/hardsid_timing.h"
+
+#include "sid/hardsid_link.h"
+
+namespace chipbox {
+
+void StartHardSidTiming() {}
+
+void StopHardSidTiming() {}
+
+void StopSampleThread() { sampleThreadRunning = false; }
+
+}  // namespace chipbox

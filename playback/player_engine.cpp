@@ -1,0 +1,190 @@
+#include "playback/player_engine.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "core/c64_memory.h"
+#include "core/routine_call.h"
+#include "core/tune_file_checks.h"
+#include "core/tune_info.h"
+#include "playback/audio_stream.h"
+#include "playback/hardsid_timing.h"
+#include "playback/player_view.h"
+#include "sid/hardsid_link.h"
+#include "sid/sid_render.h"
+#include "sid/sid_write.h"
+
+namespace chipbox {
+
+PlayerState playerState;
+std::atomic<std::int32_t> playbackSpeed{1};
+
+namespace {
+
+constexpr int VOLUME_REGISTER = 24;
+constexpr auto STOP_SETTLE_TIME = std::chrono::milliseconds(10);
+
+PlayerView* playerView = nullptr;
+StreamEventTarget* streamTarget = nullptr;
+
+bool HardSidOutput() { return hardSidMode.load(std::memory_order_relaxed); }
+
+void RunInitRoutine() {
+    RestoreTuneImage();
+    CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
+}
+
+// Renders n output samples at the write position.
+void RenderSlice(std::int16_t* out, std::int16_t* renderBuffer, std::int32_t n) {
+    const auto renderCount = static_cast<std::uint32_t>(4 * n);
+    SidRender(renderBuffer, renderCount);
+    Decimate4(renderBuffer, out, renderCount);
+}
+
+}  // namespace
+
+void ConnectPlayer(PlayerView& view, StreamEventTarget& target) {
+    playerView = &view;
+    streamTarget = &target;
+}
+
+PlayerView& ConnectedPlayerView() { return *playerView; }
+
+std::int32_t FrameMicros() {
+    const int timer = 256 * ReadMemory(0xDC05) + ReadMemory(0xDC04);
+    std::int32_t micros = static_cast<std::int32_t>(timer * 20000.0 / TIMER_COUNTS_PER_FRAME);
+    if (micros == 0 || !tuneInfo.ciaTiming) micros = DEFAULT_FRAME_MICROS;
+    return micros;
+}
+
+// The product is formed in single precision, as the frame table expects:
+// 50,000 microseconds give 2,204 samples, not 2,205. Very short CIA frames
+// still get one sample per play call, so every buffer is finished.
+std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed) {
+    const float product = static_cast<float>(frameMicros) * 44100.0f;
+    const auto samples = static_cast<std::int32_t>(product / 1000000.0) / speed;
+    return samples > 0 ? samples : 1;
+}
+
+int CpuLoadValue(std::int32_t cycles) { return (cycles / 8 + 62) / 40; }
+
+void ShowCpuLoad(int value) {
+    if (playerView) playerView->SetCpuLoad(value);
+}
+
+void ReportAudioOpenFailure() {
+    playerView->FailAudioOpen("Unable to use wave-mapper!", "Error");
+    std::exit(EXIT_FAILURE);  // a view must not go on without a device
+}
+
+void StartPlayback() {
+    playerState.playing = true;
+    playerState.paused = false;
+    SidInit(RENDER_RATE);
+    SidWrite(VOLUME_REGISTER, 0x0F);
+    RunInitRoutine();
+    if (HardSidOutput()) {
+        StartHardSidTiming();
+    } else {
+        OpenStream(*streamTarget);
+        playerState.carrySamples = 0;
+        playerState.stopRequested = false;
+    }
+    playerView->SetPlayButtonText("&Pause");
+}
+
+void TogglePause() {
+    if (!playerState.paused) {
+        playerView->SetPlayButtonText("&Play");
+        if (HardSidOutput())
+            SidWrite(VOLUME_REGISTER, 0);
+        else
+            PauseStream();
+        ShowCpuLoad(0);
+    } else {
+        playerView->SetPlayButtonText("&Pause");
+        if (HardSidOutput())
+            SidWrite(VOLUME_REGISTER, 0xFF);
+        else
+            RestartStream();
+    }
+    playerState.paused = !playerState.paused;
+}
+
+void StopOutput() {
+    StopHardSidTiming();
+    if (HardSidOutput()) {
+        std::this_thread::sleep_for(STOP_SETTLE_TIME);
+        SidWrite(VOLUME_REGISTER, 0);
+    } else {
+        ResetAndCloseStream();
+    }
+}
+
+void StopPlayback() {
+    if (!playerState.playing) return;
+    playerState.stopRequested = true;
+    playerState.playing = false;
+    StopOutput();
+    playerView->SetPlayButtonText("&Play");
+    ShowCpuLoad(0);
+    std::this_thread::sleep_for(STOP_SETTLE_TIME);
+    SidWrite(VOLUME_REGISTER, 0);
+    StopSampleThread();
+}
+
+void ChangeSong(int step) {
+    if (step > 0 && tuneInfo.currentSong >= tuneInfo.lastSong) return;
+    if (step < 0 && tuneInfo.currentSong == 0) return;
+    if (playerState.playing) {
+        StopPlayback();
+        playerView->PostPlayCommand();
+    }
+    tuneInfo.currentSong = static_cast<std::uint8_t>(tuneInfo.currentSong + step);
+    RunInitRoutine();
+    playerView->SetSubsongText(SubsongText(tuneInfo.currentSong, tuneInfo.lastSong));
+}
+
+void SetPlaybackSpeed(std::int32_t speed) { playbackSpeed = speed; }
+
+void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
+    ShowCpuLoad(CpuLoadValue(playerState.cycleTally));
+    playerState.cycleTally = 0;
+    std::int32_t position = 0;
+    if (playerState.carrySamples != 0) {
+        RenderSlice(buffer, renderBuffer, playerState.carrySamples);
+        position = playerState.carrySamples;
+    }
+    std::int32_t carry = 0;
+    const auto end = static_cast<std::int32_t>(STREAM_BUFFER_SAMPLES);
+    while (position < end && !playerState.stopRequested) {
+        playerState.frameMicros = FrameMicros();
+        const std::int32_t samples = SamplesPerPlayCall(playerState.frameMicros, playbackSpeed);
+        const std::int32_t n = samples < end - position ? samples : end - position;
+        playerState.cycleTally += CallRoutine(tuneInfo.playAddress, 0);
+        RenderSlice(buffer + position, renderBuffer, n);
+        position += n;
+        carry = samples - n;
+    }
+    playerState.carrySamples = carry;
+}
+
+void ExitPlayback() {
+    if (!playerState.playing) return;
+    playerState.playing = false;
+    StopOutput();
+    RunInitRoutine();
+}
+
+void ResetPlayer() {
+    playerState.playing = false;
+    playerState.paused = false;
+    playerState.stopRequested = false;
+    playerState.carrySamples = 0;
+    playerState.cycleTally = 0;
+    playerState.frameMicros = 0;
+    playbackSpeed = 1;
+}
+
+}  // namespace chipbox

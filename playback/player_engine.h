@@ -1,0 +1,67 @@
+// The player engine: the play state of the loaded tune, when its code runs,
+// pause, stop, subsong change, speed and the CPU-load value.
+//
+// In software mode there is no clock of its own: the stream asks for a buffer
+// of 7,056 samples and FillBuffer fills it by alternating play calls with
+// rendering. Everything here runs on the thread that owns the player.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/audio_device.h"
+
+namespace chipbox {
+
+class PlayerView;
+
+struct PlayerState {
+    std::atomic<bool> playing{false};
+    std::atomic<bool> paused{false};
+    std::atomic<bool> stopRequested{false};
+    std::int32_t carrySamples = 0;  // owed to the last frame of the previous fill
+    std::int32_t cycleTally = 0;    // play-call cycles since the last bar update
+    std::int32_t frameMicros = 0;   // frame length as last computed
+};
+
+extern PlayerState playerState;
+
+// 1, 2 or 4 play calls' worth of speed; read afresh at every frame.
+extern std::atomic<std::int32_t> playbackSpeed;
+
+constexpr std::int32_t DEFAULT_FRAME_MICROS = 20000;
+constexpr double TIMER_COUNTS_PER_FRAME = 19456.0;  // CIA counts in 20,000 microseconds
+
+// Connects the engine to the program's face and to the target of the stream's
+// notifications.
+void ConnectPlayer(PlayerView& view, StreamEventTarget& streamTarget);
+
+PlayerView& ConnectedPlayerView();
+
+// Frame length from the CIA 1 timer A value at $DC04/$DC05 (CIA tunes only;
+// 20,000 microseconds otherwise or when the timer is 0), and the output
+// samples per play call at the current speed (at least 1).
+std::int32_t FrameMicros();
+std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed);
+
+// The CPU-load bar's value for a tally of play-call cycles.
+int CpuLoadValue(std::int32_t cycles);
+
+void StartPlayback();
+void TogglePause();
+void StopPlayback();
+void ChangeSong(int step);
+void SetPlaybackSpeed(std::int32_t speed);
+// Fills 7,056 output samples; renders through `renderBuffer` (28,224 samples).
+void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer);
+void ExitPlayback();
+void StopOutput();
+
+// For the stream: the bar, and a device that cannot be opened.
+void ShowCpuLoad(int value);
+[[noreturn]] void ReportAudioOpenFailure();
+
+// Back to program start, for tests.
+void ResetPlayer();
+
+}  // namespace chipbox

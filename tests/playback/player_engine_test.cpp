@@ -1,0 +1,184 @@
+#include "playback_fixture.h"
+#include "sid/sid_state.h"
+
+namespace chipbox {
+namespace {
+
+using test::PlaybackTest;
+
+TEST(FrameLengthTest, FollowsTheCiaTimerForCiaTunesOnly) {
+    test::ResetMachine();
+    struct Row {
+        int timer;
+        bool cia;
+        std::int32_t micros, at1, at2, at4;
+    };
+    const Row rows[] = {
+        {0x1234, false, 20000, 882, 441, 220}, {0, true, 20000, 882, 441, 220},
+        {19456, true, 20000, 882, 441, 220},   {19656, true, 20205, 891, 445, 222},
+        {9728, true, 10000, 441, 220, 110},    {48640, true, 50000, 2204, 1102, 551},
+        {65535, true, 67367, 2970, 1485, 742},
+    };
+    for (const Row& row : rows) {
+        c64Memory.bytes[0xDC04] = static_cast<std::uint8_t>(row.timer);
+        c64Memory.bytes[0xDC05] = static_cast<std::uint8_t>(row.timer >> 8);
+        tuneInfo.ciaTiming = row.cia;
+        const std::int32_t micros = FrameMicros();
+        EXPECT_EQ(micros, row.micros) << row.timer;
+        EXPECT_EQ(SamplesPerPlayCall(micros, 1), row.at1) << row.timer;
+        EXPECT_EQ(SamplesPerPlayCall(micros, 2), row.at2) << row.timer;
+        EXPECT_EQ(SamplesPerPlayCall(micros, 4), row.at4) << row.timer;
+    }
+}
+
+TEST(FrameLengthTest, VeryShortFramesStillGetOneSamplePerPlayCall) {
+    EXPECT_EQ(SamplesPerPlayCall(1, 1), 1);
+    EXPECT_EQ(SamplesPerPlayCall(20, 4), 1);
+}
+
+TEST(CpuLoadTest, ShowsOneForNoCyclesAndAFullBarAt31504) {
+    EXPECT_EQ(CpuLoadValue(0), 1);
+    EXPECT_EQ(CpuLoadValue(31504), 100);
+    EXPECT_EQ(CpuLoadValue(31503), 99);
+}
+
+TEST_F(PlaybackTest, VerticalBlankTuneMakesEightPlayCallsPerBuffer) {
+    Load("minimal");
+    StartPlayback();
+    Pump();  // the open notification fills A and B
+    EXPECT_EQ(PlayCalls(), 16);
+    EXPECT_EQ(playerState.carrySamples, 0);
+    EXPECT_EQ(view.calls.back(), "button &Pause");
+}
+
+TEST_F(PlaybackTest, CiaTuneCarriesTheRestOfAFrameIntoTheNextBuffer) {
+    Load("cia_timed");
+    StartPlayback();
+    ASSERT_TRUE(audioStream.blocks);
+    const int before = PlayCalls();
+    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES);
+    std::vector<std::int16_t> render(RENDER_BUFFER_SAMPLES);
+    FillBuffer(buffer.data(), render.data());
+    EXPECT_EQ(PlayCalls() - before, 8);  // 7 whole frames of 891 and 819 samples of the 8th
+    EXPECT_EQ(playerState.carrySamples, 72);
+    FillBuffer(buffer.data(), render.data());
+    EXPECT_EQ(PlayCalls() - before, 16);  // (7056 - 72) / 891 = 7.8: 8 more calls
+    EXPECT_EQ(playerState.carrySamples, 8 * 891 - (7056 - 72));
+}
+
+TEST_F(PlaybackTest, FourTimesSpeedMakes33PlayCallsInABuffer) {
+    Load("minimal");
+    StartPlayback();
+    SetPlaybackSpeed(4);
+    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
+    const int before = PlayCalls();
+    FillBuffer(buffer.data(), render.data());
+    EXPECT_EQ(PlayCalls() - before, 33);  // 220 samples a call
+    EXPECT_EQ(playerState.carrySamples, 33 * 220 - 7056);
+}
+
+TEST_F(PlaybackTest, BarShowsThePlayCallsOfThePreviousFill) {
+    Load("endless");
+    StartPlayback();
+    Pump();
+    EXPECT_EQ(view.cpuLoad, 1);  // the second fill shows the first, whose calls were all capped
+    playerState.cycleTally = 31504;
+    PlayOneBuffer();
+    EXPECT_EQ(view.cpuLoad, 100);
+}
+
+TEST_F(PlaybackTest, StopWhileStoppedWritesNothing) {
+    Load("minimal");
+    registerImage.values.fill(0xEE);
+    view.calls.clear();
+    StopPlayback();
+    for (std::uint8_t value : registerImage.values) EXPECT_EQ(value, 0xEE);
+    EXPECT_TRUE(view.calls.empty());
+}
+
+TEST_F(PlaybackTest, StopSilencesTheChipAndResetsTheBar) {
+    Load("minimal");
+    StartPlayback();
+    Pump();
+    StopPlayback();
+    EXPECT_EQ(registerImage.values[24], 0);
+    EXPECT_EQ(view.cpuLoad, 0);
+    EXPECT_EQ(view.calls.back(), "button &Play");
+    EXPECT_FALSE(playerState.playing);
+}
+
+TEST_F(PlaybackTest, PauseThenStopThenPlayStartsAgainFromInit) {
+    Load("minimal");
+    PlayPauseCommand();
+    Pump();
+    PlayOneBuffer();
+    EXPECT_EQ(PlayCalls(), 24);
+    PlayPauseCommand();  // pause
+    EXPECT_TRUE(playerState.paused);
+    StopPlayback();
+    Pump();
+    PlayPauseCommand();  // a fresh start, not a resume
+    EXPECT_FALSE(playerState.paused);
+    Pump();
+    EXPECT_EQ(PlayCalls(), 16);  // init reset the counter
+}
+
+TEST_F(PlaybackTest, NextAndPreviousStopAtTheEnds) {
+    Load("subsongs");  // three songs, starting at the second
+    ChangeSong(+1);
+    EXPECT_EQ(tuneInfo.currentSong, 2);
+    EXPECT_EQ(ReadMemory(0x0380), 2);  // init ran with the new song
+    EXPECT_EQ(view.subsong, "3 / 3");
+    ChangeSong(+1);
+    EXPECT_EQ(tuneInfo.currentSong, 2);
+    ChangeSong(-1);
+    ChangeSong(-1);
+    ChangeSong(-1);
+    EXPECT_EQ(tuneInfo.currentSong, 0);
+    EXPECT_EQ(view.subsong, "1 / 3");
+    EXPECT_TRUE(queue.empty());  // stopped: no Play was posted
+}
+
+TEST_F(PlaybackTest, SongChangeWhilePlayingRestartsWithTheNewSong) {
+    Load("subsongs");
+    StartPlayback();
+    Pump();
+    ChangeSong(+1);
+    Pump();  // the old stream's notifications, then the posted Play
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_TRUE(audioStream.open);
+    EXPECT_EQ(audioStream.state, StreamState::Running);
+    EXPECT_EQ(device.queued.size(), 2u);
+    EXPECT_EQ(sidState.voiceRegisters[0].frequency >> 8, 0x40);
+}
+
+TEST_F(PlaybackTest, LoadTuneRecordsThePathEvenWhenTheFileIsRejected) {
+    Load("minimal");
+    const std::string bad = test::WriteTempFile("bad.sid", {'R', 'S', 'I', 'D'});
+    EXPECT_FALSE(LoadTune(bad, true));
+    EXPECT_EQ(currentTunePath, bad);
+    EXPECT_EQ(view.messages.back(), bad + "\nis not a valid PSID File!");
+    EXPECT_EQ(tuneInfo.name, "Minimal");  // the previous tune stays loaded
+    EXPECT_TRUE(queue.empty());
+}
+
+TEST_F(PlaybackTest, LoadTuneWithAutoPlayPostsPlay) {
+    ASSERT_TRUE(LoadTune(test::TunePath("minimal"), true));
+    EXPECT_EQ(view.title, "minimal.sid - Chipbox v0.965");
+    EXPECT_EQ(view.subsong, "1 / 1");
+    Pump();
+    EXPECT_TRUE(playerState.playing);
+}
+
+TEST_F(PlaybackTest, ExitWhilePlayingStopsAndRunsInitOnceMore) {
+    Load("minimal");
+    StartPlayback();
+    Pump();
+    ExitPlayback();
+    EXPECT_FALSE(playerState.playing);
+    EXPECT_EQ(ReadMemory(0x0380), 0);  // memory restored and init run
+    EXPECT_EQ(audioStream.state, StreamState::Closing);
+}
+
+}  // namespace
+}  // namespace chipbox
