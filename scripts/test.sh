@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Chipbox and runs every test: once in a
-# release build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# release build, once under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the threaded playback tests once more under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 run_tests() {
-    local dir=$1
-    shift
+    local dir=$1 label=$2
+    shift 2
     echo "== Building $dir"
     scripts/build.sh "$dir" "$@"
     echo "== Testing $dir"
-    ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+    ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" ${label:+-L "$label"}
 }
 
-run_tests build
-run_tests build-sanitize -DCHIPBOX_SANITIZE=ON
+run_tests build ""
+run_tests build-sanitize "" -DCHIPBOX_SANITIZE=ON
+BUILD_TARGET=playback_tests run_tests build-thread-sanitize threaded -DCHIPBOX_THREAD_SANITIZE=ON
