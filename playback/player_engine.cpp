@@ -35,11 +35,10 @@ void RunInitRoutine() {
     CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
 }
 
-// Renders n output samples at the write position.
+// Renders 4n samples at the render rate and reduces them to n output samples
+// at the write position.
 void RenderSlice(std::int16_t* out, std::int16_t* renderBuffer, std::int32_t n) {
-    const auto renderCount = static_cast<std::uint32_t>(4 * n);
-    SidRender(renderBuffer, renderCount);
-    Decimate4(renderBuffer, out, renderCount);
+    SidRenderDecimated(renderBuffer, out, static_cast<std::uint32_t>(4 * n));
 }
 
 }  // namespace

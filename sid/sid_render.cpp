@@ -1,6 +1,7 @@
 #include "sid/sid_render.h"
 
 #include <algorithm>
+#include <array>
 
 #include "sid/digi_registers.h"
 #include "sid/sid_state.h"
@@ -14,7 +15,6 @@ Decimator decimator;
 namespace {
 
 constexpr double HIGHEST_CUTOFF = 1.0;
-constexpr double DECIMATION_COEFFICIENT = 0.25;
 
 // The high byte is weighted 16, not 8: values 8..15 of every group of 16 are
 // never produced.
@@ -29,10 +29,6 @@ void SetupFilter() {
     filter.voice3On = (regs.modeVolume & 0x80) ? 0 : 1;
     filter.volumeFactor = (regs.modeVolume & 0x0F) * 16.0;
     filter.damping = 1.2 - (regs.resonanceRouting >> 4) * 0.04;
-}
-
-inline std::int16_t ClampToInt16(std::int32_t value) {
-    return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, -32768, 32767));
 }
 
 }  // namespace
@@ -53,24 +49,85 @@ void SidInit(std::uint32_t rate) {
     for (VoiceSynth& voice : sidState.voices) voice.noiseRegister = 0xFFFFFF;
 }
 
-void SidRender(std::int16_t* buffer, std::uint32_t count) {
+namespace {
+
+constexpr std::uint32_t CHUNK_SAMPLES = 512;
+
+struct VoiceChunk {
+    std::array<std::int32_t, CHUNK_SAMPLES> filtered;
+    std::array<std::int32_t, CHUNK_SAMPLES> direct;
+};
+
+// The voice sums of `count` samples. Voices that do not read each other run
+// one after the other over the whole chunk, which is much faster than
+// interleaving them sample by sample and gives the same numbers.
+void RenderVoices(VoiceSet& voices, bool voice3On, std::uint32_t count, VoiceChunk& chunk) {
+    if (!VoicesIndependent(voices)) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const VoiceSums sums = UpdateVoices(voices, voice3On);
+            chunk.filtered[i] = sums.filtered;
+            chunk.direct[i] = sums.direct;
+        }
+        return;
+    }
+    std::fill_n(chunk.filtered.begin(), count, 0);
+    std::fill_n(chunk.direct.begin(), count, 0);
+    for (int v = 0; v < 3; ++v) {
+        if (mixerSettings.voiceMuted[v]) continue;
+        VoiceSynth& voice = voices[v];
+        std::int32_t* sums = voice.routedToFilter ? chunk.filtered.data() : chunk.direct.data();
+        RenderVoiceAlone(voice, count, sums, v != 2 || voice3On);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The per-call frame of rendering: per-call setup, then per chunk the voice
+// sums and, per sample, filter, volume, output stage and digi value. Each
+// finished sample goes to store(index, sample).
+template <class Store>
+void RenderSamples(std::uint32_t count, Store store) {
     SetupVoices();
     SetupFilter();
-    // Locals for the loop: stores into them cannot alias the output buffer.
+    // Locals for the loop: stores into them cannot alias the output.
     VoiceSet voices = sidState.voices;
     FilterSynth filter = sidState.filter;
     OutputStage stage = outputStage;
     const bool voice3On = filter.voice3On != 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const VoiceSums sums = UpdateVoices(voices, voice3On);
-        const double filterOutput = FilterStep(filter, sums.filtered);
-        const auto x = static_cast<std::int32_t>((filterOutput + sums.direct) * filter.volumeFactor);
-        const std::int32_t y = DigiStep(OutputStageStep(stage, x));
-        buffer[i] = ClampSample(static_cast<double>(y));
+    VoiceChunk chunk;
+    for (std::uint32_t start = 0; start < count; start += CHUNK_SAMPLES) {
+        const std::uint32_t n = std::min(CHUNK_SAMPLES, count - start);
+        RenderVoices(voices, voice3On, n, chunk);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const double filterOutput = FilterStep(filter, chunk.filtered[i]);
+            const auto x = static_cast<std::int32_t>((filterOutput + chunk.direct[i]) *
+                                                     filter.volumeFactor);
+            const std::int32_t y = DigiStep(OutputStageStep(stage, x));
+            store(start + i, ClampSample(static_cast<double>(y)));
+        }
     }
     sidState.voices = voices;
     sidState.filter = filter;
     outputStage = stage;
+}
+
+}  // namespace
+
+void SidRender(std::int16_t* buffer, std::uint32_t count) {
+    RenderSamples(count, [buffer](std::uint32_t i, std::int16_t sample) { buffer[i] = sample; });
+}
+
+void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination,
+                        std::uint32_t count) {
+    Decimator state = decimator;
+    RenderSamples(count, [&state, renderBuffer, destination](std::uint32_t i, std::int16_t sample) {
+        const std::int16_t filtered = DecimateStep(state, sample);
+        renderBuffer[i] = filtered;
+        if ((i & 3) == 0) destination[i >> 2] = filtered;
+    });
+    decimator = state;
 }
 
 std::int16_t ClampSample(double x) {
@@ -83,12 +140,7 @@ std::int16_t ClampSample(double x) {
 // clamped to 16 bits, as wrapping would turn the overshoot into a click.
 void Decimate4(std::int16_t* source, std::int16_t* destination, std::uint32_t count) {
     Decimator state = decimator;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const double high = source[i] - state.band - state.low;
-        state.band = state.band + DECIMATION_COEFFICIENT * high;
-        state.low = state.low + DECIMATION_COEFFICIENT * state.band;
-        source[i] = ClampToInt16(static_cast<std::int32_t>(state.low));
-    }
+    for (std::uint32_t i = 0; i < count; ++i) source[i] = DecimateStep(state, source[i]);
     decimator = state;
     for (std::uint32_t i = 0; i < count; i += 4) destination[i / 4] = source[i];
 }

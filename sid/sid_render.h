@@ -66,6 +66,24 @@ std::int16_t ClampSample(double x);
 // samples, rounded up.
 void Decimate4(std::int16_t* source, std::int16_t* destination, std::uint32_t count);
 
+// The decimator's low-pass step for one rendered sample; the overshoot of a
+// full-scale step is clamped to 16 bits, as wrapping would turn it into a
+// click.
+inline std::int16_t DecimateStep(Decimator& state, std::int16_t sample) {
+    constexpr double coefficient = 0.25;
+    const double high = sample - state.band - state.low;
+    state.band = state.band + coefficient * high;
+    state.low = state.low + coefficient * state.band;
+    const auto truncated = static_cast<std::int32_t>(state.low);
+    return static_cast<std::int16_t>(truncated > 32767 ? 32767 : truncated < -32768 ? -32768 : truncated);
+}
+
+// SidRender into renderBuffer followed by Decimate4 into destination, in one
+// pass: the same output samples, the same render buffer contents and states,
+// with the decimator's arithmetic overlapping the renderer's.
+void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination,
+                        std::uint32_t count);
+
 // Returns every piece of SID state to program start, the never-reset parts
 // (output stage, decimator, register image, mixer, digi state) included.
 void ResetSidModule();
