@@ -8,273 +8,389 @@ CpuState cpuState;
 
 namespace {
 
-CpuState& cpu = cpuState;
+// The interpreter works on its own copy of the registers for as long as it
+// runs, so the compiler can keep them in machine registers: stores into the
+// emulated memory could otherwise overwrite them, as far as it can tell.
+// Nothing else reads the CPU state while a routine runs.
+struct Interpreter {
+    CpuState cpu;
 
-// Reads a little-endian word whose high byte wraps from $FFFF to $0000.
-inline std::uint16_t ReadWord(std::uint16_t address) {
-    return static_cast<std::uint16_t>(ReadMemory(address) |
-                                      ReadMemory(static_cast<std::uint16_t>(address + 1)) << 8);
-}
-
-// Reads a pointer from page zero; the high byte wraps within page 0.
-inline std::uint16_t ReadZeroPageWord(std::uint8_t zp) {
-    return static_cast<std::uint16_t>(ReadMemory(zp) |
-                                      ReadMemory(static_cast<std::uint8_t>(zp + 1)) << 8);
-}
-
-inline std::uint8_t NextByte() { return ReadMemory(cpu.pc++); }
-
-inline std::uint16_t NextWord() {
-    const std::uint16_t word = ReadWord(cpu.pc);
-    cpu.pc = static_cast<std::uint16_t>(cpu.pc + 2);
-    return word;
-}
-
-inline bool OnDifferentPages(std::uint16_t first, std::uint16_t second) {
-    return ((first ^ second) & 0xFF00) != 0;
-}
-
-inline std::uint16_t Indexed(std::uint16_t base, std::uint8_t index) {
-    const auto address = static_cast<std::uint16_t>(base + index);
-    cpu.operandCrossedPage = OnDifferentPages(base, address);
-    return address;
-}
-
-// Works out the effective address of a memory operand and advances pc past the
-// operand bytes. Returns the cycles of a read in that mode.
-inline std::uint32_t ResolveAddress(std::int32_t mode) {
-    cpu.operandCrossedPage = false;
-    switch (mode) {
-        case ZeroPage: cpu.operandAddress = NextByte(); return 3;
-        case ZeroPageX: cpu.operandAddress = static_cast<std::uint8_t>(NextByte() + cpu.x); return 4;
-        case ZeroPageY: cpu.operandAddress = static_cast<std::uint8_t>(NextByte() + cpu.y); return 4;
-        case Absolute: cpu.operandAddress = NextWord(); return 4;
-        case AbsoluteX:
-            cpu.operandAddress = Indexed(NextWord(), cpu.x);
-            return 4 + cpu.operandCrossedPage;
-        case AbsoluteY:
-            cpu.operandAddress = Indexed(NextWord(), cpu.y);
-            return 4 + cpu.operandCrossedPage;
-        case IndexedIndirect:
-            cpu.operandAddress = ReadZeroPageWord(static_cast<std::uint8_t>(NextByte() + cpu.x));
-            return 6;
-        case IndirectIndexed:
-            cpu.operandAddress = Indexed(ReadZeroPageWord(NextByte()), cpu.y);
-            return 5 + cpu.operandCrossedPage;
-        default: return 0;
+    // Reads a little-endian word whose high byte wraps from $FFFF to $0000.
+    std::uint16_t ReadWord(std::uint16_t address) {
+        return static_cast<std::uint16_t>(ReadMemory(address) |
+                                          ReadMemory(static_cast<std::uint16_t>(address + 1)) << 8);
     }
-}
 
-inline std::uint8_t FetchOperand(std::int32_t mode) {
-    switch (mode) {
-        case Implied: cpu.cycles += 2; return 0;
-        case Immediate: cpu.cycles += 2; return NextByte();
-        case Accumulator: cpu.cycles += 2; return cpu.a;
-        default: cpu.cycles += ResolveAddress(mode); return ReadMemory(cpu.operandAddress);
+    // Reads a pointer from page zero; the high byte wraps within page 0.
+    std::uint16_t ReadZeroPageWord(std::uint8_t zp) {
+        return static_cast<std::uint16_t>(ReadMemory(zp) |
+                                          ReadMemory(static_cast<std::uint8_t>(zp + 1)) << 8);
     }
-}
 
-inline void WriteBack(std::int32_t mode, std::uint8_t value) {
-    switch (mode) {
-        case Accumulator: cpu.a = value; return;
-        case AbsoluteX:
-            WriteMemory(cpu.operandAddress, value);
-            cpu.cycles += 3 - cpu.operandCrossedPage;
-            return;
-        default: WriteMemory(cpu.operandAddress, value); cpu.cycles += 2; return;
+    std::uint8_t NextByte() { return ReadMemory(cpu.pc++); }
+
+    std::uint16_t NextWord() {
+        const std::uint16_t word = ReadWord(cpu.pc);
+        cpu.pc = static_cast<std::uint16_t>(cpu.pc + 2);
+        return word;
     }
-}
 
-// Indexed stores count the cycles of a read without its page-crossing cycle,
-// except AbsoluteY, which keeps it.
-inline void StoreRegister(std::int32_t mode, std::uint8_t value) {
-    const std::uint32_t readCycles = ResolveAddress(mode);
-    const bool keepsCrossingCycle = mode == AbsoluteY;
-    cpu.cycles = readCycles - (cpu.operandCrossedPage && !keepsCrossingCycle);
-    WriteMemory(cpu.operandAddress, value);
-}
+    bool OnDifferentPages(std::uint16_t first, std::uint16_t second) {
+        return ((first ^ second) & 0xFF00) != 0;
+    }
 
-inline void SetFlag(std::uint8_t mask, bool on) {
-    cpu.p = static_cast<std::uint8_t>(on ? (cpu.p | mask) : (cpu.p & ~mask));
-}
+    std::uint16_t Indexed(std::uint16_t base, std::uint8_t index) {
+        const auto address = static_cast<std::uint16_t>(base + index);
+        cpu.operandCrossedPage = OnDifferentPages(base, address);
+        return address;
+    }
 
-inline std::uint8_t SetNZ(std::uint8_t value) {
-    cpu.p = static_cast<std::uint8_t>((cpu.p & ~(flag::N | flag::Z)) | (value & flag::N) |
-                                      (value == 0 ? flag::Z : 0));
-    return value;
-}
+    // Works out the effective address of a memory operand and advances pc past the
+    // operand bytes. Returns the cycles of a read in that mode.
+    std::uint32_t ResolveAddress(std::int32_t mode) {
+        cpu.operandCrossedPage = false;
+        switch (mode) {
+            case ZeroPage: cpu.operandAddress = NextByte(); return 3;
+            case ZeroPageX:
+                cpu.operandAddress = static_cast<std::uint8_t>(NextByte() + cpu.x);
+                return 4;
+            case ZeroPageY:
+                cpu.operandAddress = static_cast<std::uint8_t>(NextByte() + cpu.y);
+                return 4;
+            case Absolute: cpu.operandAddress = NextWord(); return 4;
+            case AbsoluteX:
+                cpu.operandAddress = Indexed(NextWord(), cpu.x);
+                return 4 + cpu.operandCrossedPage;
+            case AbsoluteY:
+                cpu.operandAddress = Indexed(NextWord(), cpu.y);
+                return 4 + cpu.operandCrossedPage;
+            case IndexedIndirect:
+                cpu.operandAddress =
+                    ReadZeroPageWord(static_cast<std::uint8_t>(NextByte() + cpu.x));
+                return 6;
+            case IndirectIndexed:
+                cpu.operandAddress = Indexed(ReadZeroPageWord(NextByte()), cpu.y);
+                return 5 + cpu.operandCrossedPage;
+            default: return 0;
+        }
+    }
 
-// Binary addition with carry; V is the signed overflow of the operation. SBC
-// comes here with its operand inverted.
-inline void AddWithCarry(std::uint8_t operand) {
-    const unsigned sum = cpu.a + operand + (cpu.p & flag::C);
-    const auto result = static_cast<std::uint8_t>(sum);
-    SetFlag(flag::C, sum > 0xFF);
-    SetFlag(flag::V, ((cpu.a ^ result) & (operand ^ result) & 0x80) != 0);
-    cpu.a = SetNZ(result);
-}
+    std::uint8_t FetchOperand(std::int32_t mode) {
+        switch (mode) {
+            case Implied: cpu.cycles += 2; return 0;
+            case Immediate: cpu.cycles += 2; return NextByte();
+            case Accumulator: cpu.cycles += 2; return cpu.a;
+            default: cpu.cycles += ResolveAddress(mode); return ReadMemory(cpu.operandAddress);
+        }
+    }
 
-inline void Compare(std::uint8_t reg, std::uint8_t operand) {
-    SetFlag(flag::C, reg >= operand);
-    SetNZ(static_cast<std::uint8_t>(reg - operand));
-}
+    void WriteBack(std::int32_t mode, std::uint8_t value) {
+        switch (mode) {
+            case Accumulator: cpu.a = value; return;
+            case AbsoluteX:
+                WriteMemory(cpu.operandAddress, value);
+                cpu.cycles += 3 - cpu.operandCrossedPage;
+                return;
+            default:
+                WriteMemory(cpu.operandAddress, value);
+                cpu.cycles += 2;
+                return;
+        }
+    }
 
-inline void BranchIf(bool condition) {
-    const auto offset = static_cast<std::int8_t>(FetchOperand(Immediate));
-    if (!condition) return;
-    const auto target = static_cast<std::uint16_t>(cpu.pc + offset);
-    cpu.cycles += 1 + (((target ^ cpu.pc) & 0x100) != 0);
-    cpu.pc = target;
-}
+    // Indexed stores count the cycles of a read without its page-crossing cycle,
+    // except AbsoluteY, which keeps it.
+    void StoreRegister(std::int32_t mode, std::uint8_t value) {
+        const std::uint32_t readCycles = ResolveAddress(mode);
+        const bool keepsCrossingCycle = mode == AbsoluteY;
+        cpu.cycles = readCycles - (cpu.operandCrossedPage && !keepsCrossingCycle);
+        WriteMemory(cpu.operandAddress, value);
+    }
 
-inline void ReadModifyWrite(std::int32_t mode, std::uint8_t (*change)(std::uint8_t)) {
-    const std::uint8_t value = FetchOperand(mode);
-    WriteBack(mode, change(value));
-}
+    void SetFlag(std::uint8_t mask, bool on) {
+        cpu.p = static_cast<std::uint8_t>(on ? (cpu.p | mask) : (cpu.p & ~mask));
+    }
 
-inline std::uint8_t ShiftLeft(std::uint8_t v) {
-    SetFlag(flag::C, (v & 0x80) != 0);
-    return SetNZ(static_cast<std::uint8_t>(v << 1));
-}
-inline std::uint8_t ShiftRight(std::uint8_t v) {
-    SetFlag(flag::C, (v & 0x01) != 0);
-    return SetNZ(static_cast<std::uint8_t>(v >> 1));
-}
-inline std::uint8_t RotateLeft(std::uint8_t v) {
-    const std::uint8_t carryIn = cpu.p & flag::C;
-    SetFlag(flag::C, (v & 0x80) != 0);
-    return SetNZ(static_cast<std::uint8_t>((v << 1) | carryIn));
-}
-inline std::uint8_t RotateRight(std::uint8_t v) {
-    const std::uint8_t carryIn = cpu.p & flag::C;
-    SetFlag(flag::C, (v & 0x01) != 0);
-    return SetNZ(static_cast<std::uint8_t>((v >> 1) | (carryIn << 7)));
-}
-inline std::uint8_t Increment(std::uint8_t v) { return SetNZ(static_cast<std::uint8_t>(v + 1)); }
-inline std::uint8_t Decrement(std::uint8_t v) { return SetNZ(static_cast<std::uint8_t>(v - 1)); }
+    std::uint8_t SetNZ(std::uint8_t value) {
+        cpu.p = static_cast<std::uint8_t>((cpu.p & ~(flag::N | flag::Z)) | (value & flag::N) |
+                                          (value == 0 ? flag::Z : 0));
+        return value;
+    }
 
-inline void ReturnFromSubroutine() {
-    const std::uint8_t low = PullStack();
-    const std::uint8_t high = PullStack();
-    cpu.pc = static_cast<std::uint16_t>((low | high << 8) + 1);
-}
+    // Binary addition with carry; V is the signed overflow of the operation. SBC
+    // comes here with its operand inverted.
+    void AddWithCarry(std::uint8_t operand) {
+        const unsigned sum = cpu.a + operand + (cpu.p & flag::C);
+        const auto result = static_cast<std::uint8_t>(sum);
+        SetFlag(flag::C, sum > 0xFF);
+        SetFlag(flag::V, ((cpu.a ^ result) & (operand ^ result) & 0x80) != 0);
+        cpu.a = SetNZ(result);
+    }
+
+    void Compare(std::uint8_t reg, std::uint8_t operand) {
+        SetFlag(flag::C, reg >= operand);
+        SetNZ(static_cast<std::uint8_t>(reg - operand));
+    }
+
+    void BranchIf(bool condition) {
+        const auto offset = static_cast<std::int8_t>(FetchOperand(Immediate));
+        if (!condition) return;
+        const auto target = static_cast<std::uint16_t>(cpu.pc + offset);
+        cpu.cycles += 1 + (((target ^ cpu.pc) & 0x100) != 0);
+        cpu.pc = target;
+    }
+
+    void ReadModifyWrite(std::int32_t mode, std::uint8_t (Interpreter::*change)(std::uint8_t)) {
+        const std::uint8_t value = FetchOperand(mode);
+        WriteBack(mode, (this->*change)(value));
+    }
+
+    std::uint8_t ShiftLeft(std::uint8_t v) {
+        SetFlag(flag::C, (v & 0x80) != 0);
+        return SetNZ(static_cast<std::uint8_t>(v << 1));
+    }
+    std::uint8_t ShiftRight(std::uint8_t v) {
+        SetFlag(flag::C, (v & 0x01) != 0);
+        return SetNZ(static_cast<std::uint8_t>(v >> 1));
+    }
+    std::uint8_t RotateLeft(std::uint8_t v) {
+        const std::uint8_t carryIn = cpu.p & flag::C;
+        SetFlag(flag::C, (v & 0x80) != 0);
+        return SetNZ(static_cast<std::uint8_t>((v << 1) | carryIn));
+    }
+    std::uint8_t RotateRight(std::uint8_t v) {
+        const std::uint8_t carryIn = cpu.p & flag::C;
+        SetFlag(flag::C, (v & 0x01) != 0);
+        return SetNZ(static_cast<std::uint8_t>((v >> 1) | (carryIn << 7)));
+    }
+    std::uint8_t Increment(std::uint8_t v) { return SetNZ(static_cast<std::uint8_t>(v + 1)); }
+    std::uint8_t Decrement(std::uint8_t v) { return SetNZ(static_cast<std::uint8_t>(v - 1)); }
+
+    void ReturnFromSubroutine() {
+        const std::uint8_t low = PullStack();
+        const std::uint8_t high = PullStack();
+        cpu.pc = static_cast<std::uint16_t>((low | high << 8) + 1);
+    }
+
+    void PushStack(std::uint8_t value) {
+        WriteMemory(static_cast<std::uint16_t>(0x0100 + cpu.s), value);
+        if (cpu.s != 0) --cpu.s;
+    }
+
+    std::uint8_t PullStack() {
+        if (cpu.s != 0xFF) ++cpu.s;
+        return ReadMemory(static_cast<std::uint16_t>(0x0100 + cpu.s));
+    }
+
+    std::uint32_t ExecuteInstruction() {
+        cpu.cycles = 0;
+        const std::uint8_t opcode = NextByte();
+        const std::int32_t mode = modeTable[opcode];
+        const std::uint8_t p = cpu.p;
+        switch (kindTable[opcode]) {
+            case LDA: cpu.a = SetNZ(FetchOperand(mode)); break;
+            case LDX: cpu.x = SetNZ(FetchOperand(mode)); break;
+            case LDY: cpu.y = SetNZ(FetchOperand(mode)); break;
+            case AND: cpu.a = SetNZ(cpu.a & FetchOperand(mode)); break;
+            case ORA: cpu.a = SetNZ(cpu.a | FetchOperand(mode)); break;
+            case EOR: cpu.a = SetNZ(cpu.a ^ FetchOperand(mode)); break;
+            case ADC: AddWithCarry(FetchOperand(mode)); break;
+            case SBC: AddWithCarry(static_cast<std::uint8_t>(~FetchOperand(mode))); break;
+            case CMP: Compare(cpu.a, FetchOperand(mode)); break;
+            case CPX: Compare(cpu.x, FetchOperand(mode)); break;
+            case CPY: Compare(cpu.y, FetchOperand(mode)); break;
+            case BIT: {
+                const std::uint8_t operand = FetchOperand(mode);
+                SetFlag(flag::Z, (cpu.a & operand) == 0);
+                SetFlag(flag::N, (operand & 0x80) != 0);
+                SetFlag(flag::V, (operand & 0x40) != 0);
+                break;
+            }
+
+            case ASL: ReadModifyWrite(mode, &Interpreter::ShiftLeft); break;
+            case LSR: ReadModifyWrite(mode, &Interpreter::ShiftRight); break;
+            case ROL: ReadModifyWrite(mode, &Interpreter::RotateLeft); break;
+            case ROR: ReadModifyWrite(mode, &Interpreter::RotateRight); break;
+            case INC: ReadModifyWrite(mode, &Interpreter::Increment); break;
+            case DEC: ReadModifyWrite(mode, &Interpreter::Decrement); break;
+
+            case STA: StoreRegister(mode, cpu.a); break;
+            case STX: StoreRegister(mode, cpu.x); break;
+            case STY: StoreRegister(mode, cpu.y); break;
+
+            case TAX:
+                cpu.x = SetNZ(cpu.a);
+                cpu.cycles = 2;
+                break;
+            case TAY:
+                cpu.y = SetNZ(cpu.a);
+                cpu.cycles = 2;
+                break;
+            case TXA:
+                cpu.a = SetNZ(cpu.x);
+                cpu.cycles = 2;
+                break;
+            case TYA:
+                cpu.a = SetNZ(cpu.y);
+                cpu.cycles = 2;
+                break;
+            case TSX:
+                cpu.x = SetNZ(cpu.s);
+                cpu.cycles = 2;
+                break;
+            case TXS:
+                cpu.s = cpu.x;
+                cpu.cycles = 2;
+                break;
+            case INX:
+                cpu.x = Increment(cpu.x);
+                cpu.cycles = 2;
+                break;
+            case INY:
+                cpu.y = Increment(cpu.y);
+                cpu.cycles = 2;
+                break;
+            case DEX:
+                cpu.x = Decrement(cpu.x);
+                cpu.cycles = 2;
+                break;
+            case DEY:
+                cpu.y = Decrement(cpu.y);
+                cpu.cycles = 2;
+                break;
+
+            case CLC:
+                SetFlag(flag::C, false);
+                cpu.cycles = 2;
+                break;
+            case SEC:
+                SetFlag(flag::C, true);
+                cpu.cycles = 2;
+                break;
+            case CLI:
+                SetFlag(flag::I, false);
+                cpu.cycles = 2;
+                break;
+            case SEI:
+                SetFlag(flag::I, true);
+                cpu.cycles = 2;
+                break;
+            case CLD:
+                SetFlag(flag::D, false);
+                cpu.cycles = 2;
+                break;
+            case SED:
+                SetFlag(flag::D, true);
+                cpu.cycles = 2;
+                break;
+            case CLV:
+                SetFlag(flag::V, false);
+                cpu.cycles = 2;
+                break;
+            case NOP: cpu.cycles = 2; break;
+
+            case PHA:
+                PushStack(cpu.a);
+                cpu.cycles = 3;
+                break;
+            case PHP:
+                PushStack(cpu.p);
+                cpu.cycles = 3;
+                break;
+            case PLA:
+                cpu.a = SetNZ(PullStack());
+                cpu.cycles = 4;
+                break;
+            case PLP:
+                cpu.p = PullStack();
+                cpu.cycles = 4;
+                break;
+
+            case BCC: BranchIf(!(p & flag::C)); break;
+            case BCS: BranchIf(p & flag::C); break;
+            case BNE: BranchIf(!(p & flag::Z)); break;
+            case BEQ: BranchIf(p & flag::Z); break;
+            case BPL: BranchIf(!(p & flag::N)); break;
+            case BMI: BranchIf(p & flag::N); break;
+            case BVC: BranchIf(!(p & flag::V)); break;
+            case BVS: BranchIf(p & flag::V); break;
+
+            case JMP:
+                if (mode == Indirect) {
+                    cpu.pc = ReadWord(NextWord());
+                    cpu.cycles = 5;
+                } else {
+                    cpu.pc = NextWord();
+                    cpu.cycles = 3;
+                }
+                break;
+            case JSR: {
+                const std::uint16_t target = NextWord();
+                const auto lastByte = static_cast<std::uint16_t>(cpu.pc - 1);
+                PushStack(static_cast<std::uint8_t>(lastByte >> 8));
+                PushStack(static_cast<std::uint8_t>(lastByte));
+                cpu.pc = target;
+                cpu.cycles = 6;
+                break;
+            }
+            case RTS:
+                ReturnFromSubroutine();
+                cpu.cycles = 6;
+                break;
+            case RTI:
+                cpu.p = PullStack();
+                cpu.y = PullStack();
+                cpu.x = PullStack();
+                cpu.a = PullStack();
+                ReturnFromSubroutine();
+                cpu.cycles = 6;
+                break;
+            // BRK reads no vector: the memory holds no ROM, and jumping to $0000
+            // ends the routine call at once.
+            case BRK:
+                cpu.pc = 0;
+                cpu.cycles = 7;
+                break;
+
+            default: break;  // undocumented opcode: one byte, no effect, no cycles
+        }
+        return cpu.cycles;
+    }
+};
 
 }  // namespace
 
+// Both entry points are flattened: the whole interpreter is inlined into them,
+// so its registers stay in machine registers.
+[[gnu::flatten]] std::uint32_t StepInstruction() {
+    Interpreter interpreter{cpuState};
+    const std::uint32_t cycles = interpreter.ExecuteInstruction();
+    cpuState = interpreter.cpu;
+    return cycles;
+}
+
+[[gnu::flatten]] std::uint32_t RunUntilReturn(std::uint32_t cycleLimit) {
+    Interpreter interpreter{cpuState};
+    std::uint32_t total = 0;
+    while (interpreter.cpu.pc >= 2) {
+        total += interpreter.ExecuteInstruction();
+        if (total > cycleLimit) break;
+    }
+    cpuState = interpreter.cpu;
+    return total;
+}
+
 void PushStack(std::uint8_t value) {
-    WriteMemory(static_cast<std::uint16_t>(0x0100 + cpu.s), value);
-    if (cpu.s != 0) --cpu.s;
+    Interpreter interpreter{cpuState};
+    interpreter.PushStack(value);
+    cpuState = interpreter.cpu;
 }
 
 std::uint8_t PullStack() {
-    if (cpu.s != 0xFF) ++cpu.s;
-    return ReadMemory(static_cast<std::uint16_t>(0x0100 + cpu.s));
-}
-
-std::uint32_t StepInstruction() {
-    cpu.cycles = 0;
-    const std::uint8_t opcode = NextByte();
-    const std::int32_t mode = modeTable[opcode];
-    const std::uint8_t p = cpu.p;
-    switch (kindTable[opcode]) {
-        case LDA: cpu.a = SetNZ(FetchOperand(mode)); break;
-        case LDX: cpu.x = SetNZ(FetchOperand(mode)); break;
-        case LDY: cpu.y = SetNZ(FetchOperand(mode)); break;
-        case AND: cpu.a = SetNZ(cpu.a & FetchOperand(mode)); break;
-        case ORA: cpu.a = SetNZ(cpu.a | FetchOperand(mode)); break;
-        case EOR: cpu.a = SetNZ(cpu.a ^ FetchOperand(mode)); break;
-        case ADC: AddWithCarry(FetchOperand(mode)); break;
-        case SBC: AddWithCarry(static_cast<std::uint8_t>(~FetchOperand(mode))); break;
-        case CMP: Compare(cpu.a, FetchOperand(mode)); break;
-        case CPX: Compare(cpu.x, FetchOperand(mode)); break;
-        case CPY: Compare(cpu.y, FetchOperand(mode)); break;
-        case BIT: {
-            const std::uint8_t operand = FetchOperand(mode);
-            SetFlag(flag::Z, (cpu.a & operand) == 0);
-            SetFlag(flag::N, (operand & 0x80) != 0);
-            SetFlag(flag::V, (operand & 0x40) != 0);
-            break;
-        }
-
-        case ASL: ReadModifyWrite(mode, ShiftLeft); break;
-        case LSR: ReadModifyWrite(mode, ShiftRight); break;
-        case ROL: ReadModifyWrite(mode, RotateLeft); break;
-        case ROR: ReadModifyWrite(mode, RotateRight); break;
-        case INC: ReadModifyWrite(mode, Increment); break;
-        case DEC: ReadModifyWrite(mode, Decrement); break;
-
-        case STA: StoreRegister(mode, cpu.a); break;
-        case STX: StoreRegister(mode, cpu.x); break;
-        case STY: StoreRegister(mode, cpu.y); break;
-
-        case TAX: cpu.x = SetNZ(cpu.a); cpu.cycles = 2; break;
-        case TAY: cpu.y = SetNZ(cpu.a); cpu.cycles = 2; break;
-        case TXA: cpu.a = SetNZ(cpu.x); cpu.cycles = 2; break;
-        case TYA: cpu.a = SetNZ(cpu.y); cpu.cycles = 2; break;
-        case TSX: cpu.x = SetNZ(cpu.s); cpu.cycles = 2; break;
-        case TXS: cpu.s = cpu.x; cpu.cycles = 2; break;
-        case INX: cpu.x = Increment(cpu.x); cpu.cycles = 2; break;
-        case INY: cpu.y = Increment(cpu.y); cpu.cycles = 2; break;
-        case DEX: cpu.x = Decrement(cpu.x); cpu.cycles = 2; break;
-        case DEY: cpu.y = Decrement(cpu.y); cpu.cycles = 2; break;
-
-        case CLC: SetFlag(flag::C, false); cpu.cycles = 2; break;
-        case SEC: SetFlag(flag::C, true); cpu.cycles = 2; break;
-        case CLI: SetFlag(flag::I, false); cpu.cycles = 2; break;
-        case SEI: SetFlag(flag::I, true); cpu.cycles = 2; break;
-        case CLD: SetFlag(flag::D, false); cpu.cycles = 2; break;
-        case SED: SetFlag(flag::D, true); cpu.cycles = 2; break;
-        case CLV: SetFlag(flag::V, false); cpu.cycles = 2; break;
-        case NOP: cpu.cycles = 2; break;
-
-        case PHA: PushStack(cpu.a); cpu.cycles = 3; break;
-        case PHP: PushStack(cpu.p); cpu.cycles = 3; break;
-        case PLA: cpu.a = SetNZ(PullStack()); cpu.cycles = 4; break;
-        case PLP: cpu.p = PullStack(); cpu.cycles = 4; break;
-
-        case BCC: BranchIf(!(p & flag::C)); break;
-        case BCS: BranchIf(p & flag::C); break;
-        case BNE: BranchIf(!(p & flag::Z)); break;
-        case BEQ: BranchIf(p & flag::Z); break;
-        case BPL: BranchIf(!(p & flag::N)); break;
-        case BMI: BranchIf(p & flag::N); break;
-        case BVC: BranchIf(!(p & flag::V)); break;
-        case BVS: BranchIf(p & flag::V); break;
-
-        case JMP:
-            if (mode == Indirect) {
-                cpu.pc = ReadWord(NextWord());
-                cpu.cycles = 5;
-            } else {
-                cpu.pc = NextWord();
-                cpu.cycles = 3;
-            }
-            break;
-        case JSR: {
-            const std::uint16_t target = NextWord();
-            const auto lastByte = static_cast<std::uint16_t>(cpu.pc - 1);
-            PushStack(static_cast<std::uint8_t>(lastByte >> 8));
-            PushStack(static_cast<std::uint8_t>(lastByte));
-            cpu.pc = target;
-            cpu.cycles = 6;
-            break;
-        }
-        case RTS: ReturnFromSubroutine(); cpu.cycles = 6; break;
-        case RTI:
-            cpu.p = PullStack();
-            cpu.y = PullStack();
-            cpu.x = PullStack();
-            cpu.a = PullStack();
-            ReturnFromSubroutine();
-            cpu.cycles = 6;
-            break;
-        // BRK reads no vector: the memory holds no ROM, and jumping to $0000
-        // ends the routine call at once.
-        case BRK: cpu.pc = 0; cpu.cycles = 7; break;
-
-        default: break;  // undocumented opcode: one byte, no effect, no cycles
-    }
-    return cpu.cycles;
+    Interpreter interpreter{cpuState};
+    const std::uint8_t value = interpreter.PullStack();
+    cpuState = interpreter.cpu;
+    return value;
 }
 
 }  // namespace chipbox

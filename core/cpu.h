@@ -70,6 +70,12 @@ extern const std::array<std::int32_t, 256> modeTable;
 // cpuState.cycles).
 std::uint32_t StepInstruction();
 
+// Executes instructions until pc is below 2 (the routine has returned, or
+// jumped to $0000) or the total of their cycles exceeds cycleLimit; returns
+// that total. The test for the limit comes first: an instruction that both
+// ends the routine and passes the limit leaves a total above it.
+std::uint32_t RunUntilReturn(std::uint32_t cycleLimit);
+
 // The saturating stack at $0100-$01FF: a push at s = 0 leaves s at 0, a pull
 // at s = $FF reads $01FF and leaves s at $FF. Pushes go through WriteMemory.
 void PushStack(std::uint8_t value);

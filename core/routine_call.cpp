@@ -28,11 +28,9 @@ std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator) {
     PushStack(0);  // return address $0000: the final RTS leaves pc at $0001
     PushStack(0);
 
-    std::uint32_t total = 0;
-    while (cpuState.pc >= 2) {
-        total += StepInstruction();
-        if (total > static_cast<std::uint32_t>(ROUTINE_CYCLE_LIMIT)) return 0;
-    }
+    const auto limit = static_cast<std::uint32_t>(ROUTINE_CYCLE_LIMIT);
+    const std::uint32_t total = RunUntilReturn(limit);
+    if (total > limit) return 0;  // abandoned where it stands
     if (const std::uint16_t vector = ReadIrqVector(); vector != 0) tuneInfo.playAddress = vector;
     return static_cast<std::int32_t>(total);
 }
