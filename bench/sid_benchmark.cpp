@@ -1,6 +1,8 @@
 // How fast the SID renders: 60 seconds of a busy three-voice register state
 // with the filter on, rendered at 176,400 Hz and reduced to 44,100 Hz in
-// 160 ms blocks, as playback does.
+// 160 ms blocks, as playback does. Measured for voices that run on their own
+// and for voices linked by sync and ring modulation, and for rendering and
+// decimating in one pass (as playback does) or one after the other.
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -15,29 +17,28 @@ using namespace chipbox;
 constexpr int SECONDS = 60;
 constexpr std::uint32_t BLOCK = 28224;  // 160 ms at the render rate
 
-// Pulse, sawtooth+sync and noise+ring voices, all gated, all through a
+// Pulse, sawtooth and noise+triangle voices, all gated, all through a
 // resonant band-pass; different pitches per block keep the oscillators busy.
-void SetBusyRegisters(int block) {
+void SetBusyRegisters(int block, bool linked) {
     const std::uint8_t registers[25] = {
         static_cast<std::uint8_t>(block), 0x1C, 0x00, 0x08, 0x41, 0x22, 0xA8,
-        0x40, static_cast<std::uint8_t>(0x30 + block % 7), 0x00, 0x04, 0x21, 0x13, 0xC6,
-        0x90, 0x05, 0x00, 0x06, 0x91, 0x09, 0xF0,
+        0x40, static_cast<std::uint8_t>(0x30 + block % 7), 0x00, 0x04,
+        static_cast<std::uint8_t>(linked ? 0x23 : 0x21), 0x13, 0xC6,
+        0x90, 0x05, 0x00, 0x06, static_cast<std::uint8_t>(linked ? 0x95 : 0x91), 0x09, 0xF0,
         0x05, static_cast<std::uint8_t>(0x20 + block % 64), 0xF7, 0x3F};
     for (int reg = 0; reg < 25; ++reg) SidWrite(reg, registers[reg]);
 }
 
-}  // namespace
-
-int main(int argc, char**) {
-    const bool fused = argc > 1;
+void Measure(const char* label, bool linked, bool onePass) {
+    ResetSidModule();
     SidInit(RENDER_RATE);
     std::vector<std::int16_t> render(BLOCK), output(BLOCK / 4);
     const int blocks = SECONDS * RENDER_RATE / BLOCK;
     long long checksum = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int block = 0; block < blocks; ++block) {
-        SetBusyRegisters(block);
-        if (fused) {
+        SetBusyRegisters(block, linked);
+        if (onePass) {
             SidRenderDecimated(render.data(), output.data(), BLOCK);
         } else {
             SidRender(render.data(), BLOCK);
@@ -45,10 +46,20 @@ int main(int argc, char**) {
         }
         checksum += output[block % output.size()];
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("Rendered %d s of audio (%d samples at %u Hz) in %.3f s: %.0fx real time "
-                "(checksum %lld)\n",
-                SECONDS, blocks * static_cast<int>(BLOCK), RENDER_RATE, seconds, SECONDS / seconds,
-                checksum);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%-44s %6.3f s  %5.0fx real time  (checksum %lld)\n", label, seconds,
+                SECONDS / seconds, checksum);
+}
+
+}  // namespace
+
+int main() {
+    std::printf("Rendering %d s of audio at %u Hz and reducing it to %u Hz\n", SECONDS, RENDER_RATE,
+                OUTPUT_RATE);
+    Measure("independent voices, one pass", false, true);
+    Measure("independent voices, render then decimate", false, false);
+    Measure("sync and ring modulation, one pass", true, true);
+    Measure("sync and ring modulation, render then decimate", true, false);
     return 0;
 }

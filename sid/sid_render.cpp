@@ -5,6 +5,7 @@
 
 #include "sid/digi_registers.h"
 #include "sid/sid_state.h"
+#include "sid/voice_chunk.h"
 #include "sid/voice_synth.h"
 
 namespace chipbox {
@@ -51,39 +52,6 @@ void SidInit(std::uint32_t rate) {
 
 namespace {
 
-constexpr std::uint32_t CHUNK_SAMPLES = 512;
-
-struct VoiceChunk {
-    std::array<std::int32_t, CHUNK_SAMPLES> filtered;
-    std::array<std::int32_t, CHUNK_SAMPLES> direct;
-};
-
-// The voice sums of `count` samples. Voices that do not read each other run
-// one after the other over the whole chunk, which is much faster than
-// interleaving them sample by sample and gives the same numbers.
-void RenderVoices(VoiceSet& voices, bool voice3On, std::uint32_t count, VoiceChunk& chunk) {
-    if (!VoicesIndependent(voices)) {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const VoiceSums sums = UpdateVoices(voices, voice3On);
-            chunk.filtered[i] = sums.filtered;
-            chunk.direct[i] = sums.direct;
-        }
-        return;
-    }
-    std::fill_n(chunk.filtered.begin(), count, 0);
-    std::fill_n(chunk.direct.begin(), count, 0);
-    for (int v = 0; v < 3; ++v) {
-        if (mixerSettings.voiceMuted[v]) continue;
-        VoiceSynth& voice = voices[v];
-        std::int32_t* sums = voice.routedToFilter ? chunk.filtered.data() : chunk.direct.data();
-        RenderVoiceAlone(voice, count, sums, v != 2 || voice3On);
-    }
-}
-
-}  // namespace
-
-namespace {
-
 // The per-call frame of rendering: per-call setup, then per chunk the voice
 // sums and, per sample, filter, volume, output stage and digi value. Each
 // finished sample goes to store(index, sample).
@@ -99,7 +67,7 @@ void RenderSamples(std::uint32_t count, Store store) {
     VoiceChunk chunk;
     for (std::uint32_t start = 0; start < count; start += CHUNK_SAMPLES) {
         const std::uint32_t n = std::min(CHUNK_SAMPLES, count - start);
-        RenderVoices(voices, voice3On, n, chunk);
+        RenderVoiceChunk(voices, voice3On, n, chunk);
         for (std::uint32_t i = 0; i < n; ++i) {
             const double filterOutput = FilterStep(filter, chunk.filtered[i]);
             const auto x = static_cast<std::int32_t>((filterOutput + chunk.direct[i]) *

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <utility>
 
 #include "sid/sid_state.h"
 
@@ -64,15 +63,16 @@ inline void AdvancePhase(VoiceSynth& voice) {
 // The source wrapped on its latest update: restart with the fraction of a step
 // by which it overshot. Comes after the test bit, so a voice with both set can
 // leave 0 on a sync.
-inline void ApplySync(VoiceSynth& voice, const VoiceSynth& source) {
-    if ((voice.control & control::SYNC) && source.accumulator < source.increment) {
-        voice.accumulator = static_cast<std::uint32_t>(
-            std::uint64_t{voice.increment} * source.accumulator / source.increment);
+inline void ApplySync(VoiceSynth& voice, std::uint32_t sourceAccumulator,
+                      std::uint32_t sourceIncrement) {
+    if ((voice.control & control::SYNC) && sourceAccumulator < sourceIncrement) {
+        voice.accumulator = static_cast<std::uint32_t>(std::uint64_t{voice.increment} *
+                                                       sourceAccumulator / sourceIncrement);
     }
 }
 
-inline bool RingInvertsTriangle(const VoiceSynth& voice, const VoiceSynth& source) {
-    return (voice.control & control::RING) && source.accumulator < PHASE_HALF;
+inline bool RingInvertsTriangle(const VoiceSynth& voice, std::uint32_t sourceAccumulator) {
+    return (voice.control & control::RING) && sourceAccumulator < PHASE_HALF;
 }
 
 inline std::uint8_t Waveform(VoiceSynth& voice, bool ringInverts) {
@@ -140,8 +140,8 @@ inline void UpdateVoice(VoiceSet& voices, bool voice3On, VoiceSums& sums) {
     VoiceSynth& voice = voices[v];
     const VoiceSynth& source = voices[v == 0 ? 2 : v - 1];
     AdvancePhase(voice);
-    ApplySync(voice, source);
-    const std::uint8_t wave = Waveform(voice, RingInvertsTriangle(voice, source));
+    ApplySync(voice, source.accumulator, source.increment);
+    const std::uint8_t wave = Waveform(voice, RingInvertsTriangle(voice, source.accumulator));
     AdvanceEnvelope(voice);
     if (v == 2 && !voice3On) return;
     const std::int32_t output = VoiceOutput(wave, voice.envelopeLevel);
@@ -162,61 +162,6 @@ inline VoiceSums UpdateVoices(VoiceSet& voices, bool voice3On) {
     voice_detail::UpdateVoice<1>(voices, voice3On, sums);
     voice_detail::UpdateVoice<2>(voices, voice3On, sums);
     return sums;
-}
-
-// True when no audible voice syncs to or ring-modulates its neighbour: the
-// voices then run independently of each other within a render call.
-inline bool VoicesIndependent(const VoiceSet& voices) {
-    for (int v = 0; v < 3; ++v) {
-        const bool linked = voices[v].control & (control::SYNC | control::RING);
-        if (linked && !mixerSettings.voiceMuted[v]) return false;
-    }
-    return true;
-}
-
-namespace voice_detail {
-
-// One voice alone for `count` samples, compiled for one waveform selection
-// (bits 4-7 of the control register) so that unselected waveforms cost
-// nothing. The noise register is clocked whatever is selected.
-template <std::uint8_t waveformBits>
-void RenderVoiceAloneWith(VoiceSynth& voice, std::uint32_t count, std::int32_t* sums,
-                          bool audible) {
-    VoiceSynth local = voice;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        AdvancePhase(local);
-        const std::uint32_t phase = local.accumulator;
-        ClockNoise(local);
-        std::uint8_t wave = 0xFF;
-        if constexpr (waveformBits & control::TRIANGLE) {
-            wave = static_cast<std::uint8_t>(phase >> 19);
-            if (phase >= PHASE_HALF) wave ^= 0xFF;
-        }
-        if constexpr (waveformBits & control::SAWTOOTH) wave &= static_cast<std::uint8_t>(phase >> 20);
-        if constexpr (waveformBits & control::PULSE) wave &= phase > local.pulseThreshold ? 0x00 : 0xFF;
-        if constexpr (waveformBits & control::NOISE) wave &= local.noiseOutput;
-        AdvanceEnvelope(local);
-        if (audible) sums[i] += VoiceOutput(wave, local.envelopeLevel);
-    }
-    voice = local;
-}
-
-template <std::size_t... selections>
-constexpr auto VoiceRenderers(std::index_sequence<selections...>) {
-    using Renderer = void (*)(VoiceSynth&, std::uint32_t, std::int32_t*, bool);
-    return std::array<Renderer, sizeof...(selections)>{
-        &RenderVoiceAloneWith<static_cast<std::uint8_t>(selections << 4)>...};
-}
-
-}  // namespace voice_detail
-
-// Runs one voice alone for `count` samples and adds its outputs to `sums`;
-// for calls where VoicesIndependent holds. An inaudible voice (voice 3 off)
-// still runs. Gives exactly what the per-sample update gives.
-inline void RenderVoiceAlone(VoiceSynth& voice, std::uint32_t count, std::int32_t* sums,
-                             bool audible) {
-    static constexpr auto renderers = voice_detail::VoiceRenderers(std::make_index_sequence<16>());
-    renderers[voice.control >> 4](voice, count, sums, audible);
 }
 
 }  // namespace chipbox

@@ -7,6 +7,7 @@
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
 #include "sid/sid_write.h"
+#include "sid/voice_chunk.h"
 #include "sid/voice_synth.h"
 #include "test_support.h"
 
@@ -214,23 +215,57 @@ TEST_P(RenderPathsTest, OnePassRenderingEqualsRenderThenDecimate) {
     EXPECT_EQ(run(true), run(false));
 }
 
-TEST_P(RenderPathsTest, ChunkedVoicesEqualThePerSampleUpdate) {
+INSTANTIATE_TEST_SUITE_P(IndependentAndLinkedVoices, RenderPathsTest, ::testing::Bool());
+
+}  // namespace
+}  // namespace chipbox
+
+namespace chipbox {
+namespace {
+
+// Which voices sync to or ring-modulate their source (bit v for voice v+1),
+// and which voice is muted (-1 for none).
+struct Linking {
+    int linkedVoices;
+    int mutedVoice;
+};
+
+class VoiceChunkTest : public ::testing::TestWithParam<Linking> {};
+
+TEST_P(VoiceChunkTest, ChunksEqualTheSampleBySampleUpdate) {
     test::ResetMachine();
     SidInit(RENDER_RATE);
-    SetBusyState(GetParam());
+    SetBusyState(false);
+    const std::uint8_t links[3] = {0x02, 0x04, 0x06};  // sync, ring, both
+    for (int v = 0; v < 3; ++v)
+        if (GetParam().linkedVoices & (1 << v))
+            SidWrite(7 * v + 4, static_cast<std::uint8_t>(registerImage.values[7 * v + 4] | links[v]));
+    if (GetParam().mutedVoice >= 0) mixerSettings.voiceMuted[GetParam().mutedVoice] = 1;
+    SidWrite(24, 0xBF);  // voice 3 off as well
     SetupVoices();
+    VoiceSet chunked = sidState.voices;
     VoiceSet perSample = sidState.voices;
-    for (int i = 0; i < 3000; ++i) UpdateVoices(perSample, true);
-    std::vector<std::int16_t> rendered(3000);
-    SidRender(rendered.data(), 3000);
+    VoiceChunk chunk;
+    for (int pass = 0; pass < 6; ++pass) {
+        RenderVoiceChunk(chunked, false, CHUNK_SAMPLES, chunk);
+        for (std::uint32_t i = 0; i < CHUNK_SAMPLES; ++i) {
+            const VoiceSums sums = UpdateVoices(perSample, false);
+            ASSERT_EQ(chunk.filtered[i], sums.filtered) << pass << " " << i;
+            ASSERT_EQ(chunk.direct[i], sums.direct) << pass << " " << i;
+        }
+    }
     for (int v = 0; v < 3; ++v) {
-        EXPECT_EQ(sidState.voices[v].accumulator, perSample[v].accumulator) << v;
-        EXPECT_EQ(sidState.voices[v].envelopeLevel, perSample[v].envelopeLevel) << v;
-        EXPECT_EQ(sidState.voices[v].noiseRegister, perSample[v].noiseRegister) << v;
+        EXPECT_EQ(chunked[v].accumulator, perSample[v].accumulator) << v;
+        EXPECT_EQ(chunked[v].envelopeLevel, perSample[v].envelopeLevel) << v;
+        EXPECT_EQ(chunked[v].noiseRegister, perSample[v].noiseRegister) << v;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(IndependentAndLinkedVoices, RenderPathsTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(EveryVoiceOrder, VoiceChunkTest,
+                         ::testing::Values(Linking{0, -1}, Linking{1, -1}, Linking{2, -1},
+                                           Linking{3, -1}, Linking{4, -1}, Linking{5, -1},
+                                           Linking{6, -1}, Linking{7, -1}, Linking{2, 0},
+                                           Linking{4, 1}, Linking{7, 2}));
 
 }  // namespace
 }  // namespace chipbox
