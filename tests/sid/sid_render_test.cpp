@@ -265,7 +265,12 @@ INSTANTIATE_TEST_SUITE_P(EveryVoiceOrder, VoiceChunkTest,
                          ::testing::Values(Linking{0, -1}, Linking{1, -1}, Linking{2, -1},
                                            Linking{3, -1}, Linking{4, -1}, Linking{5, -1},
                                            Linking{6, -1}, Linking{7, -1}, Linking{2, 0},
-                                           Linking{4, 1}, Linking{7, 2}));
+                                           Linking{4, 1}, Linking{7, 2}),
+                         [](const ::testing::TestParamInfo<Linking>& info) {
+                             const int muted = info.param.mutedVoice + 1;
+                             return "Linked" + std::to_string(info.param.linkedVoices) + "Muted" +
+                                    std::to_string(muted);
+                         });
 
 }  // namespace
 }  // namespace chipbox
