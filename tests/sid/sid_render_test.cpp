@@ -266,9 +266,9 @@ INSTANTIATE_TEST_SUITE_P(EveryVoiceOrder, VoiceChunkTest,
                                            Linking{3, -1}, Linking{4, -1}, Linking{5, -1},
                                            Linking{6, -1}, Linking{7, -1}, Linking{2, 0},
                                            Linking{4, 1}, Linking{7, 2}),
-                         [](const ::testing::TestParamInfo<Linking>& info) {
-                             const int muted = info.param.mutedVoice + 1;
-                             return "Linked" + std::to_string(info.param.linkedVoices) + "Muted" +
+                         [](const ::testing::TestParamInfo<Linking>& param) {
+                             const int muted = param.param.mutedVoice + 1;
+                             return "Linked" + std::to_string(param.param.linkedVoices) + "Muted" +
                                     std::to_string(muted);
                          });
 
