@@ -1,0 +1,108 @@
+// chipbox-cli run as a user runs it: exit statuses, messages and files.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace chipbox {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string output;  // stdout and stderr together
+};
+
+CliRun RunCli(const std::string& arguments, const std::string& environment = "") {
+    const std::string command =
+        environment + " " + std::string(CHIPBOX_CLI) + " " + arguments + " 2>&1 </dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    std::array<char, 4096> chunk;
+    while (const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe))
+        output.append(chunk.data(), n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+TEST(CliProgramTest, RendersExactlyTheRequestedSecondsToWav) {
+    const std::string out = test::WriteTempFile("out.wav", {});
+    const CliRun run = RunCli("-o " + Quoted(out) + " --seconds 1.5 " + test::TunePath("minimal"));
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(std::filesystem::file_size(out), 44u + 2 * 66150);
+    EXPECT_NE(run.output.find("Minimal"), std::string::npos);
+}
+
+TEST(CliProgramTest, MissingAndInvalidFilesGiveTheLoadMessagesAndStatusOne) {
+    const std::string out = test::WriteTempFile("unused.wav", {});
+    std::filesystem::remove(out);
+    const CliRun missing = RunCli("-o " + Quoted(out) + " /nonexistent/tune.sid");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("/nonexistent/tune.sid\ncould not be loaded..."), std::string::npos);
+    const std::string notPsid = test::WriteTempFile("text.sid", {'h', 'e', 'l', 'l', 'o'});
+    const CliRun invalid = RunCli("-o " + Quoted(out) + " " + Quoted(notPsid));
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_NE(invalid.output.find("is not a valid PSID File!"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out));  // nothing written unless rendering starts
+}
+
+TEST(CliProgramTest, BadOptionsAndSongsOutOfRangeGiveUsageAndStatusTwo) {
+    const CliRun bad = RunCli("--speed 3 " + test::TunePath("minimal"));
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.output.find("Usage:"), std::string::npos);
+    const std::string out = test::WriteTempFile("song.wav", {});
+    std::filesystem::remove(out);
+    const CliRun song = RunCli("-o " + Quoted(out) + " --song 4 " + test::TunePath("subsongs"));
+    EXPECT_EQ(song.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(CliProgramTest, MutesAndSongChoiceChangeTheRendering) {
+    const std::string plain = test::WriteTempFile("plain.wav", {});
+    const std::string muted = test::WriteTempFile("muted.wav", {});
+    const std::string song3 = test::WriteTempFile("song3.wav", {});
+    const std::string tune = test::TunePath("subsongs");
+    ASSERT_EQ(RunCli("-o " + Quoted(plain) + " --seconds 1 " + tune).status, 0);
+    ASSERT_EQ(RunCli("-o " + Quoted(muted) + " --seconds 1 --mute 1 " + tune).status, 0);
+    ASSERT_EQ(RunCli("-o " + Quoted(song3) + " --seconds 1 --song 3 " + tune).status, 0);
+    const auto read = [](const std::string& path) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::string bytes(std::filesystem::file_size(path), '\0');
+        EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), file), bytes.size());
+        std::fclose(file);
+        return bytes;
+    };
+    EXPECT_NE(read(plain), read(muted));
+    EXPECT_NE(read(plain), read(song3));
+    EXPECT_EQ(read(plain).size(), read(song3).size());
+}
+
+TEST(CliProgramTest, InfoShowsTheHeaderAndSongInformation) {
+    const CliRun run = RunCli("--info " + test::TunePath("subsongs"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("Subsongs"), std::string::npos);
+    EXPECT_NE(run.output.find("2 / 3"), std::string::npos);
+    EXPECT_NE(run.output.find("Start Address: $1000"), std::string::npos);
+}
+
+TEST(CliProgramTest, PlaysOnTheDummySoundDriverAndStopsCleanly) {
+    const CliRun run = RunCli("--seconds 0.5 " + test::TunePath("minimal"), "SDL_AUDIODRIVER=dummy");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Minimal"), std::string::npos);
+}
+
+TEST(CliProgramTest, NoSoundDeviceEndsWithTheWaveMapperMessageAndAFailure) {
+    const CliRun run = RunCli(test::TunePath("minimal"), "SDL_AUDIODRIVER=no-such-driver");
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.output.find("Error: Unable to use wave-mapper!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace chipbox
