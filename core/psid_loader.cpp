@@ -1,7 +1,7 @@
 #include "core/psid_loader.h"
 
+#include <array>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -14,16 +14,26 @@ namespace chipbox {
 namespace {
 
 constexpr std::size_t TEXT_FIELD_LENGTH = 32;
+// Holds the header, the largest data offset and a load address after it.
+constexpr std::size_t HEADER_PREFIX = 512;
 
-// The file as a run of bytes where every position past the end reads as $FF,
-// as a byte-wise reader sees end-of-file.
+// A PSID file as a byte-wise reader sees it: every header byte past the end
+// of the file reads as $FF. The data after the header are streamed, so a file
+// of any length loads in constant memory.
 class PsidBytes {
 public:
-    explicit PsidBytes(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    static std::optional<PsidBytes> Open(const std::string& path) {
+        PsidBytes bytes;
+        bytes.file_.open(path, std::ios::binary);
+        if (!bytes.file_) return std::nullopt;
+        bytes.prefix_.resize(HEADER_PREFIX);
+        bytes.file_.read(reinterpret_cast<char*>(bytes.prefix_.data()), HEADER_PREFIX);
+        bytes.prefix_.resize(static_cast<std::size_t>(bytes.file_.gcount()));
+        return bytes;
+    }
 
-    std::size_t size() const { return bytes_.size(); }
-    bool Has(std::size_t offset) const { return offset < bytes_.size(); }
-    std::uint8_t At(std::size_t offset) const { return Has(offset) ? bytes_[offset] : 0xFF; }
+    bool Has(std::size_t offset) const { return offset < prefix_.size(); }
+    std::uint8_t At(std::size_t offset) const { return Has(offset) ? prefix_[offset] : 0xFF; }
     std::uint16_t BigEndianWord(std::size_t offset) const {
         return static_cast<std::uint16_t>(At(offset) << 8 | At(offset + 1));
     }
@@ -32,24 +42,34 @@ public:
     std::string Text(std::size_t offset) const {
         std::string text;
         for (std::size_t i = 0; i < TEXT_FIELD_LENGTH && Has(offset + i); ++i) {
-            const std::uint8_t byte = bytes_[offset + i];
+            const std::uint8_t byte = prefix_[offset + i];
             if (byte == 0) break;
             text.push_back(static_cast<char>(byte));
         }
         return text;
     }
 
-private:
-    std::vector<std::uint8_t> bytes_;
-};
+    // Stores every byte from `offset` to the end of the file into memory from
+    // `address` on, wrapping past $FFFF, without I/O hooks. Returns the count.
+    std::uint64_t CopyTo(std::size_t offset, std::uint16_t address) {
+        std::uint64_t count = 0;
+        for (std::size_t i = offset; i < prefix_.size(); ++i, ++count)
+            c64Memory.bytes[address++] = prefix_[i];
+        if (prefix_.size() < HEADER_PREFIX) return count;  // the file ended inside the prefix
+        std::array<char, 4096> block;
+        while (file_.read(block.data(), block.size()) || file_.gcount() > 0) {
+            const auto read = static_cast<std::size_t>(file_.gcount());
+            for (std::size_t i = 0; i < read; ++i)
+                c64Memory.bytes[address++] = static_cast<std::uint8_t>(block[i]);
+            count += read;
+        }
+        return count;
+    }
 
-std::optional<PsidBytes> ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                    std::istreambuf_iterator<char>()};
-    return PsidBytes(std::move(bytes));
-}
+private:
+    std::ifstream file_;
+    std::vector<std::uint8_t> prefix_;
+};
 
 void ReadHeader(const PsidBytes& file) {
     tuneInfo.initAddress = file.BigEndianWord(10);
@@ -84,11 +104,8 @@ std::size_t ReadLoadAddress(const PsidBytes& file) {
 }
 
 // Data longer than 64 KB overwrite their own beginning, as the address wraps.
-void PlaceData(const PsidBytes& file, std::size_t firstDataByte) {
-    std::uint16_t address = tuneInfo.loadAddress;
-    for (std::size_t i = firstDataByte; i < file.size(); ++i) c64Memory.bytes[address++] = file.At(i);
-    const std::size_t count = file.size() > firstDataByte ? file.size() - firstDataByte : 0;
-    tuneInfo.dataSize = static_cast<std::uint16_t>(count);
+void PlaceData(PsidBytes& file, std::size_t firstDataByte) {
+    tuneInfo.dataSize = static_cast<std::uint16_t>(file.CopyTo(firstDataByte, tuneInfo.loadAddress));
 }
 
 // A tune without a play address installs its handler through the IRQ vector
@@ -104,7 +121,7 @@ void SettlePlayAddress() {
 
 std::uint16_t LoadPsidFile(const std::string& path, std::string& name, std::string& author,
                            std::string& released) {
-    const std::optional<PsidBytes> file = ReadWholeFile(path);
+    std::optional<PsidBytes> file = PsidBytes::Open(path);
     if (!file) return 0;
     ReadHeader(*file);
     PlaceData(*file, ReadLoadAddress(*file));

@@ -34,6 +34,7 @@ TEST(CliOptionsTest, RejectsValuesOutOfRange) {
              {"--seconds", "-1", "t.sid"},
              {"--seconds", "nan", "t.sid"},
              {"--seconds", "5x", "t.sid"},
+             {"--seconds", "40001", "t.sid"},
              {"--song"},
              {"-o", "", "t.sid"},
              {"--loud", "t.sid"},

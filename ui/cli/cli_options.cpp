@@ -15,11 +15,14 @@ std::optional<int> ParseInt(const std::string& text) {
     return value;
 }
 
+// A WAV file's sizes are 32-bit: 40,000 s of 16-bit mono at 44,100 Hz fit.
+constexpr double LONGEST_SECONDS = 40000;
+
 std::optional<double> ParseSeconds(const std::string& text) {
     double value = 0;
     const char* end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || rest != end || !std::isfinite(value) || value <= 0 || value > 86400)
+    if (error != std::errc() || rest != end || !std::isfinite(value) || value <= 0 || value > LONGEST_SECONDS)
         return std::nullopt;
     return value;
 }
@@ -90,7 +93,7 @@ std::string UsageText() {
            "Plays a C64 PSID tune on the sound card until Ctrl-C, or renders it to a WAV file.\n"
            "\n"
            "  -o OUT.wav         render into a 44,100 Hz 16-bit mono WAV file instead\n"
-           "  --seconds S        play or render S seconds (rendering: 60 by default)\n"
+           "  --seconds S        play or render S seconds, up to 40000 (rendering: 60 by default)\n"
            "  --song N           subsong N, from 1 (default: the tune's start song)\n"
            "  --speed 1|2|4      playback speed\n"
            "  --mute 1|2|3       mute a voice (may be given more than once)\n"
