@@ -180,5 +180,17 @@ TEST_F(PlaybackTest, ExitWhilePlayingStopsAndRunsInitOnceMore) {
     EXPECT_EQ(audioStream.state, StreamState::Closing);
 }
 
+TEST_F(PlaybackTest, VeryShortCiaFramesStillFinishTheBuffer) {
+    Load("cia_timed");
+    StartPlayback();
+    c64Memory.bytes[0xDC04] = 1;  // a 1 microsecond frame: no whole sample
+    c64Memory.bytes[0xDC05] = 0;
+    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
+    const int before = PlayCalls();
+    FillBuffer(buffer.data(), render.data());
+    EXPECT_EQ((PlayCalls() - before) & 0xFF, STREAM_BUFFER_SAMPLES & 0xFF);  // one call a sample
+    EXPECT_EQ(playerState.carrySamples, 0);
+}
+
 }  // namespace
 }  // namespace chipbox
