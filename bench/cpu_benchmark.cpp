@@ -35,6 +35,7 @@ void PlaceRasterWait() {
 // A busy loop of loads, arithmetic, indexed stores into the SID and branches.
 void PlaceMixedWork() {
     StartEngine();
+    // clang-format off
     Poke(0x1000, {
         0xA2, 0x00,        // loop: LDX #0
         0xBD, 0x00, 0x20,  // next: LDA $2000,X
@@ -47,6 +48,7 @@ void PlaceMixedWork() {
         0xD0, 0xF0,        //       BNE next
         0x4C, 0x00, 0x10,  //       JMP loop
     });
+    // clang-format on
 }
 
 void Measure(const char* label, const std::function<void()>& place, std::uint16_t address) {
@@ -59,7 +61,8 @@ void Measure(const char* label, const std::function<void()>& place, std::uint16_
         cycles += used ? used : ROUTINE_CYCLE_LIMIT;
         cappedCalls += used == 0;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double perSecond = cycles / seconds;
     std::printf("%-34s %6.1f M cycles/s  %7.0fx C64 speed  (%d of %d calls capped)\n", label,
                 perSecond / 1e6, perSecond / C64_CLOCK, cappedCalls, CALLS);

@@ -20,12 +20,14 @@ constexpr std::uint32_t BLOCK = 28224;  // 160 ms at the render rate
 // Pulse, sawtooth and noise+triangle voices, all gated, all through a
 // resonant band-pass; different pitches per block keep the oscillators busy.
 void SetBusyRegisters(int block, bool linked) {
+    // clang-format off
     const std::uint8_t registers[25] = {
         static_cast<std::uint8_t>(block), 0x1C, 0x00, 0x08, 0x41, 0x22, 0xA8,
         0x40, static_cast<std::uint8_t>(0x30 + block % 7), 0x00, 0x04,
         static_cast<std::uint8_t>(linked ? 0x23 : 0x21), 0x13, 0xC6,
         0x90, 0x05, 0x00, 0x06, static_cast<std::uint8_t>(linked ? 0x95 : 0x91), 0x09, 0xF0,
         0x05, static_cast<std::uint8_t>(0x20 + block % 64), 0xF7, 0x3F};
+    // clang-format on
     for (int reg = 0; reg < 25; ++reg) SidWrite(reg, registers[reg]);
 }
 

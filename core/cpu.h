@@ -18,7 +18,7 @@ struct CpuState {
     std::uint8_t x = 0;
     std::uint8_t y = 0;
     std::uint8_t s = 0xFF;
-    std::uint8_t p = 0;  // N V - B D I Z C, bit 7 down to bit 0
+    std::uint8_t p = 0;        // N V - B D I Z C, bit 7 down to bit 0
     std::uint32_t cycles = 0;  // cycles of the instruction being executed
     // Where the last operand fetch read from, so a read-modify-write
     // instruction writes back to the same place.
@@ -39,12 +39,14 @@ constexpr std::uint8_t N = 0x80;
 }  // namespace flag
 
 // The 56 documented mnemonics in alphabetical order, then Unknown.
+// clang-format off
 enum InstructionKind : std::int32_t {
     ADC, AND, ASL, BCC, BCS, BEQ, BIT, BMI, BNE, BPL, BRK, BVC, BVS, CLC, CLD, CLI, CLV, CMP, CPX,
     CPY, DEC, DEX, DEY, EOR, INC, INX, INY, JMP, JSR, LDA, LDX, LDY, LSR, NOP, ORA, PHA, PHP, PLA,
     PLP, ROL, ROR, RTI, RTS, SBC, SEC, SED, SEI, STA, STX, STY, TAX, TAY, TSX, TXA, TXS, TYA,
     Unknown
 };
+// clang-format on
 
 enum AddressingMode : std::int32_t {
     Implied = 0,

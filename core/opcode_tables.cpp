@@ -12,6 +12,7 @@ struct OpcodeEntry {
     AddressingMode mode;
 };
 
+// clang-format off
 constexpr OpcodeEntry DOCUMENTED_OPCODES[] = {
     {0x69, ADC, Immediate}, {0x65, ADC, ZeroPage}, {0x75, ADC, ZeroPageX}, {0x6D, ADC, Absolute},
     {0x7D, ADC, AbsoluteX}, {0x79, ADC, AbsoluteY}, {0x61, ADC, IndexedIndirect},
@@ -92,6 +93,7 @@ constexpr OpcodeEntry DOCUMENTED_OPCODES[] = {
     {0xAA, TAX, Implied}, {0xA8, TAY, Implied}, {0xBA, TSX, Implied}, {0x8A, TXA, Implied},
     {0x9A, TXS, Implied}, {0x98, TYA, Implied},
 };
+// clang-format on
 
 constexpr std::array<std::int32_t, 256> BuildKindTable() {
     std::array<std::int32_t, 256> table{};

@@ -105,7 +105,8 @@ std::size_t ReadLoadAddress(const PsidBytes& file) {
 
 // Data longer than 64 KB overwrite their own beginning, as the address wraps.
 void PlaceData(PsidBytes& file, std::size_t firstDataByte) {
-    tuneInfo.dataSize = static_cast<std::uint16_t>(file.CopyTo(firstDataByte, tuneInfo.loadAddress));
+    tuneInfo.dataSize =
+        static_cast<std::uint16_t>(file.CopyTo(firstDataByte, tuneInfo.loadAddress));
 }
 
 // A tune without a play address installs its handler through the IRQ vector

@@ -19,7 +19,8 @@ public:
     // Queues the Play command behind everything already posted to the player.
     virtual void PostPlayCommand() = 0;
     // The sound device cannot be opened: tell the user and end the program.
-    [[noreturn]] virtual void FailAudioOpen(const std::string& text, const std::string& caption) = 0;
+    [[noreturn]] virtual void FailAudioOpen(const std::string& text,
+                                            const std::string& caption) = 0;
 };
 
 }  // namespace chipbox

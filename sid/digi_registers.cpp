@@ -22,8 +22,8 @@ void SetLatchByte(DigiParameter& parameter, bool highByte, std::uint8_t value) {
 
 void LoadLiveValues() {
     DigiRegisters& d = digiRegisters;
-    for (DigiParameter* parameter : {&d.nybbleOrder, &d.repeatCount, &d.startAddress,
-                                     &d.endAddress, &d.repeatAddress, &d.period, &d.addressStep})
+    for (DigiParameter* parameter : {&d.nybbleOrder, &d.repeatCount, &d.startAddress, &d.endAddress,
+                                     &d.repeatAddress, &d.period, &d.addressStep})
         parameter->live = parameter->latched;
     d.currentAddress = d.startAddress.latched;
 }

@@ -14,8 +14,7 @@ extern std::atomic<bool> hardSidMode;
 
 // The card library's write entry: device, register, value. Its result is
 // ignored. Empty until a card library is bound.
-using WriteToHardSidFunction = void (*)(std::uint8_t device, std::uint8_t reg,
-                                        std::uint8_t value);
+using WriteToHardSidFunction = void (*)(std::uint8_t device, std::uint8_t reg, std::uint8_t value);
 extern std::atomic<WriteToHardSidFunction> writeToHardSid;
 
 // True while the HardSID sample thread exists and owns the volume register.

@@ -70,8 +70,8 @@ void RenderSamples(std::uint32_t count, Store store) {
         RenderVoiceChunk(voices, voice3On, n, chunk);
         for (std::uint32_t i = 0; i < n; ++i) {
             const double filterOutput = FilterStep(filter, chunk.filtered[i]);
-            const auto x = static_cast<std::int32_t>((filterOutput + chunk.direct[i]) *
-                                                     filter.volumeFactor);
+            const auto x =
+                static_cast<std::int32_t>((filterOutput + chunk.direct[i]) * filter.volumeFactor);
             const std::int32_t y = DigiStep(OutputStageStep(stage, x));
             store(start + i, ClampSample(static_cast<double>(y)));
         }

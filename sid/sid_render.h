@@ -75,14 +75,15 @@ inline std::int16_t DecimateStep(Decimator& state, std::int16_t sample) {
     state.band = state.band + coefficient * high;
     state.low = state.low + coefficient * state.band;
     const auto truncated = static_cast<std::int32_t>(state.low);
-    return static_cast<std::int16_t>(truncated > 32767 ? 32767 : truncated < -32768 ? -32768 : truncated);
+    return static_cast<std::int16_t>(truncated > 32767    ? 32767
+                                     : truncated < -32768 ? -32768
+                                                          : truncated);
 }
 
 // SidRender into renderBuffer followed by Decimate4 into destination, in one
 // pass: the same output samples, the same render buffer contents and states,
 // with the decimator's arithmetic overlapping the renderer's.
-void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination,
-                        std::uint32_t count);
+void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination, std::uint32_t count);
 
 // Returns every piece of SID state to program start, the never-reset parts
 // (output stage, decimator, register image, mixer, digi state) included.

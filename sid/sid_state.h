@@ -48,7 +48,7 @@ struct VoiceSynth {
     std::int32_t decayStep = 0;
     std::int32_t sustainLevel = 0;  // sustain nibble x 16
     std::int32_t releaseStep = 0;
-    std::uint32_t accumulator = 0;  // 28-bit phase
+    std::uint32_t accumulator = 0;   // 28-bit phase
     std::int32_t envelopeLevel = 0;  // 0..0xFFFFFF
     std::uint8_t envelopePhase = Attack;
     std::uint32_t noiseClock = 0;     // accumulator >> 23 at the last noise clock

@@ -34,8 +34,10 @@ void RenderVoiceAlone(VoiceSynth& voice, std::uint32_t count, std::int32_t* sums
             wave = static_cast<std::uint8_t>(phase >> 19);
             if (phase >= PHASE_HALF) wave ^= 0xFF;
         }
-        if constexpr (waveformBits & control::SAWTOOTH) wave &= static_cast<std::uint8_t>(phase >> 20);
-        if constexpr (waveformBits & control::PULSE) wave &= phase > local.pulseThreshold ? 0x00 : 0xFF;
+        if constexpr (waveformBits & control::SAWTOOTH)
+            wave &= static_cast<std::uint8_t>(phase >> 20);
+        if constexpr (waveformBits & control::PULSE)
+            wave &= phase > local.pulseThreshold ? 0x00 : 0xFF;
         if constexpr (waveformBits & control::NOISE) wave &= local.noiseOutput;
         AdvanceEnvelope(local);
         AddOutput(sums, i, audible, wave, local.envelopeLevel);
@@ -62,7 +64,8 @@ void RenderVoiceLinked(VoiceSynth& voice, std::uint32_t count, std::int32_t* sum
     for (std::uint32_t i = 0; i < count; ++i) {
         AdvancePhase(local);
         ApplySync(local, sourceAccumulators[i], sourceIncrement);
-        const std::uint8_t wave = Waveform(local, RingInvertsTriangle(local, sourceAccumulators[i]));
+        const std::uint8_t wave =
+            Waveform(local, RingInvertsTriangle(local, sourceAccumulators[i]));
         AdvanceEnvelope(local);
         accumulators[i] = local.accumulator;
         AddOutput(sums, i, audible, wave, local.envelopeLevel);
@@ -85,8 +88,7 @@ bool ChooseOrder(const std::array<bool, 3>& linked, std::array<int, 3>& order) {
     return true;
 }
 
-void RenderSampleBySample(VoiceSet& voices, bool voice3On, std::uint32_t count,
-                          VoiceChunk& chunk) {
+void RenderSampleBySample(VoiceSet& voices, bool voice3On, std::uint32_t count, VoiceChunk& chunk) {
     for (std::uint32_t i = 0; i < count; ++i) {
         const VoiceSums sums = UpdateVoices(voices, voice3On);
         chunk.filtered[i] = sums.filtered;
@@ -121,7 +123,8 @@ void RenderVoiceChunk(VoiceSet& voices, bool voice3On, std::uint32_t count, Voic
         const bool audible = v != 2 || voice3On;
         if (linked[v]) {
             const int source = SourceOf(v);
-            const std::uint32_t* sourceHistory = chunk.accumulators[source].data() + (v == 0 ? 0 : 1);
+            const std::uint32_t* sourceHistory =
+                chunk.accumulators[source].data() + (v == 0 ? 0 : 1);
             RenderVoiceLinked(voice, count, sums, audible, sourceHistory, voices[source].increment,
                               history + 1);
         } else {

@@ -21,12 +21,12 @@ protected:
         const std::string magic = "PSID";
         std::copy(magic.begin(), magic.end(), file_.begin());
         SetWord(4, 2);
-        SetWord(6, 0x76);      // data offset
-        SetWord(8, 0x1000);    // load address
-        SetWord(10, 0x1000);   // init
-        SetWord(12, 0x1003);   // play
-        SetWord(14, 3);        // songs
-        SetWord(16, 2);        // start song
+        SetWord(6, 0x76);     // data offset
+        SetWord(8, 0x1000);   // load address
+        SetWord(10, 0x1000);  // init
+        SetWord(12, 0x1003);  // play
+        SetWord(14, 3);       // songs
+        SetWord(16, 2);       // start song
         SetText(22, "Name");
         SetText(54, "Author");
         SetText(86, "Released");

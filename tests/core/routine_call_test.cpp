@@ -69,6 +69,7 @@ TEST_F(RoutineCallTest, EndlessLoopIsCutOffAfterTheCycleLimit) {
 constexpr std::int32_t SIX_PASS_LOOP_CYCLES = 1'975'360;
 
 void PokeSixPassLoop(std::uint16_t address) {
+    // clang-format off
     test::Poke(address, {
         0xA9, 0x06,        // LDA #6
         0x85, 0x40,        // STA $40
@@ -82,6 +83,7 @@ void PokeSixPassLoop(std::uint16_t address) {
         0xD0, 0xF2,        // BNE outer
         0x60,              // RTS
     });
+    // clang-format on
 }
 
 // NOPs (and one 3-cycle LDA zp when `cycles` is odd) from $1000 on; returns
@@ -144,8 +146,7 @@ TEST_F(RoutineCallTest, ConsecutiveCallsShareMemoryButNotRegisters) {
 }
 
 TEST_F(RoutineCallTest, UndocumentedOpcodesCannotKeepACallRunning) {
-    for (int address = 0x1000; address < 0x10000; ++address)
-        c64Memory.bytes[address] = 0x02;
+    for (int address = 0x1000; address < 0x10000; ++address) c64Memory.bytes[address] = 0x02;
     test::Poke(0x0314, {0x00, 0xC0});
     // pc runs up to $FFFF and wraps to $0000, which ends the call normally.
     EXPECT_EQ(CallRoutine(0x1000, 0), 0);

@@ -52,7 +52,7 @@ TEST_F(OutputDevicesTest, WavRenderingIsIdenticalOnEveryRunAndEqualsFillBuffer) 
     EXPECT_EQ(RenderToWav("minimal", samples), first);
     ASSERT_EQ(first.size(), 44 + 2 * samples);
     EXPECT_EQ(std::string(first.begin(), first.begin() + 4), "RIFF");
-    EXPECT_EQ(first[22], 1);                                     // mono
+    EXPECT_EQ(first[22], 1);  // mono
     EXPECT_EQ(first[24] | first[25] << 8 | first[26] << 16, 44100);
     EXPECT_EQ(first[40] | first[41] << 8 | first[42] << 16, static_cast<int>(2 * samples));
 

@@ -29,7 +29,9 @@ public:
     void SetTuneTexts(const std::string& name, const std::string&, const std::string&) override {
         tuneName = name;
     }
-    void ShowMessage(const std::string& text, const std::string&) override { messages.push_back(text); }
+    void ShowMessage(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+    }
     void PostPlayCommand() override { queue_.PostPlayCommand(); }
     [[noreturn]] void FailAudioOpen(const std::string& text, const std::string&) override {
         throw std::runtime_error(text);
@@ -60,7 +62,8 @@ protected:
 
     // Delivers every posted event, as the owning thread's loop does.
     void Pump() {
-        while (const auto event = queue.Next(std::chrono::milliseconds(0))) DispatchPlayerEvent(*event);
+        while (const auto event = queue.Next(std::chrono::milliseconds(0)))
+            DispatchPlayerEvent(*event);
     }
 
     // The card plays the front buffer; its done notification is handled.

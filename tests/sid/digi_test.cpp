@@ -20,7 +20,8 @@ protected:
 
     void WriteWord(std::uint16_t lowAddress, std::uint16_t value) {
         WriteMemory(lowAddress, static_cast<std::uint8_t>(value));
-        WriteMemory(static_cast<std::uint16_t>(lowAddress + 1), static_cast<std::uint8_t>(value >> 8));
+        WriteMemory(static_cast<std::uint16_t>(lowAddress + 1),
+                    static_cast<std::uint8_t>(value >> 8));
     }
 
     // A sample from `start` up to `end`; period 5 makes one nybble per
@@ -44,8 +45,9 @@ protected:
 };
 
 TEST_F(DigiTest, LevelSliderSetsDivisorAndOffset) {
-    const double divisors[] = {1.0,      15.0 / 14, 15.0 / 13, 1.25, 15.0 / 11, 1.5, 15.0 / 9, 1.875,
-                               15.0 / 7, 2.5,       3.0,       3.75, 5.0,       7.5, 15.0};
+    const double divisors[] = {1.0, 15.0 / 14, 15.0 / 13, 1.25,     15.0 / 11,
+                               1.5, 15.0 / 9,  1.875,     15.0 / 7, 2.5,
+                               3.0, 3.75,      5.0,       7.5,      15.0};
     for (int p = 1; p <= 15; ++p) {
         SetDigiLevel(p);
         EXPECT_DOUBLE_EQ(mixerSettings.digiDivisor, divisors[p - 1]) << p;

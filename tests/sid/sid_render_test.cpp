@@ -239,7 +239,8 @@ TEST_P(VoiceChunkTest, ChunksEqualTheSampleBySampleUpdate) {
     const std::uint8_t links[3] = {0x02, 0x04, 0x06};  // sync, ring, both
     for (int v = 0; v < 3; ++v)
         if (GetParam().linkedVoices & (1 << v))
-            SidWrite(7 * v + 4, static_cast<std::uint8_t>(registerImage.values[7 * v + 4] | links[v]));
+            SidWrite(7 * v + 4,
+                     static_cast<std::uint8_t>(registerImage.values[7 * v + 4] | links[v]));
     if (GetParam().mutedVoice >= 0) mixerSettings.voiceMuted[GetParam().mutedVoice] = 1;
     SidWrite(24, 0xBF);  // voice 3 off as well
     SetupVoices();

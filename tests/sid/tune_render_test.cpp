@@ -53,7 +53,7 @@ protected:
 
 TEST_F(TuneRenderTest, Frequency4096RepeatsEvery736RenderedSamples) {
     StartTune("minimal");
-    Render(20000);  // past the attack
+    Render(20000);                                            // past the attack
     const std::vector<std::int16_t> samples = Render(73636);  // 100 periods of 736.36
     EXPECT_NEAR(Rises(samples), 100, 1);
 }

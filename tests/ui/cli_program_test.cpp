@@ -45,7 +45,8 @@ TEST(CliProgramTest, MissingAndInvalidFilesGiveTheLoadMessagesAndStatusOne) {
     std::filesystem::remove(out);
     const CliRun missing = RunCli("-o " + Quoted(out) + " /nonexistent/tune.sid");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.output.find("/nonexistent/tune.sid\ncould not be loaded..."), std::string::npos);
+    EXPECT_NE(missing.output.find("/nonexistent/tune.sid\ncould not be loaded..."),
+              std::string::npos);
     const std::string notPsid = test::WriteTempFile("text.sid", {'h', 'e', 'l', 'l', 'o'});
     const CliRun invalid = RunCli("-o " + Quoted(out) + " " + Quoted(notPsid));
     EXPECT_EQ(invalid.status, 1);
@@ -93,7 +94,8 @@ TEST(CliProgramTest, InfoShowsTheHeaderAndSongInformation) {
 }
 
 TEST(CliProgramTest, PlaysOnTheDummySoundDriverAndStopsCleanly) {
-    const CliRun run = RunCli("--seconds 0.5 " + test::TunePath("minimal"), "SDL_AUDIODRIVER=dummy");
+    const CliRun run =
+        RunCli("--seconds 0.5 " + test::TunePath("minimal"), "SDL_AUDIODRIVER=dummy");
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("Minimal"), std::string::npos);
 }

@@ -22,7 +22,8 @@ std::optional<double> ParseSeconds(const std::string& text) {
     double value = 0;
     const char* end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || rest != end || !std::isfinite(value) || value <= 0 || value > LONGEST_SECONDS)
+    if (error != std::errc() || rest != end || !std::isfinite(value) || value <= 0 ||
+        value > LONGEST_SECONDS)
         return std::nullopt;
     return value;
 }
@@ -83,7 +84,8 @@ std::variant<CliOptions, UsageError> ParseCliOptions(const std::vector<std::stri
         }
     }
     if (options.help || options.version) return options;
-    if (files.size() != 1) return UsageError{files.empty() ? "no tune file given" : "more than one tune file given"};
+    if (files.size() != 1)
+        return UsageError{files.empty() ? "no tune file given" : "more than one tune file given"};
     options.tunePath = files.front();
     return options;
 }

@@ -101,8 +101,7 @@ void ShowStatus(const TerminalView& view, long buffersPlayed) {
     if (!isatty(STDOUT_FILENO)) return;
     const int seconds = static_cast<int>(buffersPlayed * BUFFER_SECONDS);
     std::printf("\r  Song %s  %02d:%02d  CPU %3d%%  [%s]  ", view.subsong.c_str(), seconds / 60,
-                seconds % 60, view.cpuLoad,
-                view.playText == "&Pause" ? "playing" : "paused");
+                seconds % 60, view.cpuLoad, view.playText == "&Pause" ? "playing" : "paused");
     std::fflush(stdout);
 }
 

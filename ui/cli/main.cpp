@@ -33,7 +33,8 @@ bool LoadTuneFile(const std::string& path) {
 int main(int argc, char** argv) {
     const auto parsed = cli::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
-        std::fprintf(stderr, "chipbox-cli: %s\n\n%s", error->message.c_str(), cli::UsageText().c_str());
+        std::fprintf(stderr, "chipbox-cli: %s\n\n%s", error->message.c_str(),
+                     cli::UsageText().c_str());
         return cli::EXIT_USAGE;
     }
     const auto& options = std::get<cli::CliOptions>(parsed);

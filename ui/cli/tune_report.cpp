@@ -16,9 +16,10 @@ std::string TuneReport() {
                   tuneInfo.loadAddress, tuneInfo.initAddress, tuneInfo.playAddress,
                   SubsongText(tuneInfo.currentSong, tuneInfo.lastSong).c_str(),
                   tuneInfo.ciaTiming ? "CIA timer" : "50 Hz");
-    return "Name:     " + Latin1ToUtf8(tuneInfo.name) + "\nAuthor:   " +
-           Latin1ToUtf8(tuneInfo.author) + "\n(c):      " + Latin1ToUtf8(tuneInfo.released) +
-           "\n" + numbers + "\n" + SongInformationText() + "\n";
+    return "Name:     " + Latin1ToUtf8(tuneInfo.name) +
+           "\nAuthor:   " + Latin1ToUtf8(tuneInfo.author) +
+           "\n(c):      " + Latin1ToUtf8(tuneInfo.released) + "\n" + numbers + "\n" +
+           SongInformationText() + "\n";
 }
 
 }  // namespace chipbox::cli
