@@ -34,12 +34,13 @@ bool WavFileDevice::Open(StreamEventTarget& target) {
 }
 
 void WavFileDevice::Queue(WaveHeader& header) {
-    const std::uint64_t count = std::min<std::uint64_t>(header.sampleCount, limit_ - written_);
-    std::array<std::uint8_t, 2> bytes;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        PutLittleEndian(bytes.data(), static_cast<std::uint16_t>(header.data[i]), 2);
-        failed_ |= std::fwrite(bytes.data(), 1, 2, file_) != 2;
-    }
+    const auto count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(header.sampleCount, limit_ - written_));
+    bytes_.resize(BYTES_PER_SAMPLE * count);
+    for (std::size_t i = 0; i < count; ++i)
+        PutLittleEndian(&bytes_[BYTES_PER_SAMPLE * i], static_cast<std::uint16_t>(header.data[i]),
+                        BYTES_PER_SAMPLE);
+    failed_ |= std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size();
     written_ += count;
     target_->Post({StreamEventKind::BufferDone, &header});
 }

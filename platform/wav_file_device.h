@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/audio_device.h"
 
@@ -34,6 +35,7 @@ private:
     std::uint64_t limit_;
     std::uint64_t written_ = 0;
     std::FILE* file_ = nullptr;
+    std::vector<std::uint8_t> bytes_;  // one buffer in file order
     StreamEventTarget* target_ = nullptr;
     bool failed_ = false;
 };
