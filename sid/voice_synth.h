@@ -32,6 +32,8 @@ struct VoiceSums {
 
 namespace voice_detail {
 
+// The 8-bit noise waveform: shift register bits 22, 20, 16, 13, 11, 7, 4, 2
+// as bits 7 down to 0.
 inline std::uint8_t NoiseWaveform(std::uint32_t shiftRegister) {
     return static_cast<std::uint8_t>(
         ((shiftRegister >> 15) & 0x80) | ((shiftRegister >> 14) & 0x40) |
