@@ -1,6 +1,8 @@
 #include "platform/sdl_audio_device.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -8,8 +10,34 @@
 namespace chipbox {
 
 namespace {
+
 constexpr int DEVICE_RATE = 44100;
 constexpr Uint16 CALLBACK_SAMPLES = 1024;
+
+// The sound libraries under SDL print their own diagnostics to stderr while
+// they look for a device; the player reports a failure in its own words, so
+// those lines are held back for the open.
+class QuietStderr {
+public:
+    QuietStderr() : saved_(dup(STDERR_FILENO)) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, STDERR_FILENO);
+            close(null);
+        }
+    }
+    ~QuietStderr() {
+        if (saved_ < 0) return;
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_;
+};
+
 }  // namespace
 
 SdlAudioDevice::~SdlAudioDevice() {
@@ -17,6 +45,7 @@ SdlAudioDevice::~SdlAudioDevice() {
 }
 
 bool SdlAudioDevice::Open(StreamEventTarget& target) {
+    QuietStderr quiet;
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec wanted{};
     wanted.freq = DEVICE_RATE;
