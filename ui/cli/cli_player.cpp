@@ -20,6 +20,7 @@
 #include "sid/sid_write.h"
 #include "ui/cli/latin1.h"
 #include "ui/cli/terminal.h"
+#include "ui/cli/tune_report.h"
 
 namespace chipbox::cli {
 
@@ -34,7 +35,7 @@ constexpr auto EVENT_WAIT = std::chrono::milliseconds(50);
 // notifications.
 class TerminalView : public PlayerView {
 public:
-    explicit TerminalView(EventQueue& queue) : queue_(queue) {}
+    TerminalView(EventQueue& queue, bool showTexts) : queue_(queue), showTexts_(showTexts) {}
 
     void SetPlayButtonText(const std::string& text) override { playText = text; }
     void SetCpuLoad(int percent) override { cpuLoad = percent; }
@@ -42,6 +43,7 @@ public:
     void SetTitle(const std::string&) override {}
     void SetTuneTexts(const std::string& name, const std::string& author,
                       const std::string& released) override {
+        if (!showTexts_) return;
         std::printf("Name:   %s\nAuthor: %s\n(c):    %s\n", Latin1ToUtf8(name).c_str(),
                     Latin1ToUtf8(author).c_str(), Latin1ToUtf8(released).c_str());
     }
@@ -60,6 +62,7 @@ public:
 
 private:
     EventQueue& queue_;
+    bool showTexts_;
 };
 
 // Every posted event, on this thread, in order; counts the buffers played.
@@ -162,9 +165,13 @@ int RenderToFile(const CliOptions& options, PlayerLoop& loop, WavFileDevice& dev
 
 int RunCliPlayer(const CliOptions& options) {
     EventQueue queue;
-    TerminalView view(queue);
+    TerminalView view(queue, !options.info);
     ConnectPlayer(view, queue);
     if (!LoadTune(options.tunePath, false)) return EXIT_LOAD_FAILED;
+    if (options.info) {
+        std::fputs(TuneReport().c_str(), stdout);
+        return 0;
+    }
     if (options.song && *options.song > tuneInfo.lastSong + 1) {
         std::fprintf(stderr, "chipbox-cli: --song must lie between 1 and %d for this tune\n",
                      tuneInfo.lastSong + 1);
