@@ -1,4 +1,5 @@
 #include "playback_fixture.h"
+#include "sid/hardsid_link.h"
 #include "sid/sid_state.h"
 
 namespace chipbox {
@@ -190,6 +191,42 @@ TEST_F(PlaybackTest, VeryShortCiaFramesStillFinishTheBuffer) {
     FillBuffer(buffer.data(), render.data());
     EXPECT_EQ((PlayCalls() - before) & 0xFF, STREAM_BUFFER_SAMPLES & 0xFF);  // one call a sample
     EXPECT_EQ(playerState.carrySamples, 0);
+}
+
+TEST_F(PlaybackTest, SpeedChangeActsAtTheNextFrameAndKeepsTheCarriedSamples) {
+    Load("cia_timed");
+    StartPlayback();
+    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
+    FillBuffer(buffer.data(), render.data());
+    ASSERT_EQ(playerState.carrySamples, 72);
+    SetPlaybackSpeed(2);
+    const int before = PlayCalls();
+    FillBuffer(buffer.data(), render.data());
+    EXPECT_EQ(PlayCalls() - before, 16);  // 72 carried, then frames of 445
+    EXPECT_EQ(playerState.carrySamples, 16 * 445 - (7056 - 72));
+}
+
+std::vector<std::pair<int, int>> cardWrites;
+
+void RecordCardWrite(std::uint8_t, std::uint8_t reg, std::uint8_t value) {
+    cardWrites.emplace_back(reg, value);
+}
+
+TEST_F(PlaybackTest, HardSidModeOpensNoStreamAndSendsPauseResumeAndStopToTheCard) {
+    Load("minimal");
+    hardSidMode = true;
+    writeToHardSid = RecordCardWrite;
+    cardWrites.clear();
+    StartPlayback();
+    EXPECT_FALSE(audioStream.open);
+    EXPECT_EQ(cardWrites.front(), std::make_pair(24, 0x0F));
+    cardWrites.clear();
+    TogglePause();
+    TogglePause();
+    StopPlayback();
+    const std::vector<std::pair<int, int>> expected = {
+        {24, 0x00}, {24, 0xFF}, {24, 0x00}, {24, 0x00}};
+    EXPECT_EQ(cardWrites, expected);
 }
 
 }  // namespace
