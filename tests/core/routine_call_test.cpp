@@ -56,15 +56,6 @@ TEST_F(RoutineCallTest, RunningIntoZeroedMemoryEndsThroughBrk) {
     EXPECT_EQ(cpuState.pc, 0);
 }
 
-TEST_F(RoutineCallTest, EndlessLoopIsCutOffAfterTheCycleLimit) {
-    test::Poke(0x1000, {0x4C, 0x00, 0x10});
-    tuneInfo.playAddress = 0x1003;
-    test::Poke(0x0314, {0x00, 0xC0});
-    EXPECT_EQ(CallRoutine(0x1000, 0), 0);
-    EXPECT_EQ(tuneInfo.playAddress, 0x1003);
-    EXPECT_EQ(cpuState.pc, 0x1000);
-}
-
 // Six passes of a 65,536-step DEX/DEY loop: 329,225 x 6 + 10 cycles.
 constexpr std::int32_t SIX_PASS_LOOP_CYCLES = 1'975'360;
 
