@@ -104,8 +104,6 @@ std::int16_t ClampSample(double x) {
     return static_cast<std::int16_t>(x);
 }
 
-// The low-pass overshoots a full-scale step by about 16 %; such values are
-// clamped to 16 bits, as wrapping would turn the overshoot into a click.
 void Decimate4(std::int16_t* source, std::int16_t* destination, std::uint32_t count) {
     Decimator state = decimator;
     for (std::uint32_t i = 0; i < count; ++i) source[i] = DecimateStep(state, source[i]);

