@@ -11,7 +11,6 @@ C64Memory c64Memory;
 namespace {
 constexpr std::uint16_t DIGI_WINDOW_FIRST = 0xD419;
 constexpr std::uint16_t DIGI_WINDOW_LAST = 0xD4FF;
-constexpr int VOLUME_REGISTER = 24;
 }  // namespace
 
 void RouteSidAreaWrite(std::uint16_t address, std::uint8_t value) {

@@ -11,7 +11,6 @@ namespace chipbox {
 
 namespace {
 constexpr std::uint16_t IRQ_VECTOR = 0x0314;
-constexpr std::uint32_t ENGINE_START_RATE = 44100;
 }  // namespace
 
 std::uint16_t ReadIrqVector() {
@@ -45,7 +44,7 @@ void ResetCpu() {
 }
 
 void StartEngine() {
-    if (!hardSidMode.load(std::memory_order_relaxed)) SidInit(ENGINE_START_RATE);
+    if (!hardSidMode.load(std::memory_order_relaxed)) SidInit(OUTPUT_RATE);
     ClearMemory();
     ResetCpu();
     digiRegisters.sampleActive = 0;

@@ -12,6 +12,9 @@
 
 namespace chipbox {
 
+// The format every device plays: mono, signed 16-bit, at this rate.
+constexpr int DEVICE_RATE = 44100;
+
 // A buffer as the device sees it: the samples and their count.
 struct WaveHeader {
     std::int16_t* data = nullptr;

@@ -11,7 +11,6 @@ namespace chipbox {
 
 namespace {
 
-constexpr int DEVICE_RATE = 44100;
 constexpr Uint16 CALLBACK_SAMPLES = 1024;
 
 // The sound libraries under SDL print their own diagnostics to stderr while

@@ -8,7 +8,6 @@ namespace chipbox {
 
 namespace {
 
-constexpr std::uint32_t WAV_RATE = 44100;
 constexpr std::uint16_t BYTES_PER_SAMPLE = 2;
 
 void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
@@ -64,8 +63,8 @@ void WavFileDevice::WriteHeader() {
     PutLittleEndian(&header[16], 16, 4);
     PutLittleEndian(&header[20], 1, 2);  // PCM
     PutLittleEndian(&header[22], 1, 2);  // mono
-    PutLittleEndian(&header[24], WAV_RATE, 4);
-    PutLittleEndian(&header[28], WAV_RATE * BYTES_PER_SAMPLE, 4);
+    PutLittleEndian(&header[24], DEVICE_RATE, 4);
+    PutLittleEndian(&header[28], DEVICE_RATE * BYTES_PER_SAMPLE, 4);
     PutLittleEndian(&header[32], BYTES_PER_SAMPLE, 2);
     PutLittleEndian(&header[34], 16, 2);
     std::memcpy(&header[36], "data", 4);

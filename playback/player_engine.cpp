@@ -22,7 +22,6 @@ std::atomic<std::int32_t> playbackSpeed{1};
 
 namespace {
 
-constexpr int VOLUME_REGISTER = 24;
 constexpr auto STOP_SETTLE_TIME = std::chrono::milliseconds(10);
 
 PlayerView* playerView = nullptr;
@@ -61,7 +60,7 @@ std::int32_t FrameMicros() {
 // 50,000 microseconds give 2,204 samples, not 2,205. Very short CIA frames
 // still get one sample per play call, so every buffer is finished.
 std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed) {
-    const float product = static_cast<float>(frameMicros) * 44100.0f;
+    const float product = static_cast<float>(frameMicros) * static_cast<float>(OUTPUT_RATE);
     const auto samples = static_cast<std::int32_t>(product / 1000000.0) / speed;
     return samples > 0 ? samples : 1;
 }

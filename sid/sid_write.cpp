@@ -12,7 +12,6 @@ MixerSettings mixerSettings;
 
 namespace {
 
-constexpr int VOLUME_REGISTER = 24;
 constexpr int REGISTERS_PER_VOICE = 7;
 constexpr int CONTROL_FIELD = 4;
 

@@ -5,6 +5,10 @@
 
 namespace chipbox {
 
+// Master volume and filter mode ($D418): the register that start, pause,
+// stop and the HardSID sample thread write.
+constexpr int VOLUME_REGISTER = 24;
+
 // Register number 0..31 (address AND $1F). In HardSID mode the write goes to
 // the card (with a muted voice's gate cleared); in software mode it updates
 // the register shadow. Only gate changes act at once: a clear gate forces

@@ -17,6 +17,7 @@
 #include "playback/player_view.h"
 #include "playback/tune_loading.h"
 #include "sid/digi_registers.h"
+#include "sid/sid_render.h"
 #include "sid/sid_write.h"
 #include "ui/cli/latin1.h"
 #include "ui/cli/terminal.h"
@@ -27,7 +28,7 @@ namespace chipbox::cli {
 namespace {
 
 constexpr double DEFAULT_RENDER_SECONDS = 60.0;
-constexpr double BUFFER_SECONDS = static_cast<double>(STREAM_BUFFER_SAMPLES) / 44100.0;
+constexpr double BUFFER_SECONDS = static_cast<double>(STREAM_BUFFER_SAMPLES) / OUTPUT_RATE;
 constexpr auto EVENT_WAIT = std::chrono::milliseconds(50);
 
 // The player's face on a terminal: everything the engine shows is kept for the
@@ -150,7 +151,8 @@ int RenderToFile(const CliOptions& options, PlayerLoop& loop, WavFileDevice& dev
     StartPlayback();
     while (!device.complete() && !device.failed()) {
         loop.DispatchNext();
-        if (progress) ShowProgress(static_cast<double>(device.samplesWritten()), seconds * 44100);
+        if (progress)
+            ShowProgress(static_cast<double>(device.samplesWritten()), seconds * OUTPUT_RATE);
     }
     loop.Finish();
     if (progress) std::fprintf(stderr, "\n");
@@ -181,7 +183,8 @@ int RunCliPlayer(const CliOptions& options) {
     PlayerLoop loop(queue);
     if (options.outputPath) {
         const double seconds = options.seconds.value_or(DEFAULT_RENDER_SECONDS);
-        WavFileDevice device(*options.outputPath, static_cast<std::uint64_t>(seconds * 44100));
+        WavFileDevice device(*options.outputPath,
+                             static_cast<std::uint64_t>(seconds * OUTPUT_RATE));
         UseAudioDevice(device);
         return RenderToFile(options, loop, device);
     }
