@@ -12,6 +12,7 @@
 #include "core/tune_info.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
+#include "sid/sid_write.h"
 
 namespace chipbox::test {
 
@@ -49,6 +50,14 @@ std::uint16_t LoadTune(const std::string& path) {
     StartEngine();
     std::string name, author, released;
     return LoadPsidFile(path, name, author, released);
+}
+
+void StartTuneAsPlaybackDoes(const std::string& name) {
+    LoadTune(TunePath(name));
+    SidInit(RENDER_RATE);
+    SidWrite(VOLUME_REGISTER, 0x0F);
+    RestoreTuneImage();
+    CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
 }
 
 }  // namespace chipbox::test

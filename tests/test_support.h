@@ -24,4 +24,9 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
 // StartEngine, then LoadPsidFile, as loading a tune does.
 std::uint16_t LoadTune(const std::string& path);
 
+// Loads a test tune and starts it as playback does, without a stream: SidInit
+// at the render rate, volume 15, memory restored, init called with the start
+// song.
+void StartTuneAsPlaybackDoes(const std::string& name);
+
 }  // namespace chipbox::test

@@ -58,11 +58,7 @@ TEST_F(OutputDevicesTest, WavRenderingIsIdenticalOnEveryRunAndEqualsFillBuffer) 
 
     // The same start, with FillBuffer called directly.
     ResetMachine();
-    test::LoadTune(test::TunePath("minimal"));
-    SidInit(RENDER_RATE);
-    SidWrite(24, 0x0F);
-    RestoreTuneImage();
-    CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
+    test::StartTuneAsPlaybackDoes("minimal");
     std::vector<std::int16_t> direct(4 * STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
     for (int i = 0; i < 4; ++i) FillBuffer(&direct[i * STREAM_BUFFER_SAMPLES], render.data());
     for (std::uint64_t i = 0; i < samples; ++i) {

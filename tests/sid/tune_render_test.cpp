@@ -19,16 +19,6 @@ class TuneRenderTest : public ::testing::Test {
 protected:
     void SetUp() override { test::ResetMachine(); }
 
-    // Loads the tune and starts it as playback does: SidInit at the render
-    // rate, volume 15, memory restored, init called.
-    void StartTune(const std::string& name) {
-        test::LoadTune(test::TunePath(name));
-        SidInit(RENDER_RATE);
-        SidWrite(24, 0x0F);
-        RestoreTuneImage();
-        CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
-    }
-
     std::vector<std::int16_t> Render(std::uint32_t count) {
         std::vector<std::int16_t> samples(count);
         SidRender(samples.data(), count);
@@ -52,14 +42,14 @@ protected:
 };
 
 TEST_F(TuneRenderTest, Frequency4096RepeatsEvery736RenderedSamples) {
-    StartTune("minimal");
+    test::StartTuneAsPlaybackDoes("minimal");
     Render(20000);                                            // past the attack
     const std::vector<std::int16_t> samples = Render(73636);  // 100 periods of 736.36
     EXPECT_NEAR(Rises(samples), 100, 1);
 }
 
 TEST_F(TuneRenderTest, MutedVoiceContributesNothing) {
-    StartTune("minimal");
+    test::StartTuneAsPlaybackDoes("minimal");
     SetVoiceMute(0, true);
     Render(40000);  // the other voices' start-up pulse dies away
     const std::vector<std::int16_t> samples = Render(20000);
@@ -70,7 +60,7 @@ TEST_F(TuneRenderTest, MutedVoiceContributesNothing) {
 }
 
 TEST_F(TuneRenderTest, VolumeZeroSilencesVoicesButNotDigiSamplesWhichAreNotInverted) {
-    StartTune("digi");
+    test::StartTuneAsPlaybackDoes("digi");
     const std::vector<std::int16_t> samples = Render(20000);
     const std::vector<std::int16_t> digiValues = {0, 7168, -8192};
     for (std::int16_t sample : samples)
@@ -84,7 +74,7 @@ TEST_F(TuneRenderTest, VolumeZeroSilencesVoicesButNotDigiSamplesWhichAreNotInver
 }
 
 TEST_F(TuneRenderTest, OutputStageInvertsTheVoiceMix) {
-    StartTune("digi");
+    test::StartTuneAsPlaybackDoes("digi");
     digiRegisters.sampleActive = 0;
     SidWrite(24, 0x0F);
     SidWrite(4, 0x01);  // the gated voice without waveform: a positive constant
