@@ -1,0 +1,347 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <thread>
+
+#include "ui/common/profile_store.h"
+#include "ui/common/ui_settings.h"
+
+namespace chipbox {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each test gets an empty folder of its own.
+class ProfileStoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() / "chipbox-tests" /
+                  (std::string(info->test_suite_name()) + "." + info->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+    std::string WriteFile(const std::string& name, const std::string& text) const {
+        std::ofstream(PathOf(name), std::ios::binary) << text;
+        return PathOf(name);
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(ProfileStoreTest, FirstExitWriteCreatesTheFolderAndKeepsTheWriteOrder) {
+    ExitSettings exit;
+    exit.directory = "/music/C64";
+    exit.lastChosenFile = "Tune.sid";
+    exit.playerX = 640;
+    IniSettingsStore file(PathOf("new/sub/chipbox.INI"));
+    SettingsStore& store = file;
+    ASSERT_TRUE(store.WriteExit(exit));
+    EXPECT_EQ(ReadFile(file.path()),
+              "[FileBrowser]\nHeight=200\nWidth=200\nx=-1\ny=-1\nDirectory=/music/C64\n"
+              "Last_SID=Tune.sid\nFontHeight=0\nFontName=\n\n"
+              "[Mixer]\nx=-1\ny=-1\n\n"
+              "[PlayerWindow]\nx=640\ny=-1\nLastTune=\nHardSID_Support=0\n");
+}
+
+TEST_F(ProfileStoreTest, ExitValuesComeBackAtStartThroughUiSettings) {
+    ResetUiSettings();
+    uiSettings = {-300, 40, 640, 480, 12, -5, "a=b ; c [d] #e", 13, "DejaVu Sans"};
+    ExitSettings exit;
+    FillExitSettings(uiSettings, exit);
+    exit.directory = "/home/u/My Tunes ";  // the blank at the end is part of the name
+    exit.lastTune = "/" + std::string(100000, 'x') + ".sid";
+    exit.hardSidSupport = true;
+    exit.playerX = INT_MIN;
+    exit.playerY = INT_MAX;
+    IniSettingsStore store(PathOf("chipbox.INI"));
+    ASSERT_TRUE(store.WriteExit(exit));
+    const StartSettings start = store.ReadStart();
+    EXPECT_EQ(start, exit);
+
+    ResetUiSettings();
+    KeepStartSettings(start, uiSettings);
+    ExitSettings again;
+    again.directory = exit.directory;
+    again.lastTune = exit.lastTune;
+    again.hardSidSupport = exit.hardSidSupport;
+    again.playerX = exit.playerX;
+    again.playerY = exit.playerY;
+    FillExitSettings(uiSettings, again);
+    EXPECT_EQ(again, exit);
+}
+
+TEST_F(ProfileStoreTest, ExitWriteEditsAnExistingFileAndKeepsForeignKeys) {
+    const std::string path = WriteFile("chipbox.INI",
+                                       "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=1\n\n"
+                                       "[Mixer]\ny=7\n");
+    ASSERT_TRUE(IniSettingsStore(path).WriteExit(ExitSettings{}));
+    EXPECT_EQ(ReadFile(path),
+              "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=0\nx=-1\ny=-1\nLastTune=\n\n"
+              "[Mixer]\ny=-1\nx=-1\n\n"
+              "[FileBrowser]\nHeight=200\nWidth=200\nx=-1\ny=-1\nDirectory=\nLast_SID=\n"
+              "FontHeight=0\nFontName=\n");
+}
+
+TEST_F(ProfileStoreTest, MissingFileGivesDefaults) {
+    CProfileStore store(PathOf("none.INI"));
+    EXPECT_FALSE(store.Load());
+    const StartSettings start = ReadStartSettings(store);
+    EXPECT_EQ(start, StartSettings{});
+    EXPECT_EQ(start.browserHeight, 200);
+    EXPECT_EQ(start.playerX, -1);
+    EXPECT_FALSE(start.hardSidSupport);
+    EXPECT_EQ(store.ReadString("S", "k", "fallback"), "fallback");
+}
+
+TEST_F(ProfileStoreTest, HandWrittenCrlfFileChangesOnlyWhereWritten) {
+    const std::string path = WriteFile("chipbox.INI",
+                                       "; my settings\r\n[PlayerWindow]\r\n  x = 10 \r\n# mine\r\n"
+                                       "CompleteMachine=1\r\n\r\n[Other]\r\nkey=value\r\n");
+    CProfileStore store(path);
+    EXPECT_EQ(store.ReadInt("PlayerWindow", "x", 0), 10);
+    EXPECT_EQ(store.ReadString("Other", "key"), "value");
+    EXPECT_TRUE(store.WriteInt("PlayerWindow", "x", -20));
+    EXPECT_TRUE(store.WriteInt("PlayerWindow", "y", 5));
+    EXPECT_TRUE(store.WriteString("Mixer", "x", "1"));
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(ReadFile(path),
+              "; my settings\r\n[PlayerWindow]\r\n  x = -20\r\n# mine\r\nCompleteMachine=1\r\n"
+              "y=5\r\n\r\n[Other]\r\nkey=value\r\n\r\n[Mixer]\r\nx=1\r\n");
+}
+
+TEST_F(ProfileStoreTest, ReadsFindAndWritesPlaceKeysByTheirSection) {
+    struct Case {
+        const char* before;
+        const char* readBefore;  // S/k before the write
+        const char* after;       // once S/k is written as "v"
+    };
+    for (const Case& c : std::vector<Case>{
+             {"", "-", "[S]\nk=v\n"},
+             {"[S]", "-", "[S]\nk=v\n"},
+             {"[S]\na=1\n; about T\n\n[T]\n", "-", "[S]\na=1\nk=v\n; about T\n\n[T]\n"},
+             {"[T]\nb=2", "-", "[T]\nb=2\n\n[S]\nk=v\n"},
+             {"k=1\n", "-", "k=1\n\n[S]\nk=v\n"},
+             {"[S\nk=1\n", "-", "[S\nk=1\n\n[S]\nk=v\n"},
+             {"[ s ]\n  K =  old  \n", "old  ", "[ s ]\n  K =  v\n"},
+             {"[S]\nk=1\n[s]\nk=2\n", "1", "[S]\nk=v\n[s]\nk=2\n"},
+             {"[S]\nkk=1\nk x=2\n", "-", "[S]\nkk=1\nk x=2\nk=v\n"},
+             {"[S]\nk=a=b\n", "a=b", "[S]\nk=v\n"},
+         }) {
+        SCOPED_TRACE(c.before);
+        CProfileStore store(WriteFile("chipbox.INI", c.before));
+        EXPECT_EQ(store.ReadString("S", "k", "-"), c.readBefore);
+        EXPECT_TRUE(store.WriteString("S", "k", "v"));
+        EXPECT_EQ(store.text(), c.after);
+    }
+}
+
+TEST_F(ProfileStoreTest, IntegersReadAsWrittenOrAsTheDefault) {
+    const std::vector<std::pair<std::string, int>> cases = {{" 42 ", 42},
+                                                            {"\t-7\t", -7},
+                                                            {"+7", 7},
+                                                            {"-2147483648", INT_MIN},
+                                                            {"2147483647", INT_MAX},
+                                                            {"12abc", 123},
+                                                            {"", 123},
+                                                            {"x", 123},
+                                                            {"1.5", 123},
+                                                            {"0x10", 123},
+                                                            {"2147483648", 123},
+                                                            {"-2147483649", 123},
+                                                            {"- 5", 123},
+                                                            {"+-5", 123},
+                                                            {"99999999999999999999", 123}};
+    const auto key = [](std::size_t i) { return std::string("k").append(std::to_string(i)); };
+    std::string text = "[N]\n";
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        text.append(key(i)).append("=").append(cases[i].first).append("\n");
+    const CProfileStore store(WriteFile("chipbox.INI", text));
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(store.ReadInt("N", key(i), 123), cases[i].second) << '"' << cases[i].first << '"';
+}
+
+TEST_F(ProfileStoreTest, WritesThatCannotBeStoredAreRefused) {
+    struct Case {
+        std::string section, key, value;
+    };
+    CProfileStore store(WriteFile("chipbox.INI", "[S]\nk=old\n"));
+    for (const Case& c : std::vector<Case>{{"", "k", "v"},
+                                           {" S", "k", "v"},
+                                           {"S]", "k", "v"},
+                                           {"S\n", "k", "v"},
+                                           {"S", "", "v"},
+                                           {"S", "k=1", "v"},
+                                           {"S", ";k", "v"},
+                                           {"S", "[k", "v"},
+                                           {"S", "k ", "v"},
+                                           {"S", "k", "a\nb"},
+                                           {"S", "k", "a\r"}}) {
+        EXPECT_FALSE(store.WriteString(c.section, c.key, c.value)) << c.section << '/' << c.key;
+        EXPECT_EQ(store.text(), "[S]\nk=old\n");
+    }
+}
+
+TEST_F(ProfileStoreTest, HugeFileIsReadOnlyUpToTheLimit) {
+    // Directory's value runs across the limit and Mixer lies past it; then
+    // the file grows (sparsely) to 1 TiB, which a full read would not survive.
+    const std::string path =
+        WriteFile("chipbox.INI", "[FileBrowser]\nHeight=5\nDirectory=" +
+                                     std::string(PROFILE_READ_LIMIT, 'a') + "\n[Mixer]\nx=7\n");
+    fs::resize_file(path, std::uintmax_t{1} << 40);
+    const CProfileStore store(path);
+    EXPECT_EQ(store.ReadInt("FileBrowser", "Height", 0), 5);
+    EXPECT_EQ(store.ReadString("FileBrowser", "Directory", "cut"), "cut");
+    EXPECT_EQ(store.ReadInt("Mixer", "x", -1), -1);
+    EXPECT_EQ(store.text(), "[FileBrowser]\nHeight=5\n");
+}
+
+TEST_F(ProfileStoreTest, FifoIsNeitherWaitedOnNorReplaced) {
+    const std::string path = PathOf("chipbox.INI");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // Should the store wait for a writer, the watchdog plays one after a
+    // while, so that the fault fails the test instead of hanging it.
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool hung = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (done.wait_for(lock, std::chrono::seconds(10), [&] { return finished; })) return;
+        hung = true;
+        const int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) close(writer);
+    });
+    CProfileStore store(path);
+    {
+        std::lock_guard lock(mutex);
+        finished = true;
+    }
+    done.notify_one();
+    watchdog.join();
+    EXPECT_FALSE(hung);
+    EXPECT_EQ(store.ReadInt("Mixer", "x", -1), -1);
+    EXPECT_TRUE(store.WriteInt("Mixer", "x", 3));
+    EXPECT_FALSE(store.Save());
+    EXPECT_TRUE(fs::is_fifo(path));
+}
+
+TEST_F(ProfileStoreTest, BinaryFileIsReadAndKeptByteForByte) {
+    std::string garbage("\0\x01\n[Mixer]\n\0x=9\nx=3\n", 20);
+    std::mt19937 random(64);
+    for (int i = 0; i < 65536; ++i) garbage += static_cast<char>(random());
+    const std::string path = WriteFile("chipbox.INI", garbage);
+    CProfileStore store(path);
+    EXPECT_EQ(ReadStartSettings(store).mixerX, 3);
+    EXPECT_TRUE(store.WriteInt("Binary", "k", 1));
+    ASSERT_TRUE(store.Save());
+    EXPECT_TRUE(ReadFile(path).starts_with(garbage));  // not printed: 64 KiB of noise
+    EXPECT_EQ(CProfileStore(path).ReadInt("Binary", "k", 0), 1);
+}
+
+TEST_F(ProfileStoreTest, FailedSaveLeavesTheOldFile) {
+    const std::string path = WriteFile("chipbox.INI", "[S]\nk=old\n");
+    CProfileStore store(path);
+    ASSERT_TRUE(store.WriteString("S", "k", std::string(4096, 'n')));
+    // A file size limit fails the write as a full disk would, for root too.
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit small = unlimited;
+    small.rlim_cur = 1024;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = store.Save();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadFile(path), "[S]\nk=old\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+
+    // A folder that is a regular file cannot be created, for root either.
+    CProfileStore nested(PathOf("chipbox.INI/sub/chipbox.INI"));
+    EXPECT_TRUE(nested.WriteInt("S", "k", 1));
+    EXPECT_FALSE(nested.Save());
+    EXPECT_EQ(ReadFile(path), "[S]\nk=old\n");
+}
+
+TEST_F(ProfileStoreTest, SymlinkedFileStaysALink) {
+    const std::string real = WriteFile("real.INI", "[S]\nk=1\n");
+    const std::string link = PathOf("chipbox.INI");
+    fs::create_symlink(real, link);
+    CProfileStore store(link);
+    EXPECT_EQ(store.ReadInt("S", "k", 0), 1);
+    EXPECT_TRUE(store.WriteInt("S", "k", 2));
+    ASSERT_TRUE(store.Save());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(real), "[S]\nk=2\n");
+}
+
+// Sets (or, for nullptr, unsets) an environment variable for one scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(SettingsFilePathTest, FollowsTheConfigurationFolder) {
+    const std::string working = (fs::current_path() / "chipbox.INI").string();
+    struct Case {
+        const char* configHome;
+        const char* home;
+        const char* executable;
+        std::string expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"/cfg", "/home/u", "/usr/bin/chipbox", "/cfg/chipbox.INI"},
+             {nullptr, "/home/u", "chipbox", "/home/u/.config/chipbox.INI"},
+             {"", "/home/u", "./Chipbox.exe", "/home/u/.config/Chipbox.INI"},
+             {"cfg", "/home/u", "chipbox", "/home/u/.config/chipbox.INI"},
+             {"/cfg", nullptr, "", "/cfg/chipbox.INI"},
+             {nullptr, nullptr, "/opt/chipbox", working},
+             {nullptr, "", "chipbox", working},
+         }) {
+        const ScopedVariable configHome("XDG_CONFIG_HOME", c.configHome);
+        const ScopedVariable home("HOME", c.home);
+        EXPECT_EQ(SettingsFilePath(c.executable), c.expected) << c.executable;
+    }
+}
+
+}  // namespace
+}  // namespace chipbox
