@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How fast the 6502 interpreter runs: routines that use up the whole cycle cap
 // of every call, as some tunes do on every play call.
 //
@@ -12,6 +13,7 @@
 #include "core/c64_memory.h"
 #include "core/psid_loader.h"
 #include "core/routine_call.h"
+#include "core/tune_file.h"
 #include "core/tune_info.h"
 #include "sid/digi_registers.h"
 
@@ -78,8 +80,10 @@ int main(int argc, char** argv) {
         const std::string path = argv[i];
         const auto load = [&path] {
             StartEngine();
+            const TuneFile file = ReadTuneFile(path);
+            if (file.problem != TuneFileProblem::None) return;
             std::string name, author, released;
-            if (LoadPsidFile(path, name, author, released) == 0) return;
+            LoadPsidFile(file.bytes, name, author, released);
             RestoreTuneImage();
             CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
         };

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How fast the SID renders: 60 seconds of a busy three-voice register state
 // with the filter on, rendered at 176,400 Hz and reduced to 44,100 Hz in
 // 160 ms blocks, as playback does. Measured for voices that run on their own
 // and for voices linked by sync and ring modulation, and for rendering and
 // decimating in one pass (as playback does) or one after the other.
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -35,15 +37,16 @@ void Measure(const char* label, bool linked, bool onePass) {
     ResetSidModule();
     SidInit(RENDER_RATE);
     std::vector<std::int16_t> render(BLOCK), output(BLOCK / 4);
+    static const std::array<std::uint8_t, 65536> memory{};  // no digi samples play here
     const int blocks = SECONDS * RENDER_RATE / BLOCK;
     long long checksum = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int block = 0; block < blocks; ++block) {
         SetBusyRegisters(block, linked);
         if (onePass) {
-            SidRenderDecimated(render.data(), output.data(), BLOCK);
+            SidRenderDecimated(render.data(), output.data(), BLOCK, memory);
         } else {
-            SidRender(render.data(), BLOCK);
+            SidRender(render.data(), BLOCK, memory);
             Decimate4(render.data(), output.data(), BLOCK);
         }
         checksum += output[block % output.size()];

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated C64: one flat 64 KB of RAM and the write path into the SID.
 #pragma once
 
@@ -33,5 +34,15 @@ inline void WriteMemory(std::uint16_t address, std::uint8_t value) {
 
 // Fills all 65,536 bytes with zero, without any hooks.
 void ClearMemory();
+
+// CIA 1 timer A, as the tune programs it: no timer runs, but the player times
+// the play calls of CIA tunes from the value stored here.
+constexpr std::uint16_t CIA1_TIMER_A_LOW = 0xDC04;
+constexpr std::uint16_t CIA1_TIMER_A_HIGH = 0xDC05;
+
+inline std::uint16_t ReadCiaTimerA() {
+    return static_cast<std::uint16_t>(256 * ReadMemory(CIA1_TIMER_A_HIGH) +
+                                      ReadMemory(CIA1_TIMER_A_LOW));
+}
 
 }  // namespace chipbox

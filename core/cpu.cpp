@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/cpu.h"
 
 #include "core/c64_memory.h"
@@ -369,15 +370,17 @@ struct Interpreter {
     return cycles;
 }
 
-[[gnu::flatten]] std::uint32_t RunUntilReturn(std::uint32_t cycleLimit) {
+[[gnu::flatten]] RoutineRun RunUntilReturn(std::uint32_t cycleLimit,
+                                           std::uint32_t instructionLimit) {
     Interpreter interpreter{cpuState};
-    std::uint32_t total = 0;
+    RoutineRun run;
     while (interpreter.cpu.pc >= 2) {
-        total += interpreter.ExecuteInstruction();
-        if (total > cycleLimit) break;
+        run.cycles += interpreter.ExecuteInstruction();
+        ++run.instructions;
+        if ((run.cycles > cycleLimit) | (run.instructions >= instructionLimit)) break;
     }
     cpuState = interpreter.cpu;
-    return total;
+    return run;
 }
 
 void PushStack(std::uint8_t value) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The NMOS 6502 interpreter that runs a tune's machine code.
 //
 // Deliberate simplifications that tunes rely on being exactly so: no decimal
@@ -72,11 +73,17 @@ extern const std::array<std::int32_t, 256> modeTable;
 // cpuState.cycles).
 std::uint32_t StepInstruction();
 
+struct RoutineRun {
+    std::uint32_t cycles = 0;
+    std::uint32_t instructions = 0;
+};
+
 // Executes instructions until pc is below 2 (the routine has returned, or
-// jumped to $0000) or the total of their cycles exceeds cycleLimit; returns
-// that total. The test for the limit comes first: an instruction that both
-// ends the routine and passes the limit leaves a total above it.
-std::uint32_t RunUntilReturn(std::uint32_t cycleLimit);
+// jumped to $0000), the total of their cycles exceeds cycleLimit, or
+// instructionLimit instructions have run; returns both totals. The limits are
+// tested first: an instruction that both ends the routine and reaches a limit
+// leaves the total at or past it.
+RoutineRun RunUntilReturn(std::uint32_t cycleLimit, std::uint32_t instructionLimit);
 
 // The saturating stack at $0100-$01FF: a push at s = 0 leaves s at 0, a pull
 // at s = $FF reads $01FF and leaves s at $FF. Pushes go through WriteMemory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The published NMOS 6502 opcode matrix: mnemonic and addressing mode of the
 // 151 documented opcodes. Everything else is Unknown.
 #include "core/cpu.h"

@@ -1,9 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/psid_loader.h"
-
-#include <array>
-#include <fstream>
-#include <optional>
-#include <vector>
 
 #include "core/c64_memory.h"
 #include "core/routine_call.h"
@@ -14,26 +10,17 @@ namespace chipbox {
 namespace {
 
 constexpr std::size_t TEXT_FIELD_LENGTH = 32;
-// Holds the header, the largest data offset and a load address after it.
-constexpr std::size_t HEADER_PREFIX = 512;
+constexpr int MOST_SONGS = 256;
 
-// A PSID file as a byte-wise reader sees it: every header byte past the end
-// of the file reads as $FF. The data after the header are streamed, so a file
-// of any length loads in constant memory.
+// A PSID file as a byte-wise reader sees it: every byte past the end of the
+// file reads as $FF.
 class PsidBytes {
 public:
-    static std::optional<PsidBytes> Open(const std::string& path) {
-        PsidBytes bytes;
-        bytes.file_.open(path, std::ios::binary);
-        if (!bytes.file_) return std::nullopt;
-        bytes.prefix_.resize(HEADER_PREFIX);
-        bytes.file_.read(reinterpret_cast<char*>(bytes.prefix_.data()), HEADER_PREFIX);
-        bytes.prefix_.resize(static_cast<std::size_t>(bytes.file_.gcount()));
-        return bytes;
-    }
+    explicit PsidBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
-    bool Has(std::size_t offset) const { return offset < prefix_.size(); }
-    std::uint8_t At(std::size_t offset) const { return Has(offset) ? prefix_[offset] : 0xFF; }
+    std::size_t size() const { return bytes_.size(); }
+    bool Has(std::size_t offset) const { return offset < bytes_.size(); }
+    std::uint8_t At(std::size_t offset) const { return Has(offset) ? bytes_[offset] : 0xFF; }
     std::uint16_t BigEndianWord(std::size_t offset) const {
         return static_cast<std::uint16_t>(At(offset) << 8 | At(offset + 1));
     }
@@ -42,40 +29,33 @@ public:
     std::string Text(std::size_t offset) const {
         std::string text;
         for (std::size_t i = 0; i < TEXT_FIELD_LENGTH && Has(offset + i); ++i) {
-            const std::uint8_t byte = prefix_[offset + i];
+            const std::uint8_t byte = bytes_[offset + i];
             if (byte == 0) break;
             text.push_back(static_cast<char>(byte));
         }
         return text;
     }
 
-    // Stores every byte from `offset` to the end of the file into memory from
-    // `address` on, wrapping past $FFFF, without I/O hooks. Returns the count.
-    std::uint64_t CopyTo(std::size_t offset, std::uint16_t address) {
-        std::uint64_t count = 0;
-        for (std::size_t i = offset; i < prefix_.size(); ++i, ++count)
-            c64Memory.bytes[address++] = prefix_[i];
-        if (prefix_.size() < HEADER_PREFIX) return count;  // the file ended inside the prefix
-        std::array<char, 4096> block;
-        while (file_.read(block.data(), block.size()) || file_.gcount() > 0) {
-            const auto read = static_cast<std::size_t>(file_.gcount());
-            for (std::size_t i = 0; i < read; ++i)
-                c64Memory.bytes[address++] = static_cast<std::uint8_t>(block[i]);
-            count += read;
-        }
-        return count;
-    }
-
 private:
-    std::ifstream file_;
-    std::vector<std::uint8_t> prefix_;
+    std::span<const std::uint8_t> bytes_;
 };
+
+// Judged on the whole 16-bit words: a header that claims no songs has one,
+// and one that starts at song 0 or past its last song starts at the first.
+// No file that plays has either, and the player would otherwise show
+// "256 / 2" and start a song the tune does not have.
+void ReadSongNumbers(const PsidBytes& file) {
+    const int songs = file.BigEndianWord(14);
+    const int count = songs == 0 ? 1 : songs > MOST_SONGS ? MOST_SONGS : songs;
+    const int start = file.BigEndianWord(16);
+    tuneInfo.lastSong = static_cast<std::uint8_t>(count - 1);
+    tuneInfo.currentSong = static_cast<std::uint8_t>(start == 0 || start > count ? 0 : start - 1);
+}
 
 void ReadHeader(const PsidBytes& file) {
     tuneInfo.initAddress = file.BigEndianWord(10);
     tuneInfo.playAddress = file.BigEndianWord(12);
-    tuneInfo.lastSong = static_cast<std::uint8_t>(file.At(15) - 1);
-    tuneInfo.currentSong = static_cast<std::uint8_t>(file.At(17) - 1);
+    ReadSongNumbers(file);
     tuneInfo.ciaTiming = file.At(21) != 0;
     tuneInfo.name = file.Text(22);
     tuneInfo.author = file.Text(54);
@@ -103,10 +83,15 @@ std::size_t ReadLoadAddress(const PsidBytes& file) {
     return position;
 }
 
-// Data longer than 64 KB overwrite their own beginning, as the address wraps.
-void PlaceData(PsidBytes& file, std::size_t firstDataByte) {
-    tuneInfo.dataSize =
-        static_cast<std::uint16_t>(file.CopyTo(firstDataByte, tuneInfo.loadAddress));
+// Stored without I/O hooks; data longer than 64 KB would overwrite their own
+// beginning, as the address wraps.
+void PlaceData(const PsidBytes& file, std::span<const std::uint8_t> bytes,
+               std::size_t firstDataByte) {
+    std::uint16_t address = tuneInfo.loadAddress;
+    std::size_t count = 0;
+    for (std::size_t i = firstDataByte; i < file.size(); ++i, ++count)
+        c64Memory.bytes[address++] = bytes[i];
+    tuneInfo.dataSize = static_cast<std::uint16_t>(count);
 }
 
 // A tune without a play address installs its handler through the IRQ vector
@@ -120,12 +105,11 @@ void SettlePlayAddress() {
 
 }  // namespace
 
-std::uint16_t LoadPsidFile(const std::string& path, std::string& name, std::string& author,
-                           std::string& released) {
-    std::optional<PsidBytes> file = PsidBytes::Open(path);
-    if (!file) return 0;
-    ReadHeader(*file);
-    PlaceData(*file, ReadLoadAddress(*file));
+std::uint16_t LoadPsidFile(std::span<const std::uint8_t> bytes, std::string& name,
+                           std::string& author, std::string& released) {
+    const PsidBytes file(bytes);
+    ReadHeader(file);
+    PlaceData(file, bytes, ReadLoadAddress(file));
     TakeTuneImage();
     SettlePlayAddress();
     name = tuneInfo.name;

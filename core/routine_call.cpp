@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/routine_call.h"
 
 #include "core/c64_memory.h"
@@ -17,7 +18,7 @@ std::uint16_t ReadIrqVector() {
     return static_cast<std::uint16_t>(ReadMemory(IRQ_VECTOR) | ReadMemory(IRQ_VECTOR + 1) << 8);
 }
 
-std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator) {
+std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator, RoutineLimits limits) {
     cpuState.a = accumulator;
     cpuState.pc = address;
     cpuState.s = 0xFF;
@@ -27,11 +28,10 @@ std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator) {
     PushStack(0);  // return address $0000: the final RTS leaves pc at $0001
     PushStack(0);
 
-    const auto limit = static_cast<std::uint32_t>(ROUTINE_CYCLE_LIMIT);
-    const std::uint32_t total = RunUntilReturn(limit);
-    if (total > limit) return 0;  // abandoned where it stands
+    const RoutineRun run = RunUntilReturn(limits.cycles, limits.instructions);
+    if (run.cycles > limits.cycles || run.instructions >= limits.instructions) return 0;
     if (const std::uint16_t vector = ReadIrqVector(); vector != 0) tuneInfo.playAddress = vector;
-    return static_cast<std::int32_t>(total);
+    return static_cast<std::int32_t>(run.cycles);
 }
 
 void ResetCpu() {

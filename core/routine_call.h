@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs one of the tune's subroutines as a JSR from a C64 program would, and
 // puts the emulated machine into its starting state.
 #pragma once
@@ -8,13 +9,24 @@ namespace chipbox {
 
 // A call that has used more than this many cycles in total is abandoned.
 constexpr std::int32_t ROUTINE_CYCLE_LIMIT = 2'000'000;
+// So is a call that has executed this many instructions: undocumented opcodes
+// count no cycles, so the cycle limit alone would let a stretch of them run
+// for billions of instructions.
+constexpr std::int32_t ROUTINE_INSTRUCTION_LIMIT = 4'000'000;
+
+struct RoutineLimits {
+    std::uint32_t cycles = ROUTINE_CYCLE_LIMIT;
+    std::uint32_t instructions = ROUTINE_INSTRUCTION_LIMIT;
+};
 
 // Runs the routine at `address` with A = `accumulator`, X = Y = P = 0 and the
 // return address $0000 on the stack, until pc falls below 2 (the final RTS,
 // BRK, or a jump into zeroed memory). Returns the cycles used, or 0 when the
-// call ran past ROUTINE_CYCLE_LIMIT. After a completed call a non-zero word at
+// call ran past the cycle limit or reached the instruction limit: it is then
+// abandoned where it stands. After a completed call a non-zero word at
 // $0314/$0315 becomes the tune's play address.
-std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator);
+std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator,
+                         RoutineLimits limits = {});
 
 // The little-endian word at $0314/$0315, the IRQ vector a tune may install.
 std::uint16_t ReadIrqVector();

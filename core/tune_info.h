@@ -1,10 +1,19 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the loader knows about the current tune, and the pristine memory image
 // every subsong start begins from.
+//
+// Threads: written by loading and subsong changes on the window's thread.
+// The play address is also rewritten after every play call, which in HardSID
+// mode runs on the play timer while the window may show it: it is a relaxed
+// atomic. The rest is read by play calls only while no load can run (a load
+// stops playback first).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+
+#include "sid/relaxed_atomic.h"
 
 namespace chipbox {
 
@@ -12,7 +21,7 @@ struct TuneInfo {
     std::uint16_t loadAddress = 0;
     std::uint16_t initAddress = 0x1000;
     // Also followed from the IRQ vector at $0314/$0315 after every routine call.
-    std::uint16_t playAddress = 0x1003;
+    RelaxedAtomic<std::uint16_t> playAddress{0x1003};
     std::uint8_t lastSong = 0;     // song count - 1, 0-based
     std::uint8_t currentSong = 0;  // 0-based; passed to the init routine
     bool ciaTiming = false;        // one flag for all subsongs

@@ -29,8 +29,12 @@ std::string FollowLinks(const std::string& target) {
 // ".NAME.tmp-PID-RANDOM" beside the target, hidden from a plain listing.
 std::string TemporaryName(const std::string& target, unsigned random) {
     const std::filesystem::path path(target);
-    const std::string hidden = "." + path.filename().string() + ".tmp-" +
-                               std::to_string(getpid()) + "-" + std::to_string(random);
+    std::string hidden(1, '.');
+    hidden.append(path.filename().string())
+        .append(".tmp-")
+        .append(std::to_string(getpid()))
+        .append("-")
+        .append(std::to_string(random));
     return (path.parent_path() / hidden).string();
 }
 
@@ -52,8 +56,7 @@ bool AtomicFile::Open() {
     std::minstd_rand random(seed());
     for (int attempt = 0; attempt < CREATE_ATTEMPTS; ++attempt) {
         temporary_ = TemporaryName(target_, static_cast<unsigned>(random()));
-        descriptor_ =
-            open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        descriptor_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor_ >= 0) return true;
         if (errno != EEXIST) break;
     }

@@ -1,19 +1,19 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sound device layer under the audio stream: open with a notification
 // target, prepare, queue, pause, restart, reset, close, unprepare.
 //
 // What the stream relies on: queued buffers play in order, back to back; each
-// played buffer comes back as a BufferDone notification; reset hands every
-// queued buffer back (a BufferDone each); close is followed by a Closed
-// notification after those. Notifications are posted, never delivered inside
-// the call that caused them.
+// played buffer comes back as a BufferDone notification, posted (never
+// delivered inside the call that caused it) from whatever thread the device
+// plays on. Reset hands every buffer still queued back to the caller at once,
+// and Close returns only when the device will post nothing more.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace chipbox {
-
-// The format every device plays: mono, signed 16-bit, at this rate.
-constexpr int DEVICE_RATE = 44100;
 
 // A buffer as the device sees it: the samples and their count.
 struct WaveHeader {
@@ -22,11 +22,14 @@ struct WaveHeader {
     bool prepared = false;
 };
 
-enum class StreamEventKind { Opened, BufferDone, Closed };
+enum class StreamEventKind { Opened, BufferDone };
 
 struct StreamEvent {
     StreamEventKind kind;
     WaveHeader* header = nullptr;  // the finished buffer, for BufferDone
+    // Which opening of the stream posted it: a notification that is still on
+    // its way when its stream has closed is recognised as stale by this.
+    std::uint64_t stream = 0;
 };
 
 // Receives the device's notifications; Post may be called from any thread and
@@ -40,14 +43,19 @@ public:
 class AudioDevice {
 public:
     virtual ~AudioDevice() = default;
-    // 44,100 Hz, mono, signed 16-bit. False when the device cannot be opened.
-    virtual bool Open(StreamEventTarget& target) = 0;
+    // Mono, signed 16-bit, at `sampleRate`; every event it posts carries
+    // `stream`. False when the device cannot be opened; failureReason() then
+    // says why in the sound system's words.
+    virtual bool Open(StreamEventTarget& target, std::uint32_t sampleRate,
+                      std::uint64_t stream) = 0;
+    virtual std::string failureReason() const { return {}; }
     virtual void Prepare(WaveHeader& header) { header.prepared = true; }
     virtual void Unprepare(WaveHeader& header) { header.prepared = false; }
     virtual void Queue(WaveHeader& header) = 0;
     virtual void Pause() = 0;
     virtual void Restart() = 0;
-    virtual void Reset() = 0;
+    // Stops playing and returns the buffers still queued, in queue order.
+    virtual std::vector<WaveHeader*> Reset() = 0;
     virtual void Close() = 0;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/sdl_audio_device.h"
 
 #include <SDL.h>
@@ -43,21 +44,29 @@ SdlAudioDevice::~SdlAudioDevice() {
     if (device_ != 0) SDL_CloseAudioDevice(device_);
 }
 
-bool SdlAudioDevice::Open(StreamEventTarget& target) {
+bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
+                          std::uint64_t stream) {
     QuietStderr quiet;
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        failureReason_ = SDL_GetError();
+        return false;
+    }
     SDL_AudioSpec wanted{};
-    wanted.freq = DEVICE_RATE;
+    wanted.freq = static_cast<int>(sampleRate);
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 1;
     wanted.samples = CALLBACK_SAMPLES;
     wanted.callback = Callback;
     wanted.userdata = this;
     target_ = &target;
+    stream_ = stream;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-    if (device_ == 0) return false;
+    if (device_ == 0) {
+        failureReason_ = SDL_GetError();
+        return false;
+    }
     SDL_PauseAudioDevice(device_, 0);
-    target.Post({StreamEventKind::Opened});
+    target.Post({StreamEventKind::Opened, nullptr, stream});
     return true;
 }
 
@@ -71,18 +80,19 @@ void SdlAudioDevice::Pause() { SDL_PauseAudioDevice(device_, 1); }
 
 void SdlAudioDevice::Restart() { SDL_PauseAudioDevice(device_, 0); }
 
-void SdlAudioDevice::Reset() {
+std::vector<WaveHeader*> SdlAudioDevice::Reset() {
     SDL_LockAudioDevice(device_);
-    for (WaveHeader* header : queued_) target_->Post({StreamEventKind::BufferDone, header});
+    std::vector<WaveHeader*> handedBack(queued_.begin(), queued_.end());
     queued_.clear();
     position_ = 0;
     SDL_UnlockAudioDevice(device_);
+    return handedBack;
 }
 
+// SDL stops its audio thread before it returns, so nothing is posted after.
 void SdlAudioDevice::Close() {
     if (device_ != 0) SDL_CloseAudioDevice(device_);
     device_ = 0;
-    target_->Post({StreamEventKind::Closed});
 }
 
 void SdlAudioDevice::Callback(void* self, std::uint8_t* stream, int length) {
@@ -103,7 +113,7 @@ void SdlAudioDevice::Play(std::int16_t* out, std::uint32_t samples) {
         if (position_ == header->sampleCount) {
             queued_.pop_front();
             position_ = 0;
-            target_->Post({StreamEventKind::BufferDone, header});
+            target_->Post({StreamEventKind::BufferDone, header, stream_});
         }
     }
     std::memset(out, 0, samples * sizeof(std::int16_t));

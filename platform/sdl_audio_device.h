@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sound card, through SDL2's audio callback.
 #pragma once
 
 #include <deque>
+#include <string>
 
 #include "platform/audio_device.h"
 
@@ -10,11 +12,12 @@ namespace chipbox {
 class SdlAudioDevice : public AudioDevice {
 public:
     ~SdlAudioDevice() override;
-    bool Open(StreamEventTarget& target) override;
+    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint64_t stream) override;
+    std::string failureReason() const override { return failureReason_; }
     void Queue(WaveHeader& header) override;
     void Pause() override;
     void Restart() override;
-    void Reset() override;
+    std::vector<WaveHeader*> Reset() override;
     void Close() override;
 
 private:
@@ -23,6 +26,8 @@ private:
 
     std::uint32_t device_ = 0;
     StreamEventTarget* target_ = nullptr;
+    std::uint64_t stream_ = 0;
+    std::string failureReason_;
     // Guarded by SDL's audio device lock, which the callback runs under.
     std::deque<WaveHeader*> queued_;
     std::uint32_t position_ = 0;  // samples of the front buffer already played

@@ -1,7 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/wav_file_device.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 namespace chipbox {
@@ -9,26 +13,84 @@ namespace chipbox {
 namespace {
 
 constexpr std::uint16_t BYTES_PER_SAMPLE = 2;
+constexpr std::size_t HEADER_BYTES = 44;
 
 void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-}  // namespace
-
-WavFileDevice::WavFileDevice(std::string path, std::uint64_t sampleLimit)
-    : path_(std::move(path)), limit_(sampleLimit) {}
-
-WavFileDevice::~WavFileDevice() {
-    if (file_) std::fclose(file_);
+// The canonical 44-byte header of 16-bit mono PCM.
+std::array<std::uint8_t, HEADER_BYTES> WavHeader(std::uint64_t samples, std::uint32_t rate) {
+    const auto dataBytes = static_cast<std::uint32_t>(samples * BYTES_PER_SAMPLE);
+    std::array<std::uint8_t, HEADER_BYTES> header{};
+    std::memcpy(&header[0], "RIFF", 4);
+    PutLittleEndian(&header[4], 36 + dataBytes, 4);
+    std::memcpy(&header[8], "WAVEfmt ", 8);
+    PutLittleEndian(&header[16], 16, 4);
+    PutLittleEndian(&header[20], 1, 2);  // PCM
+    PutLittleEndian(&header[22], 1, 2);  // mono
+    PutLittleEndian(&header[24], rate, 4);
+    PutLittleEndian(&header[28], rate * BYTES_PER_SAMPLE, 4);
+    PutLittleEndian(&header[32], BYTES_PER_SAMPLE, 2);
+    PutLittleEndian(&header[34], 16, 2);
+    std::memcpy(&header[36], "data", 4);
+    PutLittleEndian(&header[40], dataBytes, 4);
+    return header;
 }
 
-bool WavFileDevice::Open(StreamEventTarget& target) {
-    file_ = std::fopen(path_.c_str(), "wb");
-    if (!file_) return false;
+bool WriteToStandardOutput(const void* data, std::size_t size, int& error) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = write(STDOUT_FILENO, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) {
+            error = errno;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+WavFileDevice::WavFileDevice(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate)
+    : path_(std::move(path)), limit_(sampleCount), rate_(sampleRate) {}
+
+bool WavFileDevice::Create() {
+    if (path_ != "-") {
+        file_ = std::make_unique<AtomicFile>(path_);
+        if (!file_->Open()) {
+            error_ = file_->error();
+            return false;
+        }
+    }
+    created_ = true;
+    const auto header = WavHeader(limit_, rate_);
+    return WriteBytes(header.data(), header.size());
+}
+
+bool WavFileDevice::WriteBytes(const void* data, std::size_t size) {
+    if (error_ != 0) return false;
+    if (!file_) return WriteToStandardOutput(data, size, error_);
+    if (file_->Write(data, size)) return true;
+    error_ = file_->error();
+    return false;
+}
+
+bool WavFileDevice::Commit() {
+    if (!created_ || !complete() || failed()) return false;
+    if (!file_ || file_->Commit()) return true;
+    error_ = file_->error();
+    return false;
+}
+
+bool WavFileDevice::Open(StreamEventTarget& target, std::uint32_t, std::uint64_t stream) {
+    if (!created_ || failed()) return false;
     target_ = &target;
-    WriteHeader();
-    target.Post({StreamEventKind::Opened});
+    stream_ = stream;
+    target.Post({StreamEventKind::Opened, nullptr, stream});
     return true;
 }
 
@@ -39,39 +101,9 @@ void WavFileDevice::Queue(WaveHeader& header) {
     for (std::size_t i = 0; i < count; ++i)
         PutLittleEndian(&bytes_[BYTES_PER_SAMPLE * i], static_cast<std::uint16_t>(header.data[i]),
                         BYTES_PER_SAMPLE);
-    failed_ |= std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size();
+    WriteBytes(bytes_.data(), bytes_.size());
     written_ += count;
-    target_->Post({StreamEventKind::BufferDone, &header});
-}
-
-void WavFileDevice::Close() {
-    if (file_) {
-        WriteHeader();
-        failed_ |= std::fclose(file_) != 0;
-        file_ = nullptr;
-    }
-    target_->Post({StreamEventKind::Closed});
-}
-
-// A 44-byte canonical header; written at open and again with the final sizes.
-void WavFileDevice::WriteHeader() {
-    const auto dataBytes = static_cast<std::uint32_t>(written_ * BYTES_PER_SAMPLE);
-    std::array<std::uint8_t, 44> header{};
-    std::memcpy(&header[0], "RIFF", 4);
-    PutLittleEndian(&header[4], 36 + dataBytes, 4);
-    std::memcpy(&header[8], "WAVEfmt ", 8);
-    PutLittleEndian(&header[16], 16, 4);
-    PutLittleEndian(&header[20], 1, 2);  // PCM
-    PutLittleEndian(&header[22], 1, 2);  // mono
-    PutLittleEndian(&header[24], DEVICE_RATE, 4);
-    PutLittleEndian(&header[28], DEVICE_RATE * BYTES_PER_SAMPLE, 4);
-    PutLittleEndian(&header[32], BYTES_PER_SAMPLE, 2);
-    PutLittleEndian(&header[34], 16, 2);
-    std::memcpy(&header[36], "data", 4);
-    PutLittleEndian(&header[40], dataBytes, 4);
-    std::fseek(file_, 0, SEEK_SET);
-    failed_ |= std::fwrite(header.data(), 1, header.size(), file_) != header.size();
-    std::fseek(file_, 0, SEEK_END);
+    target_->Post({StreamEventKind::BufferDone, &header, stream_});
 }
 
 }  // namespace chipbox

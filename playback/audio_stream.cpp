@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/audio_stream.h"
 
 #include "playback/player_engine.h"
+#include "sid/sid_render.h"
 
 namespace chipbox {
 
@@ -18,8 +20,10 @@ std::unique_ptr<StreamBlocks> AllocateBlocks() {
     return blocks;
 }
 
+void Fill(WaveHeader& header) { FillBuffer(header.data, audioStream.blocks->renderBuffer.get()); }
+
 void FillAndQueue(WaveHeader& header) {
-    FillBuffer(header.data, audioStream.blocks->renderBuffer.get());
+    Fill(header);
     audioStream.device->Queue(header);
 }
 
@@ -37,17 +41,20 @@ void ReleaseStream() {
 
 void UseAudioDevice(AudioDevice& device) { audioStream.device = &device; }
 
-void OpenStream(StreamEventTarget& target) {
-    if (audioStream.open) return;
+bool OpenStream(StreamEventTarget& target) {
+    if (audioStream.open) return true;
+    if (!audioStream.device) return false;
     audioStream.blocks = AllocateBlocks();
-    if (!audioStream.device || !audioStream.device->Open(target)) {
+    ++audioStream.stream;
+    if (!audioStream.device->Open(target, OUTPUT_RATE, audioStream.stream)) {
         audioStream.blocks.reset();
-        ReportAudioOpenFailure();
+        return false;
     }
     audioStream.open = true;
     audioStream.state = StreamState::Opening;
     audioStream.device->Prepare(audioStream.blocks->headerA);
     audioStream.device->Prepare(audioStream.blocks->headerB);
+    return true;
 }
 
 void PauseStream() {
@@ -65,26 +72,28 @@ void RestartStream() {
 void ResetAndCloseStream() {
     if (!audioStream.open) return;
     audioStream.state = StreamState::Closing;
-    audioStream.device->Reset();
+    for (WaveHeader* header : audioStream.device->Reset()) Fill(*header);
     audioStream.device->Close();
+    ReleaseStream();
 }
 
 void HandleStreamEvent(const StreamEvent& event) {
-    if (!audioStream.blocks) return;  // a notification of a stream long gone
+    if (!audioStream.blocks || event.stream != audioStream.stream) return;
     switch (event.kind) {
         case StreamEventKind::Opened:
-            if (audioStream.state == StreamState::Closing) break;  // stopped before it opened
-            audioStream.state = StreamState::Running;
+            if (audioStream.state == StreamState::Opening) audioStream.state = StreamState::Running;
             FillAndQueue(audioStream.blocks->headerA);
             FillAndQueue(audioStream.blocks->headerB);
             break;
-        case StreamEventKind::BufferDone:
-            // While closing, the buffer takes the carried samples and stays out.
-            FillBuffer(event.header->data, audioStream.blocks->renderBuffer.get());
-            if (audioStream.state != StreamState::Closing) audioStream.device->Queue(*event.header);
-            break;
-        case StreamEventKind::Closed: ReleaseStream(); break;
+        case StreamEventKind::BufferDone: FillAndQueue(*event.header); break;
     }
+}
+
+void ResetAudioStream() {
+    audioStream.device = nullptr;
+    audioStream.open = false;
+    audioStream.state = StreamState::Closed;
+    audioStream.blocks.reset();
 }
 
 }  // namespace chipbox

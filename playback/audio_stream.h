@@ -1,6 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The double-buffered 44,100 Hz stream to the sound device. Its buffer-done
 // notifications are the clock of software playback: each one refills the
 // buffer that just played and queues it again.
+//
+// Threads: everything here runs on the thread that owns the player; the
+// device's own thread only posts notifications to it.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +20,7 @@ constexpr std::uint32_t RENDER_BUFFER_SAMPLES = 4 * STREAM_BUFFER_SAMPLES;
 enum class StreamState { Closed, Opening, Running, Held, Closing };
 
 // The five blocks of an open stream: two headers, two buffers and the render
-// buffer. They live from the open to the close notification.
+// buffer. They live from the open to the close.
 struct StreamBlocks {
     WaveHeader headerA;
     WaveHeader headerB;
@@ -30,6 +34,7 @@ struct AudioStream {
     bool open = false;              // a device handle exists
     StreamState state = StreamState::Closed;
     std::unique_ptr<StreamBlocks> blocks;
+    std::uint64_t stream = 0;  // counts the openings; notifications carry it
 };
 
 extern AudioStream audioStream;
@@ -38,16 +43,22 @@ extern AudioStream audioStream;
 void UseAudioDevice(AudioDevice& device);
 
 // Does nothing while a stream exists. Otherwise allocates the blocks and opens
-// the device with notifications to `target`; a device that cannot be opened
-// ends the program through the player view.
-void OpenStream(StreamEventTarget& target);
+// the device with notifications to `target`. False when the device cannot be
+// opened; nothing is left allocated then.
+bool OpenStream(StreamEventTarget& target);
 void PauseStream();
 void RestartStream();
-// Hands every queued buffer back and closes the device; the stream is
-// Closing until the close notification arrives.
+// Hands every queued buffer back, closes the device and releases the blocks:
+// the stream is Closed when this returns, so a Play right after a Stop opens
+// a new one. The handed-back buffers are refilled once more, which renders
+// the samples carried from the last frame and makes no play call.
 void ResetAndCloseStream();
 
-// The notifications, on the thread that owns the stream.
+// A notification, on the thread that owns the stream. Notifications of a
+// stream that has since closed are ignored.
 void HandleStreamEvent(const StreamEvent& event);
+
+// Back to program start (no stream, no device), for tests.
+void ResetAudioStream();
 
 }  // namespace chipbox

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/hardsid_timing.h"
 
 #include "sid/hardsid_link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The clock and sample thread of HardSID output. Until a card library is
 // bound these are stand-ins: timing makes no play calls and no sample thread
 // runs.

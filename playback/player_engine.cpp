@@ -1,15 +1,14 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/player_engine.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "core/c64_memory.h"
-#include "core/routine_call.h"
-#include "core/tune_file_checks.h"
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_timing.h"
+#include "playback/player_texts.h"
 #include "playback/player_view.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
@@ -23,6 +22,9 @@ std::atomic<std::int32_t> playbackSpeed{1};
 namespace {
 
 constexpr auto STOP_SETTLE_TIME = std::chrono::milliseconds(10);
+constexpr std::uint8_t FULL_VOLUME = 0x0F;
+constexpr std::uint8_t RESUME_VOLUME = 0xFF;  // what the card gets on resume
+constexpr int FULL_BAR = 100;
 
 PlayerView* playerView = nullptr;
 StreamEventTarget* streamTarget = nullptr;
@@ -37,7 +39,21 @@ void RunInitRoutine() {
 // Renders 4n samples at the render rate and reduces them to n output samples
 // at the write position.
 void RenderSlice(std::int16_t* out, std::int16_t* renderBuffer, std::int32_t n) {
-    SidRenderDecimated(renderBuffer, out, static_cast<std::uint32_t>(4 * n));
+    SidRenderDecimated(renderBuffer, out, static_cast<std::uint32_t>(4 * n), c64Memory.bytes);
+}
+
+void StartSoftwareOutput() {
+    if (!OpenStream(*streamTarget)) {
+        playerState.playing = false;
+        playerState.stopRequested = true;
+        const std::string reason = audioStream.device ? audioStream.device->failureReason() : "";
+        playerView->ReportAudioOpenFailure(AUDIO_OPEN_FAILURE_TEXT, AUDIO_OPEN_FAILURE_CAPTION,
+                                           reason);
+        return;
+    }
+    playerState.carrySamples = 0;
+    playerState.stopRequested = false;
+    playerView->SetPlayButtonText("&Pause");
 }
 
 }  // namespace
@@ -50,8 +66,8 @@ void ConnectPlayer(PlayerView& view, StreamEventTarget& target) {
 PlayerView& ConnectedPlayerView() { return *playerView; }
 
 std::int32_t FrameMicros() {
-    const int timer = 256 * ReadMemory(0xDC05) + ReadMemory(0xDC04);
-    std::int32_t micros = static_cast<std::int32_t>(timer * 20000.0 / TIMER_COUNTS_PER_FRAME);
+    const double timer = ReadCiaTimerA();
+    auto micros = static_cast<std::int32_t>(timer * DEFAULT_FRAME_MICROS / TIMER_COUNTS_PER_FRAME);
     if (micros == 0 || !tuneInfo.ciaTiming) micros = DEFAULT_FRAME_MICROS;
     return micros;
 }
@@ -65,30 +81,36 @@ std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed) {
     return samples > 0 ? samples : 1;
 }
 
-int CpuLoadValue(std::int32_t cycles) { return (cycles / 8 + 62) / 40; }
+RoutineLimits PlayCallLimits(std::int32_t frameMicros) {
+    RoutineLimits limits;
+    if (frameMicros >= DEFAULT_FRAME_MICROS) return limits;
+    limits.cycles = static_cast<std::uint32_t>(std::int64_t{limits.cycles} * frameMicros /
+                                               DEFAULT_FRAME_MICROS);
+    limits.instructions = static_cast<std::uint32_t>(std::int64_t{limits.instructions} *
+                                                     frameMicros / DEFAULT_FRAME_MICROS);
+    return limits;
+}
+
+int CpuLoadValue(std::int64_t cycles) {
+    const std::int64_t value = (cycles / 8 + 62) / 40;
+    return value < FULL_BAR ? static_cast<int>(value) : FULL_BAR;
+}
 
 void ShowCpuLoad(int value) {
     if (playerView) playerView->SetCpuLoad(value);
-}
-
-void ReportAudioOpenFailure() {
-    playerView->FailAudioOpen("Unable to use wave-mapper!", "Error");
-    std::exit(EXIT_FAILURE);  // a view must not go on without a device
 }
 
 void StartPlayback() {
     playerState.playing = true;
     playerState.paused = false;
     SidInit(RENDER_RATE);
-    SidWrite(VOLUME_REGISTER, 0x0F);
+    SidWrite(VOLUME_REGISTER, FULL_VOLUME);
     RunInitRoutine();
-    if (HardSidOutput()) {
-        StartHardSidTiming();
-    } else {
-        OpenStream(*streamTarget);
-        playerState.carrySamples = 0;
-        playerState.stopRequested = false;
+    if (!HardSidOutput()) {
+        StartSoftwareOutput();
+        return;
     }
+    StartHardSidTiming();
     playerView->SetPlayButtonText("&Pause");
 }
 
@@ -103,7 +125,7 @@ void TogglePause() {
     } else {
         playerView->SetPlayButtonText("&Pause");
         if (HardSidOutput())
-            SidWrite(VOLUME_REGISTER, 0xFF);
+            SidWrite(VOLUME_REGISTER, RESUME_VOLUME);
         else
             RestartStream();
     }
@@ -130,6 +152,13 @@ void StopPlayback() {
     std::this_thread::sleep_for(STOP_SETTLE_TIME);
     SidWrite(VOLUME_REGISTER, 0);
     StopSampleThread();
+}
+
+void PlayPauseCommand() {
+    if (playerState.playing)
+        TogglePause();
+    else
+        StartPlayback();
 }
 
 void ChangeSong(int step) {
@@ -160,7 +189,8 @@ void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
         playerState.frameMicros = FrameMicros();
         const std::int32_t samples = SamplesPerPlayCall(playerState.frameMicros, playbackSpeed);
         const std::int32_t n = samples < end - position ? samples : end - position;
-        playerState.cycleTally += CallRoutine(tuneInfo.playAddress, 0);
+        playerState.cycleTally +=
+            CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros));
         RenderSlice(buffer + position, renderBuffer, n);
         position += n;
         carry = samples - n;
@@ -168,9 +198,12 @@ void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
     playerState.carrySamples = carry;
 }
 
+// No more play calls: the buffers the stream hands back on closing only take
+// the carried samples.
 void ExitPlayback() {
     if (!playerState.playing) return;
     playerState.playing = false;
+    playerState.stopRequested = true;
     StopOutput();
     RunInitRoutine();
 }

@@ -1,14 +1,19 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The player engine: the play state of the loaded tune, when its code runs,
 // pause, stop, subsong change, speed and the CPU-load value.
 //
 // In software mode there is no clock of its own: the stream asks for a buffer
 // of 7,056 samples and FillBuffer fills it by alternating play calls with
-// rendering. Everything here runs on the thread that owns the player.
+// rendering. The commands and FillBuffer run on the thread that owns the
+// player (the window's). playing, paused and the speed are also read by the
+// HardSID play timer, so they are atomics; the other fields are that
+// thread's alone.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "core/routine_call.h"
 #include "platform/audio_device.h"
 
 namespace chipbox {
@@ -20,8 +25,10 @@ struct PlayerState {
     std::atomic<bool> paused{false};
     std::atomic<bool> stopRequested{false};
     std::int32_t carrySamples = 0;  // owed to the last frame of the previous fill
-    std::int32_t cycleTally = 0;    // play-call cycles since the last bar update
-    std::int32_t frameMicros = 0;   // frame length as last computed
+    // Play-call cycles since the last bar update. 64 bits: one buffer may hold
+    // thousands of play calls, each of up to two million cycles.
+    std::int64_t cycleTally = 0;
+    std::int32_t frameMicros = 0;  // frame length as last computed
 };
 
 extern PlayerState playerState;
@@ -29,8 +36,8 @@ extern PlayerState playerState;
 // 1, 2 or 4 play calls' worth of speed; read afresh at every frame.
 extern std::atomic<std::int32_t> playbackSpeed;
 
-constexpr std::int32_t DEFAULT_FRAME_MICROS = 20000;
-constexpr double TIMER_COUNTS_PER_FRAME = 19456.0;  // CIA counts in 20,000 microseconds
+constexpr std::int32_t DEFAULT_FRAME_MICROS = 20000;  // the vertical blank: 50 Hz
+constexpr double TIMER_COUNTS_PER_FRAME = 19456.0;    // CIA counts in a default frame
 
 // Connects the engine to the program's face and to the target of the stream's
 // notifications.
@@ -44,12 +51,21 @@ PlayerView& ConnectedPlayerView();
 std::int32_t FrameMicros();
 std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed);
 
-// The CPU-load bar's value for a tally of play-call cycles.
-int CpuLoadValue(std::int32_t cycles);
+// What one play call may use: the routine call's limits for a default frame,
+// and for a shorter frame the same limits in proportion to its length, so
+// that a tune cannot buy more emulation per second of audio by asking for
+// very short frames.
+RoutineLimits PlayCallLimits(std::int32_t frameMicros);
+
+// The CPU-load bar's value for a tally of play-call cycles: 1 for none, 100
+// at 31,504 cycles and for anything more.
+int CpuLoadValue(std::int64_t cycles);
 
 void StartPlayback();
 void TogglePause();
 void StopPlayback();
+// The Play/Pause button: a fresh start when stopped, else pause or resume.
+void PlayPauseCommand();
 void ChangeSong(int step);
 void SetPlaybackSpeed(std::int32_t speed);
 // Fills 7,056 output samples; renders through `renderBuffer` (28,224 samples).
@@ -57,9 +73,8 @@ void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer);
 void ExitPlayback();
 void StopOutput();
 
-// For the stream: the bar, and a device that cannot be opened.
+// For the stream: the bar.
 void ShowCpuLoad(int value);
-[[noreturn]] void ReportAudioOpenFailure();
 
 // Back to program start, for tests.
 void ResetPlayer();

@@ -1,9 +1,12 @@
-// Loading a tune, as every way of choosing one ends: record the path, check
-// the file, stop what plays, reset the machine, read the tune, show it, and
-// with autoPlay post the Play command.
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Loading a tune, as every way of choosing one ends: record the path, read
+// and check the file, stop what plays, reset the machine, place the tune,
+// show it, and with autoPlay post the Play command.
 #pragma once
 
 #include <string>
+
+#include "core/tune_file.h"
 
 namespace chipbox {
 
@@ -11,8 +14,22 @@ namespace chipbox {
 // the file is even opened.
 extern std::string currentTunePath;
 
-// Returns false when the file could not be opened or is no PSID file; the
-// message has been shown then and nothing else changed but the recorded path.
-bool LoadTune(const std::string& path, bool autoPlay);
+// The path recorded as the current tune: a path with a '/' anywhere is kept
+// as it is, any other is put after the working directory. Kept whole, however
+// long.
+std::string RecordTunePath(const std::string& path, const std::string& workingDirectory);
+
+// The same, against the process's current working directory.
+std::string RecordTunePath(const std::string& path);
+
+struct LoadResult {
+    TuneFileProblem problem = TuneFileProblem::None;
+    int error = 0;  // errno, when the file could not be opened
+    bool loaded() const { return problem == TuneFileProblem::None; }
+};
+
+// When the file could not be read or is no PSID tune, its message has been
+// shown and nothing changed but the recorded path.
+LoadResult LoadTune(const std::string& path, bool autoPlay);
 
 }  // namespace chipbox

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/digi_registers.h"
 
 #include "sid/hardsid_link.h"
@@ -57,39 +58,59 @@ void DecodeDigiRegisterWrite(std::uint16_t address, std::uint8_t value) {
     }
 }
 
-namespace digi_detail {
+DigiCursor::DigiCursor(SampleMemory sampleMemory)
+    : active(digiRegisters.sampleActive != 0),
+      startAddress(digiRegisters.startAddress.live),
+      endAddress(digiRegisters.endAddress.live),
+      repeatAddress(digiRegisters.repeatAddress.live),
+      repeatCount(digiRegisters.repeatCount.live),
+      period(digiRegisters.period.live),
+      nybbleOrder(digiRegisters.nybbleOrder.live),
+      currentAddress(digiRegisters.currentAddress),
+      nybbleSelector(digiRegisters.nybbleSelector),
+      digiPhase(digiPlayback.digiPhase),
+      digiValue(digiPlayback.digiValue),
+      rate(static_cast<std::int32_t>(digiPlayback.rate)),
+      divisor(mixerSettings.digiDivisor),
+      memory(sampleMemory) {}
+
+void DigiCursor::StoreBack() const {
+    digiRegisters.currentAddress = currentAddress;
+    digiRegisters.nybbleSelector = nybbleSelector;
+    digiRegisters.repeatCount.live = repeatCount;
+    digiPlayback.digiPhase = digiPhase;
+    digiPlayback.digiValue = digiValue;
+}
 
 // Low nybble first for order 0, high first otherwise; the selector moves
 // before each fetch and is never reset, so the byte at the start address
 // plays at most one nybble.
-void AdvanceNybble() {
-    DigiRegisters& d = digiRegisters;
-    if (d.nybbleOrder.live == 0) {
-        if (++d.nybbleSelector == 2) {
-            d.nybbleSelector = 0;
-            ++d.currentAddress;
+void DigiCursor::AdvanceNybble() {
+    if (nybbleOrder == 0) {
+        if (++nybbleSelector == 2) {
+            nybbleSelector = 0;
+            ++currentAddress;
         }
-    } else if (--d.nybbleSelector < 0) {
-        d.nybbleSelector = 1;
-        ++d.currentAddress;
+    } else if (--nybbleSelector < 0) {
+        nybbleSelector = 1;
+        ++currentAddress;
     }
-    if (d.repeatCount.live != 0 && d.currentAddress == d.endAddress.live) {
-        d.currentAddress = d.repeatAddress.live;
-        --d.repeatCount.live;
+    if (repeatCount != 0 && currentAddress == endAddress) {
+        currentAddress = repeatAddress;
+        --repeatCount;
     }
     // Read at the time of the step: samples the tune changes at run time play
     // with their current contents.
-    const std::uint8_t byte = ReadMemory(static_cast<std::uint16_t>(d.currentAddress));
-    const int nybble = d.nybbleSelector == 1 ? byte >> 4 : byte & 0x0F;
-    const double scaled = (nybble - 8) * DIGI_VALUE_SCALE / mixerSettings.digiDivisor;
-    digiPlayback.digiValue = static_cast<std::int16_t>(static_cast<std::int32_t>(scaled));
+    const std::uint8_t byte = memory[static_cast<std::uint16_t>(currentAddress)];
+    const int nybble = nybbleSelector == 1 ? byte >> 4 : byte & 0x0F;
+    const double scaled = (nybble - 8) * DIGI_VALUE_SCALE / divisor;
+    digiValue = static_cast<std::int16_t>(static_cast<std::int32_t>(scaled));
 }
 
-}  // namespace digi_detail
-
 void SetDigiLevel(int sliderPosition) {
-    mixerSettings.digiDivisor = 15.0 / (16 - sliderPosition);
-    mixerSettings.digiOffset = 15 - static_cast<std::int32_t>(15.0 / mixerSettings.digiDivisor);
+    const double divisor = 15.0 / (16 - sliderPosition);
+    mixerSettings.digiDivisor = divisor;
+    mixerSettings.digiOffset = 15 - static_cast<std::int32_t>(15.0 / divisor);
 }
 
 void ResetDigiState() {

@@ -1,10 +1,20 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // 4-bit "digi" samples that tunes announce through extended registers in the
 // SID's window ($D41D-$D47F), and their playback in the software renderer.
+//
+// Threads: the register decoder runs on whichever thread runs the tune's code
+// (the window's thread, or in HardSID mode the play timer). The live values,
+// sampleActive, currentAddress and nybbleSelector are shared with the HardSID
+// sample thread, which advances them while the tune may write a command:
+// they are relaxed atomics. The latches are written and read only by the
+// decoder. The software renderer's state (DigiPlayback) is the window
+// thread's alone; the sample thread never runs in software mode.
 #pragma once
 
 #include <cstdint>
+#include <span>
 
-#include "core/c64_memory.h"
+#include "sid/relaxed_atomic.h"
 #include "sid/sid_state.h"
 
 namespace chipbox {
@@ -13,11 +23,15 @@ namespace chipbox {
 constexpr std::int32_t DIGI_CLOCK = 985248;
 constexpr std::int32_t DIGI_VALUE_SCALE = 1024;  // per nybble step
 
+// The 64 KB of tune memory that samples are read from, handed in by the
+// caller: the SID knows nothing of the machine around it.
+using SampleMemory = std::span<const std::uint8_t, 65536>;
+
 // One parameter of a sample: the tune writes the latch a byte at a time, and a
 // command copies it into the live value that playback uses and advances.
 struct DigiParameter {
     std::int32_t latched = 0;
-    std::int32_t live = 0;
+    RelaxedAtomic<std::int32_t> live;
 };
 
 struct DigiRegisters {
@@ -28,9 +42,9 @@ struct DigiRegisters {
     DigiParameter addressStep;    // $D45F: used only by the HardSID sample thread
     DigiParameter nybbleOrder;    // $D47D: 0 low nybble first, else high first
     DigiParameter repeatAddress;  // $D47E/$D47F
-    std::uint8_t sampleActive = 0;
-    std::int32_t currentAddress = 0;
-    std::int32_t nybbleSelector = 0;  // 1 high nybble, 0 low; never reset
+    RelaxedAtomic<std::uint8_t> sampleActive;
+    RelaxedAtomic<std::int32_t> currentAddress;
+    RelaxedAtomic<std::int32_t> nybbleSelector;  // 1 high nybble, 0 low; never reset
 };
 
 extern DigiRegisters digiRegisters;
@@ -57,31 +71,42 @@ void SetDigiLevel(int sliderPosition);
 // value all zero.
 void ResetDigiState();
 
-namespace digi_detail {
+// The playing sample as one render call works on it: a plain copy of the
+// shared values, taken at the start of the call and put back at its end.
+// Nothing else changes them meanwhile, since in software mode the tune's code
+// and the mixer run on the renderer's thread, between render calls.
+struct DigiCursor {
+    bool active;
+    std::int32_t startAddress, endAddress, repeatAddress, repeatCount, period, nybbleOrder;
+    std::int32_t currentAddress, nybbleSelector;
+    std::int32_t digiPhase, digiValue, rate;
+    double divisor;
+    SampleMemory memory;
 
-void AdvanceNybble();
+    explicit DigiCursor(SampleMemory sampleMemory);
+    void StoreBack() const;
 
-inline bool SampleSounding() {
-    const DigiRegisters& d = digiRegisters;
-    return d.sampleActive && d.currentAddress < d.endAddress.live &&
-           d.currentAddress >= d.startAddress.live;
-}
+    bool Sounding() const {
+        return active && currentAddress < endAddress && currentAddress >= startAddress;
+    }
 
-}  // namespace digi_detail
+    // Once per rendered sample: y plus the current digi value while a sample
+    // sounds, else y. At most one nybble step per sample; the new value is
+    // heard from the next sample on. A period of 0 adds the value but never
+    // advances.
+    std::int32_t Step(std::int32_t y) {
+        if (!Sounding()) return y;
+        const std::int32_t result = y + digiValue;
+        if (period == 0) return result;
+        digiPhase += DIGI_CLOCK / period;
+        if (digiPhase <= rate) return result;
+        digiPhase %= rate;
+        AdvanceNybble();
+        return result;
+    }
 
-// Once per rendered sample: y plus the current digi value while a sample
-// sounds, else y. At most one nybble step per sample; the new value is heard
-// from the next sample on. A period of 0 adds the value but never advances.
-inline std::int32_t DigiStep(std::int32_t y) {
-    if (!digi_detail::SampleSounding()) return y;
-    const std::int32_t result = y + digiPlayback.digiValue;
-    const std::int32_t period = digiRegisters.period.live;
-    if (period == 0) return result;
-    digiPlayback.digiPhase += DIGI_CLOCK / period;
-    if (digiPlayback.digiPhase <= static_cast<std::int32_t>(digiPlayback.rate)) return result;
-    digiPlayback.digiPhase %= static_cast<std::int32_t>(digiPlayback.rate);
-    digi_detail::AdvanceNybble();
-    return result;
-}
+private:
+    void AdvanceNybble();
+};
 
 }  // namespace chipbox

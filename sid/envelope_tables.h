@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The SID's envelope times, in seconds per full-scale sweep. These are
 // measured times, not the rounded datasheet values.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the SID write path and the digi register decoder need of HardSID output:
 // the mode flag, the card's write entry and the sample thread's controls.
 // Binding a real card library and running the sample thread belong to the

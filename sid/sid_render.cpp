@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/sid_render.h"
 
 #include <algorithm>
@@ -56,13 +57,14 @@ namespace {
 // sums and, per sample, filter, volume, output stage and digi value. Each
 // finished sample goes to store(index, sample).
 template <class Store>
-void RenderSamples(std::uint32_t count, Store store) {
+void RenderSamples(std::uint32_t count, SampleMemory memory, Store store) {
     SetupVoices();
     SetupFilter();
     // Locals for the loop: stores into them cannot alias the output.
     VoiceSet voices = sidState.voices;
     FilterSynth filter = sidState.filter;
     OutputStage stage = outputStage;
+    DigiCursor digi(memory);
     const bool voice3On = filter.voice3On != 0;
     VoiceChunk chunk;
     for (std::uint32_t start = 0; start < count; start += CHUNK_SAMPLES) {
@@ -72,29 +74,32 @@ void RenderSamples(std::uint32_t count, Store store) {
             const double filterOutput = FilterStep(filter, chunk.filtered[i]);
             const auto x =
                 static_cast<std::int32_t>((filterOutput + chunk.direct[i]) * filter.volumeFactor);
-            const std::int32_t y = DigiStep(OutputStageStep(stage, x));
+            const std::int32_t y = digi.Step(OutputStageStep(stage, x));
             store(start + i, ClampSample(static_cast<double>(y)));
         }
     }
     sidState.voices = voices;
     sidState.filter = filter;
     outputStage = stage;
+    digi.StoreBack();
 }
 
 }  // namespace
 
-void SidRender(std::int16_t* buffer, std::uint32_t count) {
-    RenderSamples(count, [buffer](std::uint32_t i, std::int16_t sample) { buffer[i] = sample; });
+void SidRender(std::int16_t* buffer, std::uint32_t count, SampleMemory memory) {
+    RenderSamples(count, memory,
+                  [buffer](std::uint32_t i, std::int16_t sample) { buffer[i] = sample; });
 }
 
-void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination,
-                        std::uint32_t count) {
+void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination, std::uint32_t count,
+                        SampleMemory memory) {
     Decimator state = decimator;
-    RenderSamples(count, [&state, renderBuffer, destination](std::uint32_t i, std::int16_t sample) {
-        const std::int16_t filtered = DecimateStep(state, sample);
-        renderBuffer[i] = filtered;
-        if ((i & 3) == 0) destination[i >> 2] = filtered;
-    });
+    RenderSamples(count, memory,
+                  [&state, renderBuffer, destination](std::uint32_t i, std::int16_t sample) {
+                      const std::int16_t filtered = DecimateStep(state, sample);
+                      renderBuffer[i] = filtered;
+                      if ((i & 3) == 0) destination[i >> 2] = filtered;
+                  });
     decimator = state;
 }
 

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The renderer's frame: the filter, master volume, output stage and digi
 // values on top of the voices, and the 4:1 reduction to the output rate.
 #pragma once
 
 #include <cstdint>
 
+#include "sid/digi_registers.h"
 #include "sid/sid_state.h"
 
 namespace chipbox {
@@ -55,8 +57,8 @@ void SidInit(std::uint32_t rate);
 
 // Writes `count` samples at the rate given to SidInit. Register values are
 // taken once at the start of the call. count 0 only refreshes the derived
-// per-call values.
-void SidRender(std::int16_t* buffer, std::uint32_t count);
+// per-call values. Digi samples are read from `memory`.
+void SidRender(std::int16_t* buffer, std::uint32_t count, SampleMemory memory);
 
 // Limits to -32767..32767 (not -32768) and truncates toward zero.
 std::int16_t ClampSample(double x);
@@ -83,7 +85,8 @@ inline std::int16_t DecimateStep(Decimator& state, std::int16_t sample) {
 // SidRender into renderBuffer followed by Decimate4 into destination, in one
 // pass: the same output samples, the same render buffer contents and states,
 // with the decimator's arithmetic overlapping the renderer's.
-void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination, std::uint32_t count);
+void SidRenderDecimated(std::int16_t* renderBuffer, std::int16_t* destination, std::uint32_t count,
+                        SampleMemory memory);
 
 // Returns every piece of SID state to program start, the never-reset parts
 // (output stage, decimator, register image, mixer, digi state) included.

@@ -1,9 +1,18 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The software SID's state: the register shadow that writes land in, and the
 // per-voice and filter state that rendering derives from it.
+//
+// Threads: SidState belongs to the thread that runs the tune's code and the
+// renderer, one after the other (in HardSID mode writes never reach it).
+// RegisterImage, savedVolumeHigh and MixerSettings are also touched by the
+// HardSID sample thread and the play timer while the window's thread mutes
+// voices: they are relaxed atomics.
 #pragma once
 
 #include <array>
 #include <cstdint>
+
+#include "sid/relaxed_atomic.h"
 
 namespace chipbox {
 
@@ -86,20 +95,20 @@ extern SidState sidState;
 // The last value passed to SidWrite per register number, before any masking,
 // in both modes. Never cleared.
 struct RegisterImage {
-    std::array<std::uint8_t, 32> values{};
+    std::array<RelaxedAtomic<std::uint8_t>, 32> values{};
 };
 
 extern RegisterImage registerImage;
 
 // Bits 4-7 of the last register-24 write while HardSID output was on.
-extern std::uint8_t savedVolumeHigh;
+extern RelaxedAtomic<std::uint8_t> savedVolumeHigh;
 
 // The mixer's settings, read by the renderer and the sample thread.
 struct MixerSettings {
-    std::array<std::uint8_t, 3> voiceMuted{};
-    std::array<std::uint8_t, 3> savedGate{};  // gate bit at the moment of muting
-    double digiDivisor = 1.0;
-    std::int32_t digiOffset = 0;
+    std::array<RelaxedAtomic<std::uint8_t>, 3> voiceMuted{};
+    std::array<RelaxedAtomic<std::uint8_t>, 3> savedGate{};  // gate bit at the moment of muting
+    RelaxedAtomic<double> digiDivisor{1.0};
+    RelaxedAtomic<std::int32_t> digiOffset{0};
 };
 
 extern MixerSettings mixerSettings;

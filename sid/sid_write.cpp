@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/sid_write.h"
 
 #include "sid/hardsid_link.h"
@@ -7,7 +8,7 @@ namespace chipbox {
 
 SidState sidState;
 RegisterImage registerImage;
-std::uint8_t savedVolumeHigh = 0;
+RelaxedAtomic<std::uint8_t> savedVolumeHigh{0};
 MixerSettings mixerSettings;
 
 namespace {
@@ -18,7 +19,7 @@ constexpr int CONTROL_FIELD = 4;
 bool IsControlRegister(int reg) { return reg < 21 && reg % REGISTERS_PER_VOICE == CONTROL_FIELD; }
 
 void ForwardWriteToCard(int reg, std::uint8_t value) {
-    if (reg == VOLUME_REGISTER) savedVolumeHigh = value & 0xF0;
+    if (reg == VOLUME_REGISTER) savedVolumeHigh = static_cast<std::uint8_t>(value & 0xF0);
     if (IsControlRegister(reg) && mixerSettings.voiceMuted[reg / REGISTERS_PER_VOICE])
         value &= static_cast<std::uint8_t>(~control::GATE);
     ForwardToHardSid(reg, value);
@@ -94,7 +95,7 @@ void SetVoiceMute(int voice, bool muted) {
     const std::uint8_t lastControl = registerImage.values[reg];
     std::uint8_t value;
     if (muted) {
-        mixerSettings.savedGate[voice] = lastControl & control::GATE;
+        mixerSettings.savedGate[voice] = static_cast<std::uint8_t>(lastControl & control::GATE);
         value = lastControl & static_cast<std::uint8_t>(~control::GATE);
     } else {
         value = lastControl | mixerSettings.savedGate[voice];

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one entry for SID register writes, and the per-voice mutes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/voice_chunk.h"
 
 #include <algorithm>

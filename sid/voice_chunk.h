@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The voices rendered a chunk of samples at a time: each voice runs alone over
 // the chunk, in an order that has every voice's modulation source done first.
 // Gives exactly what updating the voices sample by sample gives, several times

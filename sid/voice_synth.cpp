@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/voice_synth.h"
 
 #include "sid/envelope_tables.h"

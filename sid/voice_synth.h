@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The three SID voices: oscillators, waveforms, noise, sync, ring modulation
 // and the linear ADSR envelopes.
 #pragma once

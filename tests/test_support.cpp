@@ -9,6 +9,7 @@
 #include "core/cpu.h"
 #include "core/psid_loader.h"
 #include "core/routine_call.h"
+#include "core/tune_file.h"
 #include "core/tune_info.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
@@ -48,8 +49,9 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
 
 std::uint16_t LoadTune(const std::string& path) {
     StartEngine();
+    const TuneFile file = ReadTuneFile(path);
     std::string name, author, released;
-    return LoadPsidFile(path, name, author, released);
+    return LoadPsidFile(file.bytes, name, author, released);
 }
 
 void StartTuneAsPlaybackDoes(const std::string& name) {

@@ -21,7 +21,7 @@ std::string TunePath(const std::string& name);
 // Writes bytes to a fresh file in the test's temporary directory; returns its path.
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
 
-// StartEngine, then LoadPsidFile, as loading a tune does.
+// StartEngine, then the file read and placed, as loading a tune does.
 std::uint16_t LoadTune(const std::string& path);
 
 // Loads a test tune and starts it as playback does, without a stream: SidInit

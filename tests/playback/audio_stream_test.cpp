@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback_fixture.h"
 
 namespace chipbox {
@@ -50,31 +51,31 @@ TEST_F(PlaybackTest, NoPlayCallWhileHeldAndRestartContinues) {
     EXPECT_EQ(PlayCalls(), calls + 8);
 }
 
-TEST_F(PlaybackTest, StopHandsBackEveryQueuedBufferThenReleasesTheBlocks) {
+TEST_F(PlaybackTest, StopWhileHeldHandsBackEveryBufferAndClosesAtOnce) {
     Load("minimal");
     StartPlayback();
     Pump();
-    TogglePause();  // stop while held
+    TogglePause();
     const int calls = PlayCalls();
     StopPlayback();
-    EXPECT_EQ(audioStream.state, StreamState::Closing);
-    EXPECT_TRUE(device.queued.empty());
-    EXPECT_TRUE(audioStream.blocks);  // kept until the close notification
-    Pump();
     EXPECT_EQ(PlayCalls(), calls);  // the handed-back buffers made no play call
     EXPECT_TRUE(device.queued.empty());
     EXPECT_FALSE(audioStream.blocks);
     EXPECT_FALSE(audioStream.open);
     EXPECT_EQ(audioStream.state, StreamState::Closed);
     EXPECT_FALSE(device.open);
+    Pump();
+    EXPECT_TRUE(device.queued.empty());
 }
 
-TEST_F(PlaybackTest, StopThenPlayAtOnceEndsWithAnOpenStreamAndSound) {
+// A subsong change stops and starts again straight away; so may any caller.
+TEST_F(PlaybackTest, PlayStraightAfterStopHasAnOpenStreamAndSound) {
     Load("minimal");
     StartPlayback();
     Pump();
     StopPlayback();
-    view.PostPlayCommand();
+    StartPlayback();
+    EXPECT_TRUE(playerState.playing);
     Pump();
     EXPECT_TRUE(audioStream.open);
     EXPECT_EQ(audioStream.state, StreamState::Running);
@@ -83,25 +84,54 @@ TEST_F(PlaybackTest, StopThenPlayAtOnceEndsWithAnOpenStreamAndSound) {
     EXPECT_NE(*std::max_element(sound.begin(), sound.end()), 0);
 }
 
-TEST_F(PlaybackTest, StopBeforeTheOpenNotificationQueuesNothing) {
+TEST_F(PlaybackTest, NotificationsOfAClosedStreamAreIgnored) {
     Load("minimal");
     StartPlayback();
-    StopPlayback();
+    StopPlayback();  // the open notification is still on its way
     Pump();
     EXPECT_TRUE(device.queued.empty());
     EXPECT_FALSE(audioStream.open);
+
+    StartPlayback();
+    Pump();
+    WaveHeader* stale = device.queued.front();
+    StopPlayback();
+    StartPlayback();  // a new stream; the old one's buffer finishes late
+    queue.Post({StreamEventKind::BufferDone, stale, audioStream.stream - 1});
+    const int calls = PlayCalls();
+    Pump();
+    EXPECT_EQ(device.queued.size(), 2u);  // only the new stream's own two buffers
+    EXPECT_EQ(PlayCalls(), calls + 16);
 }
 
-TEST_F(PlaybackTest, ADeviceThatCannotOpenIsReportedWithTheFixedText) {
+TEST_F(PlaybackTest, StopPlayStopLeavesNoStream) {
+    Load("minimal");
+    StartPlayback();
+    Pump();
+    StopPlayback();
+    StartPlayback();
+    StopPlayback();
+    Pump();
+    EXPECT_FALSE(audioStream.open);
+    EXPECT_FALSE(device.open);
+    EXPECT_TRUE(device.queued.empty());
+    EXPECT_FALSE(playerState.playing);
+}
+
+// The engine reports the failure and stops; the program decides how to end.
+TEST_F(PlaybackTest, ADeviceThatCannotOpenIsReportedAndLeavesTheEngineStopped) {
     Load("minimal");
     device.failOpen = true;
-    try {
-        StartPlayback();
-        FAIL() << "the failure was not reported";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Unable to use wave-mapper!");
-    }
+    view.calls.clear();
+    StartPlayback();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{
+                              "AudioFailure Error: Unable to use wave-mapper! (no test device)"}));
+    EXPECT_FALSE(playerState.playing);
     EXPECT_FALSE(audioStream.blocks);
+    device.failOpen = false;
+    PlayPauseCommand();  // a later Play is a fresh start
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_TRUE(audioStream.open);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -25,17 +26,19 @@ protected:
     std::vector<std::uint8_t> RenderToWav(const std::string& tune, std::uint64_t samples) {
         ResetMachine();
         const std::string path = test::WriteTempFile("out.wav", {});
-        WavFileDevice wav(path, samples);
+        WavFileDevice wav(path, samples, OUTPUT_RATE);
+        EXPECT_TRUE(wav.Create());
         UseAudioDevice(wav);
-        EXPECT_TRUE(chipbox::LoadTune(test::TunePath(tune), false));
+        EXPECT_TRUE(chipbox::LoadTune(test::TunePath(tune), false).loaded());
         StartPlayback();
         while (!wav.complete()) {
             const auto event = queue.Next(std::chrono::milliseconds(0));
             if (!event) break;
-            DispatchPlayerEvent(*event);
+            cli::DispatchPlayerEvent(*event);
         }
         StopPlayback();
         Pump();
+        EXPECT_TRUE(wav.Commit());
         UseAudioDevice(device);
         return ReadFile(path);
     }
@@ -79,7 +82,7 @@ TEST_F(OutputDevicesTest, SdlDummyDevicePlaysForAMomentAndStopsCleanly) {
         const auto event = queue.Next(std::chrono::milliseconds(50));
         if (!event) continue;
         buffersDone += event->stream.kind == StreamEventKind::BufferDone;
-        DispatchPlayerEvent(*event);
+        cli::DispatchPlayerEvent(*event);
     }
     EXPECT_GE(buffersDone, 4);
     StopPlayback();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A player connected to a test device and a view that records what it is told.
 #pragma once
 
@@ -8,33 +9,56 @@
 
 #include "core/c64_memory.h"
 #include "core/tune_info.h"
-#include "platform/event_queue.h"
-#include "platform/test_audio_device.h"
 #include "playback/audio_stream.h"
 #include "playback/player_engine.h"
-#include "playback/player_events.h"
 #include "playback/player_view.h"
 #include "playback/tune_loading.h"
+#include "test_audio_device.h"
 #include "test_support.h"
+#include "ui/cli/event_queue.h"
 
 namespace chipbox::test {
 
+// Logs every call the engine makes, in order, as "Call argument".
 class RecordingView : public PlayerView {
 public:
-    explicit RecordingView(EventQueue& queue) : queue_(queue) {}
-    void SetPlayButtonText(const std::string& text) override { calls.push_back("button " + text); }
-    void SetCpuLoad(int percent) override { cpuLoad = percent; }
-    void SetSubsongText(const std::string& text) override { subsong = text; }
-    void SetTitle(const std::string& text) override { title = text; }
+    explicit RecordingView(cli::EventQueue& queue) : queue_(queue) {}
+    void SetPlayButtonText(const std::string& text) override { Log("Button " + text); }
+    void SetCpuLoad(int percent) override {
+        cpuLoad = percent;
+        Log("Bar " + std::to_string(percent));
+    }
+    void SetSubsongText(const std::string& text) override {
+        subsong = text;
+        Log("Subsong " + text);
+    }
+    void SetTitle(const std::string& text) override {
+        title = text;
+        Log("Title " + text);
+    }
     void SetTuneTexts(const std::string& name, const std::string&, const std::string&) override {
         tuneName = name;
+        Log("Texts " + name);
     }
-    void ShowMessage(const std::string& text, const std::string&) override {
+    void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back(text);
+        Log("Message " + caption);
     }
-    void PostPlayCommand() override { queue_.PostPlayCommand(); }
-    [[noreturn]] void FailAudioOpen(const std::string& text, const std::string&) override {
-        throw std::runtime_error(text);
+    void PostPlayCommand() override {
+        Log("PostPlay");
+        queue_.PostPlayCommand();
+    }
+    void ReportAudioOpenFailure(const std::string& text, const std::string& caption,
+                                const std::string& reason) override {
+        Log("AudioFailure " + caption + ": " + text + " (" + reason + ")");
+    }
+
+    // The log without the bar's values, which every fill repeats.
+    std::vector<std::string> CallsBesidesTheBar() const {
+        std::vector<std::string> result;
+        for (const std::string& call : calls)
+            if (call.rfind("Bar ", 0) != 0) result.push_back(call);
+        return result;
     }
 
     std::vector<std::string> calls;
@@ -43,7 +67,9 @@ public:
     int cpuLoad = -1;
 
 private:
-    EventQueue& queue_;
+    void Log(const std::string& call) { calls.push_back(call); }
+
+    cli::EventQueue& queue_;
 };
 
 class PlaybackTest : public ::testing::Test {
@@ -51,19 +77,19 @@ protected:
     void SetUp() override {
         ResetMachine();
         ResetPlayer();
-        audioStream.blocks.reset();
-        audioStream.open = false;
-        audioStream.state = StreamState::Closed;
+        ResetAudioStream();
         ConnectPlayer(view, queue);
         UseAudioDevice(device);
     }
 
-    void Load(const std::string& tune) { ASSERT_TRUE(chipbox::LoadTune(TunePath(tune), false)); }
+    void Load(const std::string& tune) {
+        ASSERT_TRUE(chipbox::LoadTune(TunePath(tune), false).loaded());
+    }
 
     // Delivers every posted event, as the owning thread's loop does.
     void Pump() {
         while (const auto event = queue.Next(std::chrono::milliseconds(0)))
-            DispatchPlayerEvent(*event);
+            cli::DispatchPlayerEvent(*event);
     }
 
     // The card plays the front buffer; its done notification is handled.
@@ -75,7 +101,7 @@ protected:
 
     int PlayCalls() const { return ReadMemory(0x0380); }  // the test tunes count them here
 
-    EventQueue queue;
+    cli::EventQueue queue;
     RecordingView view{queue};
     TestAudioDevice device;
 };

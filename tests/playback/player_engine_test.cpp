@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback_fixture.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_state.h"
@@ -49,7 +50,7 @@ TEST_F(PlaybackTest, VerticalBlankTuneMakesEightPlayCallsPerBuffer) {
     Pump();  // the open notification fills A and B
     EXPECT_EQ(PlayCalls(), 16);
     EXPECT_EQ(playerState.carrySamples, 0);
-    EXPECT_EQ(view.calls.back(), "button &Pause");
+    EXPECT_EQ(view.CallsBesidesTheBar().back(), "Button &Pause");
 }
 
 TEST_F(PlaybackTest, CiaTuneCarriesTheRestOfAFrameIntoTheNextBuffer) {
@@ -104,7 +105,7 @@ TEST_F(PlaybackTest, StopSilencesTheChipAndResetsTheBar) {
     StopPlayback();
     EXPECT_EQ(registerImage.values[24], 0);
     EXPECT_EQ(view.cpuLoad, 0);
-    EXPECT_EQ(view.calls.back(), "button &Play");
+    EXPECT_EQ(view.CallsBesidesTheBar().back(), "Button &Play");
     EXPECT_FALSE(playerState.playing);
 }
 
@@ -156,7 +157,7 @@ TEST_F(PlaybackTest, SongChangeWhilePlayingRestartsWithTheNewSong) {
 TEST_F(PlaybackTest, LoadTuneRecordsThePathEvenWhenTheFileIsRejected) {
     Load("minimal");
     const std::string bad = test::WriteTempFile("bad.sid", {'R', 'S', 'I', 'D'});
-    EXPECT_FALSE(LoadTune(bad, true));
+    EXPECT_EQ(LoadTune(bad, true).problem, TuneFileProblem::Rsid);
     EXPECT_EQ(currentTunePath, bad);
     EXPECT_EQ(view.messages.back(), bad + "\nis not a valid PSID File!");
     EXPECT_EQ(tuneInfo.name, "Minimal");  // the previous tune stays loaded
@@ -164,7 +165,7 @@ TEST_F(PlaybackTest, LoadTuneRecordsThePathEvenWhenTheFileIsRejected) {
 }
 
 TEST_F(PlaybackTest, LoadTuneWithAutoPlayPostsPlay) {
-    ASSERT_TRUE(LoadTune(test::TunePath("minimal"), true));
+    ASSERT_TRUE(LoadTune(test::TunePath("minimal"), true).loaded());
     EXPECT_EQ(view.title, "minimal.sid - Chipbox v0.965");
     EXPECT_EQ(view.subsong, "1 / 1");
     Pump();
@@ -178,7 +179,7 @@ TEST_F(PlaybackTest, ExitWhilePlayingStopsAndRunsInitOnceMore) {
     ExitPlayback();
     EXPECT_FALSE(playerState.playing);
     EXPECT_EQ(ReadMemory(0x0380), 0);  // memory restored and init run
-    EXPECT_EQ(audioStream.state, StreamState::Closing);
+    EXPECT_EQ(audioStream.state, StreamState::Closed);
 }
 
 TEST_F(PlaybackTest, VeryShortCiaFramesStillFinishTheBuffer) {

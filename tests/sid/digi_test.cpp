@@ -35,6 +35,14 @@ protected:
         WriteMemory(0xD47D, order);
     }
 
+    // One rendered sample's digi step, as a render call takes it.
+    static std::int32_t DigiStep(std::int32_t y) {
+        DigiCursor cursor(c64Memory.bytes);
+        const std::int32_t result = cursor.Step(y);
+        cursor.StoreBack();
+        return result;
+    }
+
     std::vector<std::int32_t> Steps(int count) {
         std::vector<std::int32_t> values;
         for (int i = 0; i < count; ++i) values.push_back(DigiStep(0));

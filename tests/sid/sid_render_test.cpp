@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "core/c64_memory.h"
 #include "sid/digi_registers.h"
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
@@ -23,7 +24,7 @@ protected:
 
     std::vector<std::int16_t> Render(std::uint32_t count) {
         std::vector<std::int16_t> samples(count);
-        SidRender(samples.data(), count);
+        SidRender(samples.data(), count, c64Memory.bytes);
         return samples;
     }
 };
@@ -204,9 +205,9 @@ TEST_P(RenderPathsTest, OnePassRenderingEqualsRenderThenDecimate) {
         for (int call = 0; call < 5; ++call) {
             SidWrite(1, static_cast<std::uint8_t>(0x10 + call));
             if (onePass) {
-                SidRenderDecimated(render.data(), output.data(), 4000);
+                SidRenderDecimated(render.data(), output.data(), 4000, c64Memory.bytes);
             } else {
-                SidRender(render.data(), 4000);
+                SidRender(render.data(), 4000, c64Memory.bytes);
                 Decimate4(render.data(), output.data(), 4000);
             }
         }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/c64_memory.h"
 #include "core/routine_call.h"
 #include "core/tune_info.h"
 #include "sid/digi_registers.h"
@@ -21,7 +22,7 @@ protected:
 
     std::vector<std::int16_t> Render(std::uint32_t count) {
         std::vector<std::int16_t> samples(count);
-        SidRender(samples.data(), count);
+        SidRender(samples.data(), count, c64Memory.bytes);
         return samples;
     }
 

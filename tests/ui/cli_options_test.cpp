@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
 #include "ui/cli/cli_options.h"
-#include "ui/cli/latin1.h"
+#include "ui/cli/terminal.h"
 
 namespace chipbox::cli {
 namespace {
@@ -50,9 +51,12 @@ TEST(CliOptionsTest, HelpAndVersionNeedNoFile) {
     EXPECT_TRUE(std::get<CliOptions>(Parse({"--version"})).version);
 }
 
-TEST(CliOptionsTest, Latin1TextsBecomeUtf8) {
-    EXPECT_EQ(Latin1ToUtf8("J\xF6rg \xA9"), "J\xC3\xB6rg \xC2\xA9");
-    EXPECT_EQ(Latin1ToUtf8("plain"), "plain");
+// Header texts come from any file: no tune may send the terminal a control
+// sequence (ESC starts one, and so do the C1 codes).
+TEST(CliOptionsTest, TerminalTextIsUtf8WithoutControlCharacters) {
+    EXPECT_EQ(TerminalText("J\xF6rg \xA9"), "J\xC3\xB6rg \xC2\xA9");
+    EXPECT_EQ(TerminalText("plain"), "plain");
+    EXPECT_EQ(TerminalText("\x1B]0;owned\x07\x7F\x9B\x80\x9F\xA0!"), "?]0;owned?????\xC2\xA0!");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line of chipbox-cli.
 #pragma once
 

@@ -1,25 +1,25 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/cli/cli_player.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
+#include <cstring>
 #include <string>
 
 #include "core/tune_info.h"
-#include "platform/event_queue.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/wav_file_device.h"
 #include "playback/audio_stream.h"
 #include "playback/player_engine.h"
-#include "playback/player_events.h"
 #include "playback/player_view.h"
 #include "playback/tune_loading.h"
 #include "sid/digi_registers.h"
 #include "sid/sid_render.h"
 #include "sid/sid_write.h"
-#include "ui/cli/latin1.h"
+#include "ui/cli/event_queue.h"
 #include "ui/cli/terminal.h"
 #include "ui/cli/tune_report.h"
 
@@ -30,13 +30,14 @@ namespace {
 constexpr double DEFAULT_RENDER_SECONDS = 60.0;
 constexpr double BUFFER_SECONDS = static_cast<double>(STREAM_BUFFER_SAMPLES) / OUTPUT_RATE;
 constexpr auto EVENT_WAIT = std::chrono::milliseconds(50);
+constexpr const char* STANDARD_OUTPUT = "-";
 
 // The player's face on a terminal: everything the engine shows is kept for the
 // status line, and posted commands go through the same queue as the stream's
-// notifications.
+// notifications. Tune texts go to `texts` (stderr when stdout carries a WAV).
 class TerminalView : public PlayerView {
 public:
-    TerminalView(EventQueue& queue, bool showTexts) : queue_(queue), showTexts_(showTexts) {}
+    TerminalView(EventQueue& queue, std::FILE* texts) : queue_(queue), texts_(texts) {}
 
     void SetPlayButtonText(const std::string& text) override { playText = text; }
     void SetCpuLoad(int percent) override { cpuLoad = percent; }
@@ -44,26 +45,28 @@ public:
     void SetTitle(const std::string&) override {}
     void SetTuneTexts(const std::string& name, const std::string& author,
                       const std::string& released) override {
-        if (!showTexts_) return;
-        std::printf("Name:   %s\nAuthor: %s\n(c):    %s\n", Latin1ToUtf8(name).c_str(),
-                    Latin1ToUtf8(author).c_str(), Latin1ToUtf8(released).c_str());
+        if (!texts_) return;
+        std::fprintf(texts_, "Name:   %s\nAuthor: %s\n(c):    %s\n", TerminalText(name).c_str(),
+                     TerminalText(author).c_str(), TerminalText(released).c_str());
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), TerminalText(text, true).c_str());
     }
     void PostPlayCommand() override { queue_.PostPlayCommand(); }
-    [[noreturn]] void FailAudioOpen(const std::string& text, const std::string& caption) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        std::exit(EXIT_NO_SOUND_DEVICE);
+    void ReportAudioOpenFailure(const std::string& text, const std::string& caption,
+                                const std::string& reason) override {
+        audioFailure = caption + ": " + text;
+        if (!reason.empty()) audioFailure += " (" + reason + ")";
     }
 
     std::string playText = "&Play";
     std::string subsong;
     int cpuLoad = 0;
+    std::string audioFailure;
 
 private:
     EventQueue& queue_;
-    bool showTexts_;
+    std::FILE* texts_;
 };
 
 // Every posted event, on this thread, in order; counts the buffers played.
@@ -76,15 +79,15 @@ public:
         if (!event) return;
         const bool played = event->kind == PlayerEventKind::Stream &&
                             event->stream.kind == StreamEventKind::BufferDone &&
-                            audioStream.state != StreamState::Closing;
+                            event->stream.stream == audioStream.stream && audioStream.open;
         DispatchPlayerEvent(*event);
         buffersPlayed += played;
     }
 
-    // Stops playback and delivers what the stop set off, up to the close.
+    // Stops playback and drops what is still on its way.
     void Finish() {
         StopPlayback();
-        while (audioStream.open || !queue_.empty()) DispatchNext();
+        while (!queue_.empty()) DispatchNext();
     }
 
     long buffersPlayed = 0;
@@ -122,19 +125,28 @@ void HandleKey(char key, bool& quit) {
     }
 }
 
+int ReportNoSoundDevice(const TerminalView& view) {
+    std::fprintf(stderr, "%s\n", view.audioFailure.c_str());
+    return EXIT_NO_SOUND_DEVICE;
+}
+
 int PlayOnSoundCard(const CliOptions& options, PlayerLoop& loop, TerminalView& view) {
-    RawKeyboard keyboard;
-    CatchStopSignals();
-    StartPlayback();
     bool quit = false;
-    while (!quit && !StopSignalled()) {
-        loop.DispatchNext();
-        while (const std::optional<char> key = keyboard.PollKey()) HandleKey(*key, quit);
-        ShowStatus(view, loop.buffersPlayed);
-        if (options.seconds && loop.buffersPlayed * BUFFER_SECONDS >= *options.seconds) quit = true;
+    {
+        RawKeyboard keyboard;
+        StartPlayback();
+        if (!playerState.playing) quit = true;
+        while (!quit && !StopSignalled()) {
+            loop.DispatchNext();
+            while (const std::optional<char> key = keyboard.PollKey()) HandleKey(*key, quit);
+            ShowStatus(view, loop.buffersPlayed);
+            if (options.seconds && loop.buffersPlayed * BUFFER_SECONDS >= *options.seconds)
+                quit = true;
+        }
+        loop.Finish();
     }
-    loop.Finish();
-    std::printf("\n");
+    if (!view.audioFailure.empty()) return ReportNoSoundDevice(view);
+    if (isatty(STDOUT_FILENO)) std::printf("\n");
     return 0;
 }
 
@@ -145,31 +157,60 @@ void ShowProgress(double done, double total) {
                  std::string(width - filled, '.').c_str(), static_cast<int>(100 * done / total));
 }
 
-int RenderToFile(const CliOptions& options, PlayerLoop& loop, WavFileDevice& device) {
-    const double seconds = options.seconds.value_or(DEFAULT_RENDER_SECONDS);
+int ReportWriteFailure(const std::string& path, int error) {
+    std::fprintf(stderr, "chipbox-cli: could not write %s: %s\n", path.c_str(),
+                 std::strerror(error));
+    return EXIT_WRITE_FAILED;
+}
+
+int RenderToFile(const std::string& path, double seconds, PlayerLoop& loop, WavFileDevice& device) {
     const bool progress = isatty(STDERR_FILENO);
     StartPlayback();
-    while (!device.complete() && !device.failed()) {
+    while (!device.complete() && !device.failed() && !StopSignalled()) {
         loop.DispatchNext();
         if (progress)
             ShowProgress(static_cast<double>(device.samplesWritten()), seconds * OUTPUT_RATE);
     }
     loop.Finish();
     if (progress) std::fprintf(stderr, "\n");
-    if (device.failed()) {
-        std::fprintf(stderr, "Error: could not write %s\n", options.outputPath->c_str());
-        return EXIT_WRITE_FAILED;
-    }
+    if (StopSignalled()) return EXIT_WRITE_FAILED;  // the caller ends as signalled
+    if (!device.Commit()) return ReportWriteFailure(path, device.error());
     return 0;
+}
+
+// Writing the WAV over the tune it renders would destroy the tune.
+bool IsSameFile(const std::string& first, const std::string& second) {
+    struct stat a {
+    }, b{};
+    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+int Render(const CliOptions& options, PlayerLoop& loop) {
+    const std::string& path = *options.outputPath;
+    const double seconds = options.seconds.value_or(DEFAULT_RENDER_SECONDS);
+    WavFileDevice device(path, static_cast<std::uint64_t>(seconds * OUTPUT_RATE), OUTPUT_RATE);
+    if (!device.Create()) return ReportWriteFailure(path, device.error());
+    UseAudioDevice(device);
+    const int status = RenderToFile(path, seconds, loop, device);
+    ResetAudioStream();
+    return status;
 }
 
 }  // namespace
 
 int RunCliPlayer(const CliOptions& options) {
+    const bool toStandardOutput = options.outputPath == STANDARD_OUTPUT;
+    if (options.outputPath && !toStandardOutput &&
+        IsSameFile(*options.outputPath, options.tunePath)) {
+        std::fprintf(stderr, "chipbox-cli: %s is the tune itself; choose another output file\n",
+                     options.outputPath->c_str());
+        return EXIT_USAGE;
+    }
     EventQueue queue;
-    TerminalView view(queue, !options.info);
+    TerminalView view(queue, options.info ? nullptr : toStandardOutput ? stderr : stdout);
     ConnectPlayer(view, queue);
-    if (!LoadTune(options.tunePath, false)) return EXIT_LOAD_FAILED;
+    if (!LoadTune(options.tunePath, false).loaded()) return EXIT_LOAD_FAILED;
     if (options.info) {
         std::fputs(TuneReport().c_str(), stdout);
         return 0;
@@ -181,16 +222,18 @@ int RunCliPlayer(const CliOptions& options) {
     }
     ApplyStartOptions(options);
     PlayerLoop loop(queue);
+    CatchStopSignals();
     if (options.outputPath) {
-        const double seconds = options.seconds.value_or(DEFAULT_RENDER_SECONDS);
-        WavFileDevice device(*options.outputPath,
-                             static_cast<std::uint64_t>(seconds * OUTPUT_RATE));
-        UseAudioDevice(device);
-        return RenderToFile(options, loop, device);
+        if (toStandardOutput) std::signal(SIGPIPE, SIG_IGN);
+        const int status = Render(options, loop);
+        if (StopSignalled()) EndAsSignalled();
+        return status;
     }
     SdlAudioDevice device;
     UseAudioDevice(device);
-    return PlayOnSoundCard(options, loop, view);
+    const int status = PlayOnSoundCard(options, loop, view);
+    ResetAudioStream();
+    return status;
 }
 
 }  // namespace chipbox::cli

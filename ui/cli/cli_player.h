@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs a loaded tune from the command line: on the sound card with keys and a
 // status line, or into a WAV file as fast as the machine allows.
 #pragma once

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // chipbox-cli: the command-line face of Chipbox. Parses the command line and
 // hands over to the player.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "core/version.h"
+#include "playback/player_texts.h"
 #include "ui/cli/cli_options.h"
 #include "ui/cli/cli_player.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A sound device that a test drives step by step: it records what the stream
 // asks of it and plays a buffer only when the test says so.
 #pragma once
@@ -8,16 +9,17 @@
 
 #include "platform/audio_device.h"
 
-namespace chipbox {
+namespace chipbox::test {
 
 class TestAudioDevice : public AudioDevice {
 public:
-    bool Open(StreamEventTarget& target) override;
+    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint64_t stream) override;
+    std::string failureReason() const override { return failOpen ? "no test device" : ""; }
     void Queue(WaveHeader& header) override { queued.push_back(&header); }
     void Pause() override { paused = true; }
     void Restart() override { paused = false; }
-    void Reset() override;
-    void Close() override;
+    std::vector<WaveHeader*> Reset() override;
+    void Close() override { open = false; }
 
     // Finishes the buffer at the front of the queue, as the card would after
     // playing it. Does nothing while paused or with nothing queued.
@@ -26,11 +28,13 @@ public:
     bool failOpen = false;
     bool open = false;
     bool paused = false;
+    std::uint32_t rate = 0;
     std::deque<WaveHeader*> queued;
     std::vector<std::vector<std::int16_t>> played;  // every finished buffer, in order
 
 private:
     StreamEventTarget* target_ = nullptr;
+    std::uint64_t stream_ = 0;
 };
 
-}  // namespace chipbox
+}  // namespace chipbox::test

@@ -1,6 +1,7 @@
-// A first-in, first-out queue of events for one thread, that any thread may
-// post to: the stream's notifications and the player's posted commands travel
-// through it in the order they were posted.
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The command-line player's message queue: the stream's notifications and
+// the player's posted commands, delivered one by one on the player's thread
+// in the order they were posted. Any thread may post.
 #pragma once
 
 #include <chrono>
@@ -11,7 +12,7 @@
 
 #include "platform/audio_device.h"
 
-namespace chipbox {
+namespace chipbox::cli {
 
 enum class PlayerEventKind { Stream, PlayCommand };
 
@@ -37,4 +38,7 @@ private:
     std::deque<PlayerEvent> events_;
 };
 
-}  // namespace chipbox
+// Hands one event to the engine (the posted Play) or the stream.
+void DispatchPlayerEvent(const PlayerEvent& event);
+
+}  // namespace chipbox::cli

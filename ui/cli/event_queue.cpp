@@ -1,6 +1,10 @@
-#include "platform/event_queue.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "ui/cli/event_queue.h"
 
-namespace chipbox {
+#include "playback/audio_stream.h"
+#include "playback/player_engine.h"
+
+namespace chipbox::cli {
 
 void EventQueue::Push(PlayerEvent event) {
     {
@@ -23,4 +27,11 @@ bool EventQueue::empty() const {
     return events_.empty();
 }
 
-}  // namespace chipbox
+void DispatchPlayerEvent(const PlayerEvent& event) {
+    if (event.kind == PlayerEventKind::PlayCommand)
+        PlayPauseCommand();
+    else
+        HandleStreamEvent(event.stream);
+}
+
+}  // namespace chipbox::cli

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "playback/player_texts.h"
+
+#include <cstdio>
+
+#include "core/tune_info.h"
+
+namespace chipbox {
+
+LoadMessage LoadFailureMessage(TuneFileProblem problem, const std::string& path) {
+    if (problem == TuneFileProblem::CannotOpen || problem == TuneFileProblem::IsDirectory)
+        return {path + "\ncould not be loaded...", "Warning"};
+    return {path + "\nis not a valid PSID File!", "?! Load Error"};
+}
+
+std::string TuneFileName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TuneWindowTitle(const std::string& path) {
+    return TuneFileName(path) + " - " + PROGRAM_CAPTION;
+}
+
+std::string SubsongText(std::uint8_t currentSong, std::uint8_t lastSong) {
+    return std::to_string(currentSong + 1) + " / " + std::to_string(lastSong + 1);
+}
+
+std::string SongInformationText() {
+    const int start = tuneInfo.loadAddress;
+    const int size = tuneInfo.dataSize;
+    const int blocks = (size + 255) / 256;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "Start Address: $%04X\nEnd Address: $%04X\n\nInit Address: $%04X\n"
+                  "Play Address: $%04X\n\nSong Size: %d bytes (%d blocks)",
+                  start, start + size, tuneInfo.initAddress, tuneInfo.playAddress.load(), size,
+                  blocks);
+    return text;
+}
+
+}  // namespace chipbox

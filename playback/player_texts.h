@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The texts the player shows, the same in the window and on the terminal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/tune_file.h"
+
+namespace chipbox {
+
+// The main window's caption, and the program's name wherever it is shown.
+constexpr const char* PROGRAM_CAPTION = "Chipbox v0.965";
+
+constexpr const char* AUDIO_OPEN_FAILURE_TEXT = "Unable to use wave-mapper!";
+constexpr const char* AUDIO_OPEN_FAILURE_CAPTION = "Error";
+
+struct LoadMessage {
+    std::string text;
+    std::string caption;
+};
+
+// The warning shown for a tune file that was not loaded; the path is shown as
+// it was given. A file that cannot be opened (or is a folder) "could not be
+// loaded"; any other problem makes it "not a valid PSID File".
+LoadMessage LoadFailureMessage(TuneFileProblem problem, const std::string& path);
+
+// The part of the path after its last '/', or all of it.
+std::string TuneFileName(const std::string& path);
+
+// "<file name> - Chipbox v0.965"
+std::string TuneWindowTitle(const std::string& path);
+
+// "current / count", both 1-based, each between 1 and 256.
+std::string SubsongText(std::uint8_t currentSong, std::uint8_t lastSong);
+
+// Where the loaded tune sits in memory, its entry points and its size: the
+// text of the Song Information box. The end address is the address after the
+// last loaded byte and may reach $10000.
+std::string SongInformationText();
+
+}  // namespace chipbox

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "playback/player_texts.h"
+
+#include <gtest/gtest.h>
+
+#include "core/tune_info.h"
+#include "playback/tune_loading.h"
+#include "test_support.h"
+
+namespace chipbox {
+namespace {
+
+TEST(PlayerTextsTest, RecordedPathKeepsSlashedPathsAndPutsBareNamesInTheDirectory) {
+    EXPECT_EQ(RecordTunePath("/music/tune.sid", "/home/user"), "/music/tune.sid");
+    EXPECT_EQ(RecordTunePath("sub/tune.sid", "/home/user"), "sub/tune.sid");
+    EXPECT_EQ(RecordTunePath("tune.sid", "/home/user"), "/home/user/tune.sid");
+    EXPECT_EQ(RecordTunePath("tune.sid", "/"), "/tune.sid");
+    const std::string directory = "/" + std::string(300, 'd');
+    EXPECT_EQ(RecordTunePath("tune.sid", directory), directory + "/tune.sid");  // kept whole
+}
+
+TEST(PlayerTextsTest, LoadMessagesNameThePathAsGiven) {
+    const LoadMessage missing = LoadFailureMessage(TuneFileProblem::CannotOpen, "x.sid");
+    EXPECT_EQ(missing.text, "x.sid\ncould not be loaded...");
+    EXPECT_EQ(missing.caption, "Warning");
+    EXPECT_EQ(LoadFailureMessage(TuneFileProblem::IsDirectory, "d").caption, "Warning");
+    for (TuneFileProblem problem :
+         {TuneFileProblem::NotPsid, TuneFileProblem::Rsid, TuneFileProblem::TooLarge}) {
+        const LoadMessage invalid = LoadFailureMessage(problem, "x.sid");
+        EXPECT_EQ(invalid.text, "x.sid\nis not a valid PSID File!");
+        EXPECT_EQ(invalid.caption, "?! Load Error");
+    }
+}
+
+TEST(PlayerTextsTest, TitleShowsOnlyTheFileNameAndSubsongsCountFromOne) {
+    EXPECT_EQ(TuneWindowTitle("/music/Demo Tune.sid"), "Demo Tune.sid - Chipbox v0.965");
+    EXPECT_EQ(TuneWindowTitle("plain.sid"), "plain.sid - Chipbox v0.965");
+    EXPECT_EQ(SubsongText(0, 2), "1 / 3");
+    EXPECT_EQ(SubsongText(255, 255), "256 / 256");
+}
+
+TEST(PlayerTextsTest, SongInformationWithoutATuneAndForOne) {
+    test::ResetMachine();
+    EXPECT_EQ(SongInformationText(),
+              "Start Address: $0000\nEnd Address: $0000\n\nInit Address: $1000\n"
+              "Play Address: $1003\n\nSong Size: 0 bytes (0 blocks)");
+    tuneInfo.loadAddress = 0xFF00;
+    tuneInfo.dataSize = 0x101;
+    tuneInfo.playAddress = 0xC01F;
+    EXPECT_EQ(SongInformationText(),
+              "Start Address: $FF00\nEnd Address: $10001\n\nInit Address: $1000\n"
+              "Play Address: $C01F\n\nSong Size: 257 bytes (2 blocks)");
+}
+
+}  // namespace
+}  // namespace chipbox
