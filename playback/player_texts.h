@@ -15,6 +15,13 @@ constexpr const char* PROGRAM_CAPTION = "Chipbox v0.965";
 constexpr const char* AUDIO_OPEN_FAILURE_TEXT = "Unable to use wave-mapper!";
 constexpr const char* AUDIO_OPEN_FAILURE_CAPTION = "Error";
 
+// The card library cannot be loaded, or lacks its write entry. The second
+// message is shown with the program's name as its caption.
+constexpr const char* HARDSID_NOT_FOUND_TEXT =
+    "Error: HardSID.DLL not found.\n\nThis feature only works if you\nhave a hardsid soundcard!";
+constexpr const char* HARDSID_NOT_FOUND_CAPTION = "Fatal Error";
+constexpr const char* HARDSID_CORRUPT_TEXT = "Error: HARDSID.DLL is corrupt!";
+
 struct LoadMessage {
     std::string text;
     std::string caption;
