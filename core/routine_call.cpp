@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/routine_call.h"
 
+#include <atomic>
+
 #include "core/c64_memory.h"
 #include "core/cpu.h"
 #include "core/tune_info.h"
@@ -12,7 +14,12 @@ namespace chipbox {
 
 namespace {
 constexpr std::uint16_t IRQ_VECTOR = 0x0314;
+std::atomic<std::uint64_t> executedInstructions{0};
 }  // namespace
+
+std::uint64_t ExecutedInstructions() {
+    return executedInstructions.load(std::memory_order_relaxed);
+}
 
 std::uint16_t ReadIrqVector() {
     return static_cast<std::uint16_t>(ReadMemory(IRQ_VECTOR) | ReadMemory(IRQ_VECTOR + 1) << 8);
@@ -29,6 +36,7 @@ std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator, Routin
     PushStack(0);
 
     const RoutineRun run = RunUntilReturn(limits.cycles, limits.instructions);
+    executedInstructions.fetch_add(run.instructions, std::memory_order_relaxed);
     if (run.cycles > limits.cycles || run.instructions >= limits.instructions) return 0;
     if (const std::uint16_t vector = ReadIrqVector(); vector != 0) tuneInfo.playAddress = vector;
     return static_cast<std::int32_t>(run.cycles);

@@ -28,6 +28,10 @@ struct RoutineLimits {
 std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator,
                          RoutineLimits limits = {});
 
+// Instructions executed by every routine call of the run so far: how much
+// emulation the tunes have asked for. Any thread may read it.
+std::uint64_t ExecutedInstructions();
+
 // The little-endian word at $0314/$0315, the IRQ vector a tune may install.
 std::uint16_t ReadIrqVector();
 

@@ -136,6 +136,19 @@ TEST_F(RoutineCallTest, ConsecutiveCallsShareMemoryButNotRegisters) {
     EXPECT_EQ(ReadMemory(0x43), 0xFD);
 }
 
+TEST_F(RoutineCallTest, ACallEndsAtItsInstructionLimitAsAtTheCycleLimit) {
+    const RoutineLimits fiveInstructions{ROUTINE_CYCLE_LIMIT, 5};
+    test::Poke(0x1000, {0xEA, 0xEA, 0xEA, 0x60});  // 3 NOPs and RTS: 4 instructions
+    EXPECT_EQ(CallRoutine(0x1000, 0, fiveInstructions), 3 * 2 + 6);
+    test::Poke(0x1000, {0xEA, 0xEA, 0xEA, 0xEA, 0x60});  // the fifth ends it, but too late
+    tuneInfo.playAddress = 0x1003;
+    test::Poke(0x0314, {0x00, 0xC0});
+    const std::uint64_t before = ExecutedInstructions();
+    EXPECT_EQ(CallRoutine(0x1000, 0, fiveInstructions), 0);
+    EXPECT_EQ(ExecutedInstructions() - before, 5u);
+    EXPECT_EQ(tuneInfo.playAddress, 0x1003);  // not followed after a cut-off call
+}
+
 TEST_F(RoutineCallTest, UndocumentedOpcodesCannotKeepACallRunning) {
     for (int address = 0x1000; address < 0x10000; ++address) c64Memory.bytes[address] = 0x02;
     test::Poke(0x0314, {0x00, 0xC0});

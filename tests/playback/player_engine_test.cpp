@@ -38,12 +38,6 @@ TEST(FrameLengthTest, VeryShortFramesStillGetOneSamplePerPlayCall) {
     EXPECT_EQ(SamplesPerPlayCall(20, 4), 1);
 }
 
-TEST(CpuLoadTest, ShowsOneForNoCyclesAndAFullBarAt31504) {
-    EXPECT_EQ(CpuLoadValue(0), 1);
-    EXPECT_EQ(CpuLoadValue(31504), 100);
-    EXPECT_EQ(CpuLoadValue(31503), 99);
-}
-
 TEST_F(PlaybackTest, VerticalBlankTuneMakesEightPlayCallsPerBuffer) {
     Load("minimal");
     StartPlayback();
