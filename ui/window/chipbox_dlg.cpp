@@ -1,0 +1,460 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "ui/window/chipbox_dlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcutEvent>
+#include <QUrl>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "playback/audio_stream.h"
+#include "playback/hardsid_binding.h"
+#include "playback/player_engine.h"
+#include "playback/player_texts.h"
+#include "playback/tune_loading.h"
+#include "sid/hardsid_link.h"
+#include "ui/common/ui_settings.h"
+#include "ui/window/about_dlg.h"
+#include "ui/window/application_icon.h"
+#include "ui/window/dialog_units.h"
+#include "ui/window/exit_status.h"
+#include "ui/window/message_boxes.h"
+#include "ui/window/tooltip_ctrl.h"
+
+namespace chipbox::window {
+
+namespace {
+
+// Places in dialog units: x, y, width, height.
+constexpr QRect WINDOW_SIZE{0, 0, 182, 75};
+constexpr QRect INFO_GROUP{5, 0, 120, 45};
+constexpr QRect NAME_LABEL{10, 10, 25, 10};
+constexpr QRect AUTHOR_LABEL{10, 20, 25, 10};
+constexpr QRect RELEASED_LABEL{10, 30, 25, 10};
+constexpr QRect NAME_FIELD{40, 10, 80, 9};
+constexpr QRect AUTHOR_FIELD{40, 20, 80, 9};
+constexpr QRect RELEASED_FIELD{40, 30, 80, 9};
+constexpr QRect SUBSONG_GROUP{128, 0, 50, 45};
+constexpr QRect NEXT_BUTTON{136, 9, 35, 11};
+constexpr QRect SUBSONG_FIELD{138, 20, 30, 10};
+constexpr QRect PREVIOUS_BUTTON{136, 31, 35, 11};
+constexpr QRect OPEN_BUTTON{10, 50, 45, 13};
+constexpr QRect PLAY_BUTTON{73, 50, 40, 13};
+constexpr QRect STOP_BUTTON{132, 50, 40, 13};
+constexpr QRect CPU_BAR{7, 66, 99, 6};
+constexpr QRect HARDSID_BOX{110, 64, 65, 10};
+
+// What the fields show before a tune is loaded.
+constexpr const char* INITIAL_NAME = "Chipbox";
+constexpr const char* INITIAL_AUTHOR = "the Chipbox developers";
+constexpr const char* INITIAL_RELEASED = "2026";
+constexpr const char* INITIAL_SUBSONG = "1 of 1";
+
+// A command queued behind everything already posted to the window, as the
+// Play command after loading or after a subsong change.
+class CommandEvent final : public QEvent {
+public:
+    explicit CommandEvent(int commandId) : QEvent(EventType()), id(commandId) {}
+    static QEvent::Type EventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    const int id;
+};
+
+// A notification of the sound device, carried to the window's thread.
+class StreamNotification final : public QEvent {
+public:
+    explicit StreamNotification(const StreamEvent& streamEvent)
+        : QEvent(EventType()), event(streamEvent) {}
+    static QEvent::Type EventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    const StreamEvent event;
+};
+
+// A static text: plain (an ampersand shows as one), centred, from the top.
+QLabel* StaticText(QWidget* parent, const QString& text, const QRect& place) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setGeometry(place);
+    return label;
+}
+
+// Paths are bytes in the file system's encoding; texts of ours are UTF-8.
+QString PathText(const std::string& text) {
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+std::string FirstLocalFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
+    return {};
+}
+
+std::string WorkingDirectory() {
+    std::error_code error;
+    const std::filesystem::path cwd = std::filesystem::current_path(error);
+    return error ? std::string() : cwd.string();
+}
+
+}  // namespace
+
+CChipboxDlg::CChipboxDlg(SettingsStore& settings, MessageBoxes& messages)
+    : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      settings_(settings),
+      messages_(messages) {
+    setWindowTitle(QString::fromLatin1(PROGRAM_CAPTION));
+    setAcceptDrops(true);
+    CreateMenu();
+    CreateControls();
+    SetTabOrder();
+    toolTips_ = new CMyToolTipCtrl(this);
+    ConnectPlayer(*this, *this);
+}
+
+CChipboxDlg::~CChipboxDlg() = default;
+
+void CChipboxDlg::CreateMenu() {
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setNativeMenuBar(false);  // the menu belongs in the window
+    QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Open Sid File"))->setEnabled(false);
+    file->menuAction()->setEnabled(false);
+    QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
+    connect(view->addAction(QStringLiteral("&Mixer")), &QAction::triggered, this,
+            &CChipboxDlg::onMixerTriggered);
+    view->addSeparator();
+    connect(view->addAction(QStringLiteral("Song &Information")), &QAction::triggered, this,
+            &CChipboxDlg::onSongInformationTriggered);
+
+    // A menu bar has no right-justified items; a second bar in its right
+    // corner holds them.
+    speedBar_ = new QMenuBar(menuBar_);
+    speedBar_->setNativeMenuBar(false);
+    for (const auto& [text, id] :
+         {std::pair{"  1x  ", ID_SPEED_1X}, std::pair{"  2x  ", ID_SPEED_2X},
+          std::pair{"  4x  ", ID_SPEED_4X}}) {
+        const int command = id;
+        connect(speedBar_->addAction(QString::fromLatin1(text)), &QAction::triggered, this,
+                [this, command] { OnCommand(command); });
+    }
+    speedBar_->addMenu(QStringLiteral("&Info"));
+    menuBar_->setCornerWidget(speedBar_, Qt::TopRightCorner);
+    contextMenu_ = new QMenu(this);
+
+    // A button's mnemonic that a menu title shares ("Pre&vious", "&View")
+    // presses the button, as in any dialog.
+    menuBar_->installEventFilter(this);
+    speedBar_->installEventFilter(this);
+}
+
+void CChipboxDlg::CreateControls() {
+    client_ = new QWidget(this);
+    client_->setFont(DialogFont());
+    const DialogBaseUnits base = BaseUnitsOf(client_->font());
+    auto place = [base](const QRect& units) { return MapDialogRect(units, base); };
+
+    (new QGroupBox(QStringLiteral("Info"), client_))->setGeometry(place(INFO_GROUP));
+    StaticText(client_, QStringLiteral("Name:"), place(NAME_LABEL));
+    StaticText(client_, QStringLiteral("Author:"), place(AUTHOR_LABEL));
+    StaticText(client_, QStringLiteral("(c):"), place(RELEASED_LABEL));
+    nameField_ = StaticText(client_, QString::fromUtf8(INITIAL_NAME), place(NAME_FIELD));
+    authorField_ = StaticText(client_, QString::fromUtf8(INITIAL_AUTHOR), place(AUTHOR_FIELD));
+    releasedField_ =
+        StaticText(client_, QString::fromUtf8(INITIAL_RELEASED), place(RELEASED_FIELD));
+    (new QGroupBox(QStringLiteral("Subsong"), client_))->setGeometry(place(SUBSONG_GROUP));
+
+    auto button = [this, &place](const char* text, const QRect& units,
+                                 void (CChipboxDlg::*slot)()) {
+        auto* pushButton = new QPushButton(QString::fromUtf8(text), client_);
+        pushButton->setGeometry(place(units));
+        pushButton->setAutoDefault(false);  // no default button; Enter is ours
+        pushButton->installEventFilter(this);
+        connect(pushButton, &QPushButton::clicked, this, slot);
+        return pushButton;
+    };
+    nextButton_ = button("&Next", NEXT_BUTTON, &CChipboxDlg::onNextClicked);
+    subsongField_ = StaticText(client_, QString::fromUtf8(INITIAL_SUBSONG), place(SUBSONG_FIELD));
+    previousButton_ = button("Pre&vious", PREVIOUS_BUTTON, &CChipboxDlg::onPreviousClicked);
+    openButton_ = button("&Open", OPEN_BUTTON, &CChipboxDlg::onOpenClicked);
+    playPauseButton_ = button("&Play", PLAY_BUTTON, &CChipboxDlg::onPlayPauseClicked);
+    stopButton_ = button("&Stop", STOP_BUTTON, &CChipboxDlg::onStopClicked);
+
+    cpuBar_ = new QProgressBar(client_);
+    cpuBar_->setRange(0, 100);
+    cpuBar_->setValue(0);
+    cpuBar_->setTextVisible(false);
+    cpuBar_->setGeometry(place(CPU_BAR));
+
+    hardSidBox_ = new QCheckBox(QStringLiteral("&Hardsid Support"), client_);
+    hardSidBox_->setGeometry(place(HARDSID_BOX));
+    connect(hardSidBox_, &QCheckBox::clicked, this, &CChipboxDlg::onHardSidClicked);
+
+    const QSize clientSize = place(WINDOW_SIZE).size();
+    const int menuHeight = menuBar_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, clientSize.width(), menuHeight);
+    client_->setGeometry(0, menuHeight, clientSize.width(), clientSize.height());
+    setFixedSize(clientSize.width(), menuHeight + clientSize.height());
+}
+
+void CChipboxDlg::SetTabOrder() {
+    QWidget::setTabOrder(openButton_, playPauseButton_);
+    QWidget::setTabOrder(playPauseButton_, hardSidBox_);
+    QWidget::setTabOrder(hardSidBox_, stopButton_);
+    QWidget::setTabOrder(stopButton_, nextButton_);
+    QWidget::setTabOrder(nextButton_, previousButton_);
+}
+
+void CChipboxDlg::OnInitDialog() {
+    // The About item, where a Linux window can offer it: in the bar's "&Info"
+    // pop-up and in the window's context menu.
+    QMenu* info = speedBar_->actions().constLast()->menu();
+    connect(info->addAction(QString::fromUtf8(ABOUT_ITEM_TEXT)), &QAction::triggered, this,
+            &CChipboxDlg::onAboutTriggered);
+    connect(contextMenu_->addAction(QString::fromUtf8(ABOUT_ITEM_TEXT)), &QAction::triggered, this,
+            &CChipboxDlg::onAboutTriggered);
+
+    setWindowIcon(ApplicationIcon());
+
+    const StartSettings start = settings_.ReadStart();
+    hardSidBox_->setChecked(start.hardSidSupport);
+    if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
+    hardSidMode = hardSidBox_->isChecked();
+
+    KeepStartSettings(start, uiSettings);
+    currentTunePath = start.lastTune;
+    if (start.playerX >= 0) move(start.playerX, start.playerY);
+    // A folder that is gone leaves the working directory as it was.
+    std::error_code ignored;
+    if (!start.directory.empty()) std::filesystem::current_path(start.directory, ignored);
+
+    if (!commandLinePath_.empty())
+        LoadTune(commandLinePath_, true);
+    else if (!currentTunePath.empty())
+        LoadTune(currentTunePath, false);
+
+    toolTips_->AddControlTool(hardSidBox_, HARDSID_TOOL_TEXT);
+    toolTips_->AddControlTool(cpuBar_, CPU_BAR_TOOL_TEXT);
+
+    openButton_->setFocus();
+}
+
+void CChipboxDlg::OnCommand(int id) {
+    if (closing_) return;
+    switch (id) {
+        case IDC_OPEN: onOpenClicked(); break;
+        case IDC_PLAY_PAUSE: onPlayPauseClicked(); break;
+        case IDC_HARDSID: onHardSidClicked(); break;
+        case IDC_STOP: onStopClicked(); break;
+        case IDC_NEXT: onNextClicked(); break;
+        case IDC_PREVIOUS: onPreviousClicked(); break;
+        case ID_VIEW_MIXER: onMixerTriggered(); break;
+        case ID_VIEW_SONG_INFORMATION: onSongInformationTriggered(); break;
+        case ID_SPEED_1X: SetPlaybackSpeed(1); break;
+        case ID_SPEED_2X: SetPlaybackSpeed(2); break;
+        case ID_SPEED_4X: SetPlaybackSpeed(4); break;
+        case ID_ABOUT: onAboutTriggered(); break;
+        default: break;
+    }
+}
+
+void CChipboxDlg::onOpenClicked() { OpenFileBrowser(); }
+void CChipboxDlg::onPlayPauseClicked() { PlayPauseCommand(); }
+void CChipboxDlg::onStopClicked() { StopPlayback(); }
+void CChipboxDlg::onNextClicked() { ChangeSong(+1); }
+void CChipboxDlg::onPreviousClicked() { ChangeSong(-1); }
+void CChipboxDlg::onMixerTriggered() { OpenMixer(); }
+void CChipboxDlg::onSongInformationTriggered() { ShowSongInformation(); }
+void CChipboxDlg::onAboutTriggered() { ShowAbout(); }
+
+// Switching between software sound and the card passes through Stopped;
+// playback is not restarted.
+void CChipboxDlg::onHardSidClicked() {
+    StopPlayback();
+    if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
+    hardSidMode = hardSidBox_->isChecked();
+}
+
+void CChipboxDlg::BindCard() {
+    switch (BindHardSid()) {
+        case HardSidBindResult::Bound: return;
+        case HardSidBindResult::NotFound:
+            messages_.Show(this, QString::fromUtf8(HARDSID_NOT_FOUND_TEXT),
+                           QString::fromUtf8(HARDSID_NOT_FOUND_CAPTION), MessageIcon::Exclamation);
+            break;
+        case HardSidBindResult::Corrupt:
+            messages_.Show(this, QString::fromUtf8(HARDSID_CORRUPT_TEXT),
+                           QString::fromUtf8(PROGRAM_CAPTION), MessageIcon::Exclamation);
+            break;
+    }
+    hardSidBox_->setChecked(false);
+}
+
+// The file browser window of the next step plugs in here.
+void CChipboxDlg::OpenFileBrowser() {}
+
+// The mixer window of the next step plugs in here.
+void CChipboxDlg::OpenMixer() {}
+
+void CChipboxDlg::ShowSongInformation() {
+    messages_.Show(this, QString::fromLatin1(SongInformationText()),
+                   QString::fromUtf8(SONG_INFORMATION_CAPTION), MessageIcon::Information);
+}
+
+void CChipboxDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CChipboxDlg::ReceiveHandOver(const std::string& path) {
+    if (closing_) return;
+    if (!path.empty())
+        LoadTune(path, true);
+    else
+        BringToFront();
+}
+
+void CChipboxDlg::BringToFront() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void CChipboxDlg::SetPlayButtonText(const std::string& text) {
+    playPauseButton_->setText(QString::fromLatin1(text));
+    emit shownStateChanged();
+}
+
+void CChipboxDlg::SetCpuLoad(int percent) { cpuBar_->setValue(percent); }
+
+void CChipboxDlg::SetSubsongText(const std::string& text) {
+    subsongField_->setText(QString::fromLatin1(text));
+    emit shownStateChanged();
+}
+
+void CChipboxDlg::SetTitle(const std::string& title) { setWindowTitle(PathText(title)); }
+
+void CChipboxDlg::SetTuneTexts(const std::string& name, const std::string& author,
+                               const std::string& released) {
+    tuneName_ = QString::fromLatin1(name);
+    tuneAuthor_ = QString::fromLatin1(author);
+    nameField_->setText(tuneName_);
+    authorField_->setText(tuneAuthor_);
+    releasedField_->setText(QString::fromLatin1(released));
+    emit tuneChanged();
+}
+
+void CChipboxDlg::ShowMessage(const std::string& text, const std::string& caption) {
+    messages_.Show(this, PathText(text), QString::fromUtf8(caption), MessageIcon::Exclamation);
+}
+
+void CChipboxDlg::PostPlayCommand() {
+    QCoreApplication::postEvent(this, new CommandEvent(IDC_PLAY_PAUSE));
+}
+
+// The box belongs to no window: the program ends once it is dismissed.
+void CChipboxDlg::ReportAudioOpenFailure(const std::string& text, const std::string& caption,
+                                         const std::string& reason) {
+    if (!reason.empty()) std::fprintf(stderr, "chipbox: %s\n", reason.c_str());
+    messages_.Show(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption),
+                   MessageIcon::Exclamation);
+    emit quitRequested(EXIT_NO_SOUND_DEVICE);
+}
+
+void CChipboxDlg::Post(StreamEvent streamEvent) {
+    QCoreApplication::postEvent(this, new StreamNotification(streamEvent));
+}
+
+bool CChipboxDlg::event(QEvent* event) {
+    if (event->type() == StreamNotification::EventType()) {
+        HandleStreamEvent(static_cast<StreamNotification*>(event)->event);
+        return true;
+    }
+    if (event->type() == CommandEvent::EventType()) {
+        OnCommand(static_cast<CommandEvent*>(event)->id);
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Enter presses the button that has the focus and nothing else; it
+        // never closes the window.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (auto* focused = qobject_cast<QPushButton*>(focusWidget());
+                focused && focused->isEnabled())
+                focused->click();
+            return true;
+        }
+    }
+    return QDialog::event(event);
+}
+
+bool CChipboxDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut) {
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        if (shortcut->isAmbiguous()) {
+            for (QPushButton* candidate : client_->findChildren<QPushButton*>()) {
+                if (candidate->shortcut() == shortcut->key() && candidate->isEnabled()) {
+                    candidate->click();
+                    return true;
+                }
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CChipboxDlg::contextMenuEvent(QContextMenuEvent* event) {
+    contextMenu_->popup(event->globalPos());
+}
+
+void CChipboxDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!FirstLocalFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+// Of several files only the first is played.
+void CChipboxDlg::dropEvent(QDropEvent* event) {
+    const std::string path = FirstLocalFile(event->mimeData());
+    if (path.empty()) return;
+    event->acceptProposedAction();
+    LoadTune(path, true);
+}
+
+void CChipboxDlg::reject() {
+    if (closing_) return;
+    closing_ = true;
+    ExitPlayback();
+    ExitSettings exit;
+    FillExitSettings(uiSettings, exit);
+    exit.directory = WorkingDirectory();
+    exit.playerX = frameGeometry().x();
+    exit.playerY = frameGeometry().y();
+    exit.lastTune = currentTunePath;
+    exit.hardSidSupport = hardSidMode;
+    settings_.WriteExit(exit);
+    QDialog::reject();
+}
+
+}  // namespace chipbox::window

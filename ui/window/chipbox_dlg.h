@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The main window: the tune's texts, the subsong, the buttons, the HardSID
+// box, the CPU-load bar and the menu. Its handlers only call the player
+// engine, loading and the HardSID binding; it holds no playback logic.
+//
+// It is the engine's view and the target of the sound device's notifications:
+// those arrive from the sound thread as posted events, so the refills, the
+// rendering and the bar run on this window's thread.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <string>
+
+#include "platform/audio_device.h"
+#include "playback/player_view.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+
+namespace chipbox {
+class SettingsStore;
+}
+
+namespace chipbox::window {
+
+class CMyToolTipCtrl;
+class MessageBoxes;
+
+// The commands of the window, by the numbers its controls and menu items
+// carry.
+enum CommandId : int {
+    IDC_OPEN = 1000,
+    IDC_PLAY_PAUSE = 1001,
+    IDC_HARDSID = 1002,
+    IDC_STOP = 1003,
+    IDC_NEXT = 1008,
+    IDC_PREVIOUS = 1009,
+    ID_OPEN_SID_FILE = 40001,
+    ID_VIEW_MIXER = 40002,
+    ID_VIEW_SONG_INFORMATION = 40003,
+    ID_SPEED_1X = 40004,
+    ID_SPEED_2X = 40005,
+    ID_SPEED_4X = 40006,
+    ID_ABOUT = 16,
+};
+
+inline constexpr const char* HARDSID_TOOL_TEXT = "Native HardSID soundcard support";
+inline constexpr const char* CPU_BAR_TOOL_TEXT = "C64 CPU utilization";
+inline constexpr const char* ABOUT_ITEM_TEXT = "Inf&o über Chipbox...";
+inline constexpr const char* SONG_INFORMATION_CAPTION = "Song Information";
+
+class CChipboxDlg final : public QDialog, public PlayerView, public StreamEventTarget {
+    Q_OBJECT
+public:
+    // Connects itself to the player engine. The store is read at
+    // initialisation and written at closing; both must outlive the window.
+    CChipboxDlg(SettingsStore& settings, MessageBoxes& messages);
+    ~CChipboxDlg() override;
+
+    // The path given to this start, already cut and made absolute.
+    void SetCommandLinePath(std::string path) { commandLinePath_ = std::move(path); }
+
+    // Reads the settings, binds the card if it was on, loads the command-line
+    // tune (playing it) or else the last tune (not playing it), and sets up
+    // the tooltips, in this order.
+    void OnInitDialog();
+
+    // What a control or menu item does, by its number.
+    void OnCommand(int id);
+
+    // A path handed over by a later start: load and play it, or, when empty,
+    // bring the window to the front.
+    void ReceiveHandOver(const std::string& path);
+    // Shows the window on top, restoring it when minimized; it keeps its
+    // place and size.
+    void BringToFront();
+
+    // PlayerView
+    void SetPlayButtonText(const std::string& text) override;
+    void SetCpuLoad(int percent) override;
+    void SetSubsongText(const std::string& text) override;
+    void SetTitle(const std::string& title) override;
+    void SetTuneTexts(const std::string& name, const std::string& author,
+                      const std::string& released) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void PostPlayCommand() override;
+    void ReportAudioOpenFailure(const std::string& text, const std::string& caption,
+                                const std::string& reason) override;
+
+    // StreamEventTarget: called on the sound thread.
+    void Post(StreamEvent event) override;
+
+    // The tune as shown, for the desktop's media controls.
+    const QString& tuneName() const { return tuneName_; }
+    const QString& tuneAuthor() const { return tuneAuthor_; }
+
+    // The controls, for the tests that drive them.
+    QPushButton* openButton() const { return openButton_; }
+    QPushButton* playPauseButton() const { return playPauseButton_; }
+    QPushButton* stopButton() const { return stopButton_; }
+    QPushButton* nextButton() const { return nextButton_; }
+    QPushButton* previousButton() const { return previousButton_; }
+    QCheckBox* hardSidBox() const { return hardSidBox_; }
+    QProgressBar* cpuBar() const { return cpuBar_; }
+    QLabel* nameField() const { return nameField_; }
+    QLabel* authorField() const { return authorField_; }
+    QLabel* releasedField() const { return releasedField_; }
+    QLabel* subsongField() const { return subsongField_; }
+    QMenuBar* menuBar() const { return menuBar_; }
+    QMenuBar* speedBar() const { return speedBar_; }
+    QMenu* contextMenu() const { return contextMenu_; }
+    const CMyToolTipCtrl& toolTips() const { return *toolTips_; }
+    QWidget* client() const { return client_; }
+
+signals:
+    // What the window shows of the play state or the subsong was set; the
+    // engine's state may still be changing until the current command ends.
+    void shownStateChanged();
+    // A tune was loaded and its texts are shown.
+    void tuneChanged();
+    // The program has to end with `status`: the sound device could not be
+    // opened.
+    void quitRequested(int status);
+
+public slots:
+    // The close box, Escape and the desktop's Quit: playback ends, the
+    // settings are written, the window closes.
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void onOpenClicked();
+    void onPlayPauseClicked();
+    void onHardSidClicked();
+    void onStopClicked();
+    void onNextClicked();
+    void onPreviousClicked();
+    void onMixerTriggered();
+    void onSongInformationTriggered();
+    void onAboutTriggered();
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    void SetTabOrder();
+    // The file browser and the mixer windows plug in here.
+    void OpenFileBrowser();
+    void OpenMixer();
+    void ShowSongInformation();
+    void ShowAbout();
+    // Binds the card library, telling the user and unticking the box when
+    // that fails.
+    void BindCard();
+
+    SettingsStore& settings_;
+    MessageBoxes& messages_;
+    std::string commandLinePath_;
+    bool closing_ = false;
+
+    QWidget* client_ = nullptr;  // the area under the menu bar
+    QMenuBar* menuBar_ = nullptr;
+    QMenuBar* speedBar_ = nullptr;  // the items at the right edge of the bar
+    QMenu* contextMenu_ = nullptr;
+    QPushButton* openButton_ = nullptr;
+    QPushButton* playPauseButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    QPushButton* nextButton_ = nullptr;
+    QPushButton* previousButton_ = nullptr;
+    QCheckBox* hardSidBox_ = nullptr;
+    QProgressBar* cpuBar_ = nullptr;
+    QLabel* nameField_ = nullptr;
+    QLabel* authorField_ = nullptr;
+    QLabel* releasedField_ = nullptr;
+    QLabel* subsongField_ = nullptr;
+    CMyToolTipCtrl* toolTips_ = nullptr;
+    QString tuneName_;
+    QString tuneAuthor_;
+};
+
+}  // namespace chipbox::window

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "ui/window/mpris_player.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QStringList>
+#include <QUrl>
+
+#include "core/tune_info.h"
+#include "playback/player_engine.h"
+#include "playback/tune_loading.h"
+#include "ui/window/chipbox_dlg.h"
+
+namespace chipbox::window {
+
+namespace {
+
+const QString PLAYER_INTERFACE = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString NO_TRACK = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+
+// The interface every player has: who it is and what it can do as a program.
+class MediaPlayer2Adaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ canQuit)
+    Q_PROPERTY(bool CanRaise READ canRaise)
+    Q_PROPERTY(bool HasTrackList READ hasTrackList)
+    Q_PROPERTY(QString Identity READ identity)
+    Q_PROPERTY(QString DesktopEntry READ desktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ supportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
+public:
+    explicit MediaPlayer2Adaptor(MprisPlayer* player)
+        : QDBusAbstractAdaptor(player), player_(player) {}
+    bool canQuit() const { return true; }
+    bool canRaise() const { return true; }
+    bool hasTrackList() const { return false; }
+    QString identity() const { return QStringLiteral("Chipbox"); }
+    QString desktopEntry() const { return QStringLiteral("chipbox"); }
+    QStringList supportedUriSchemes() const { return {QStringLiteral("file")}; }
+    QStringList supportedMimeTypes() const { return {QStringLiteral("audio/prs.sid")}; }
+
+public slots:
+    void Raise() { player_->Raise(); }
+    void Quit() { player_->Quit(); }
+
+private:
+    MprisPlayer* player_;
+};
+
+// The player's controls. A tune has no position to seek to and no volume of
+// its own here: those stay fixed.
+class PlayerAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(double Rate READ rate)
+    Q_PROPERTY(double MinimumRate READ rate)
+    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ volume)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(bool CanGoNext READ canGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
+    Q_PROPERTY(bool CanPlay READ canControl)
+    Q_PROPERTY(bool CanPause READ canControl)
+    Q_PROPERTY(bool CanSeek READ canSeek)
+    Q_PROPERTY(bool CanControl READ canControl)
+public:
+    explicit PlayerAdaptor(MprisPlayer* player) : QDBusAbstractAdaptor(player), player_(player) {}
+    QString playbackStatus() const { return player_->PlaybackStatus(); }
+    double rate() const { return 1.0; }
+    QVariantMap metadata() const { return player_->Metadata(); }
+    double volume() const { return 1.0; }
+    qlonglong position() const { return 0; }
+    bool canGoNext() const { return tuneInfo.currentSong < tuneInfo.lastSong; }
+    bool canGoPrevious() const { return tuneInfo.currentSong > 0; }
+    bool canSeek() const { return false; }
+    bool canControl() const { return true; }
+
+public slots:
+    void Next() { player_->Next(); }
+    void Previous() { player_->Previous(); }
+    void Pause() { player_->Pause(); }
+    void PlayPause() { player_->PlayPause(); }
+    void Stop() { player_->Stop(); }
+    void Play() { player_->Play(); }
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void OpenUri(const QString& uri) {
+        const QUrl url(uri);
+        if (url.isLocalFile())
+            player_->OpenFile(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+
+signals:
+    void Seeked(qlonglong position);
+
+private:
+    MprisPlayer* player_;
+};
+
+}  // namespace
+
+MprisPlayer::MprisPlayer(CChipboxDlg& window, QDBusConnection bus)
+    : QObject(&window), window_(window), bus_(std::move(bus)) {
+    if (!bus_.isConnected()) return;
+    new MediaPlayer2Adaptor(this);
+    new PlayerAdaptor(this);
+    if (!bus_.registerObject(QString::fromLatin1(MPRIS_OBJECT_PATH), this,
+                             QDBusConnection::ExportAdaptors))
+        return;
+    if (!bus_.registerService(QString::fromLatin1(MPRIS_SERVICE))) {
+        bus_.unregisterObject(QString::fromLatin1(MPRIS_OBJECT_PATH));
+        return;
+    }
+    registered_ = true;
+    announcedStatus_ = PlaybackStatus();
+    announcedMetadata_ = Metadata();
+    // Queued: a command changes the state after it has set the window's
+    // texts, and the desktop should hear the state it ends in.
+    connect(&window_, &CChipboxDlg::shownStateChanged, this, &MprisPlayer::AnnounceChanges,
+            Qt::QueuedConnection);
+    connect(&window_, &CChipboxDlg::tuneChanged, this, [this] {
+        ++tunesLoaded_;
+        tuneUrl_ =
+            QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(currentTunePath)))
+                .toString();
+    });
+    connect(&window_, &CChipboxDlg::tuneChanged, this, &MprisPlayer::AnnounceChanges,
+            Qt::QueuedConnection);
+}
+
+MprisPlayer::~MprisPlayer() {
+    if (!registered_) return;
+    bus_.unregisterService(QString::fromLatin1(MPRIS_SERVICE));
+    bus_.unregisterObject(QString::fromLatin1(MPRIS_OBJECT_PATH));
+}
+
+QString MprisPlayer::PlaybackStatus() const {
+    if (!playerState.playing) return QStringLiteral("Stopped");
+    return playerState.paused ? QStringLiteral("Paused") : QStringLiteral("Playing");
+}
+
+QVariantMap MprisPlayer::Metadata() const {
+    QVariantMap metadata;
+    if (tunesLoaded_ == 0) {
+        metadata.insert(QStringLiteral("mpris:trackid"),
+                        QVariant::fromValue(QDBusObjectPath(NO_TRACK)));
+        return metadata;
+    }
+    // Each subsong of each load is a track of its own.
+    const QString track = QStringLiteral("/org/chipbox/tune%1/song%2")
+                              .arg(tunesLoaded_)
+                              .arg(tuneInfo.currentSong + 1);
+    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(track)));
+    metadata.insert(QStringLiteral("xesam:title"), window_.tuneName());
+    metadata.insert(QStringLiteral("xesam:artist"), QStringList{window_.tuneAuthor()});
+    metadata.insert(QStringLiteral("xesam:trackNumber"), tuneInfo.currentSong + 1);
+    metadata.insert(QStringLiteral("xesam:url"), tuneUrl_);
+    return metadata;
+}
+
+void MprisPlayer::Play() {
+    if (!playerState.playing || playerState.paused) window_.OnCommand(IDC_PLAY_PAUSE);
+}
+
+void MprisPlayer::Pause() {
+    if (playerState.playing && !playerState.paused) window_.OnCommand(IDC_PLAY_PAUSE);
+}
+
+void MprisPlayer::PlayPause() { window_.OnCommand(IDC_PLAY_PAUSE); }
+void MprisPlayer::Stop() { window_.OnCommand(IDC_STOP); }
+void MprisPlayer::Next() { window_.OnCommand(IDC_NEXT); }
+void MprisPlayer::Previous() { window_.OnCommand(IDC_PREVIOUS); }
+void MprisPlayer::Raise() { window_.BringToFront(); }
+void MprisPlayer::Quit() { window_.reject(); }
+
+void MprisPlayer::OpenFile(const std::string& path) {
+    if (!path.empty()) window_.ReceiveHandOver(path);
+}
+
+void MprisPlayer::AnnounceChanges() {
+    QVariantMap changed;
+    const QString status = PlaybackStatus();
+    if (status != announcedStatus_) changed.insert(QStringLiteral("PlaybackStatus"), status);
+    const QVariantMap metadata = Metadata();
+    if (metadata != announcedMetadata_) changed.insert(QStringLiteral("Metadata"), metadata);
+    if (changed.isEmpty()) return;
+    announcedStatus_ = status;
+    announcedMetadata_ = metadata;
+    changed.insert(QStringLiteral("CanGoNext"), tuneInfo.currentSong < tuneInfo.lastSong);
+    changed.insert(QStringLiteral("CanGoPrevious"), tuneInfo.currentSong > 0);
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(MPRIS_OBJECT_PATH), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << PLAYER_INTERFACE << changed << QStringList();
+    bus_.send(signal);
+}
+
+}  // namespace chipbox::window
+
+#include "mpris_player.moc"
