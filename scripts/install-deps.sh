@@ -3,7 +3,11 @@
 # that are missing. Quiet when everything is already there.
 set -euo pipefail
 
-packages=(cmake g++ make acme libgtest-dev libsdl2-dev)
+packages=(cmake g++ make acme libgtest-dev libsdl2-dev
+    # The window: Qt Widgets with its X11 platform (in libqt6gui6) and the
+    # Wayland one, the font its tests lay text out in, the session bus its
+    # media-control tests run on, and the desktop entry's checker.
+    qt6-base-dev libqt6gui6 qt6-wayland fonts-dejavu-core dbus-daemon desktop-file-utils)
 
 missing=()
 for package in "${packages[@]}"; do
