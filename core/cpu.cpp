@@ -9,12 +9,55 @@ CpuState cpuState;
 
 namespace {
 
+constexpr std::uint64_t ONE_INSTRUCTION = std::uint64_t{1} << 32;
+constexpr std::uint64_t LOW_BITS = 0xFFFFFFFF;
+// A total starts this far below bit 31 of its half of the clock, so that the
+// half's top bit sets exactly when the total passes its limit.
+constexpr std::uint64_t LIMIT_BIT = std::uint64_t{1} << 31;
+constexpr std::uint64_t PAST_A_LIMIT = LIMIT_BIT | LIMIT_BIT << 32;
+
 // The interpreter works on its own copy of the registers for as long as it
 // runs, so the compiler can keep them in machine registers: stores into the
 // emulated memory could otherwise overwrite them, as far as it can tell.
 // Nothing else reads the CPU state while a routine runs.
 struct Interpreter {
+    // N and Z are kept as the values they were last set from, and packed into
+    // p only when p is pushed or the interpreter hands its registers back:
+    // most instructions then set them with two moves.
+    explicit Interpreter(const CpuState& state, std::uint64_t startClock = 0)
+        : cpu(state),
+          clock(startClock),
+          negativeSource(state.p & flag::N),
+          zeroSource((state.p & flag::Z) ? 0 : 1) {}
+
     CpuState cpu;
+    // Cycles in the low 32 bits and instructions in the high 32 bits, so that
+    // one addition per instruction and one test per instruction keep both
+    // totals and both limits of a routine call.
+    std::uint64_t clock = 0;
+
+    std::uint8_t negativeSource;  // N is its bit 7
+    std::uint8_t zeroSource;      // Z is set while it is 0
+
+    void Spend(std::uint32_t cycles) { clock += cycles; }
+
+    std::uint8_t PackedFlags() const {
+        return static_cast<std::uint8_t>((cpu.p & ~(flag::N | flag::Z)) |
+                                         (negativeSource & flag::N) |
+                                         (zeroSource == 0 ? flag::Z : 0));
+    }
+
+    void UnpackFlags(std::uint8_t p) {
+        cpu.p = p;
+        negativeSource = p & flag::N;
+        zeroSource = (p & flag::Z) ? 0 : 1;
+    }
+
+    CpuState State() const {
+        CpuState state = cpu;
+        state.p = PackedFlags();
+        return state;
+    }
 
     // Reads a little-endian word whose high byte wraps from $FFFF to $0000.
     std::uint16_t ReadWord(std::uint16_t address) {
@@ -78,10 +121,10 @@ struct Interpreter {
 
     std::uint8_t FetchOperand(std::int32_t mode) {
         switch (mode) {
-            case Implied: cpu.cycles += 2; return 0;
-            case Immediate: cpu.cycles += 2; return NextByte();
-            case Accumulator: cpu.cycles += 2; return cpu.a;
-            default: cpu.cycles += ResolveAddress(mode); return ReadMemory(cpu.operandAddress);
+            case Implied: Spend(2); return 0;
+            case Immediate: Spend(2); return NextByte();
+            case Accumulator: Spend(2); return cpu.a;
+            default: Spend(ResolveAddress(mode)); return ReadMemory(cpu.operandAddress);
         }
     }
 
@@ -90,11 +133,11 @@ struct Interpreter {
             case Accumulator: cpu.a = value; return;
             case AbsoluteX:
                 WriteMemory(cpu.operandAddress, value);
-                cpu.cycles += 3 - cpu.operandCrossedPage;
+                Spend(3 - cpu.operandCrossedPage);
                 return;
             default:
                 WriteMemory(cpu.operandAddress, value);
-                cpu.cycles += 2;
+                Spend(2);
                 return;
         }
     }
@@ -104,7 +147,7 @@ struct Interpreter {
     void StoreRegister(std::int32_t mode, std::uint8_t value) {
         const std::uint32_t readCycles = ResolveAddress(mode);
         const bool keepsCrossingCycle = mode == AbsoluteY;
-        cpu.cycles = readCycles - (cpu.operandCrossedPage && !keepsCrossingCycle);
+        Spend(readCycles - (cpu.operandCrossedPage && !keepsCrossingCycle));
         WriteMemory(cpu.operandAddress, value);
     }
 
@@ -113,8 +156,7 @@ struct Interpreter {
     }
 
     std::uint8_t SetNZ(std::uint8_t value) {
-        cpu.p = static_cast<std::uint8_t>((cpu.p & ~(flag::N | flag::Z)) | (value & flag::N) |
-                                          (value == 0 ? flag::Z : 0));
+        negativeSource = zeroSource = value;
         return value;
     }
 
@@ -137,7 +179,7 @@ struct Interpreter {
         const auto offset = static_cast<std::int8_t>(FetchOperand(Immediate));
         if (!condition) return;
         const auto target = static_cast<std::uint16_t>(cpu.pc + offset);
-        cpu.cycles += 1 + (((target ^ cpu.pc) & 0x100) != 0);
+        Spend(1 + (((target ^ cpu.pc) & 0x100) != 0));
         cpu.pc = target;
     }
 
@@ -183,11 +225,11 @@ struct Interpreter {
         return ReadMemory(static_cast<std::uint16_t>(0x0100 + cpu.s));
     }
 
-    std::uint32_t ExecuteInstruction() {
-        cpu.cycles = 0;
+    void ExecuteInstruction() {
+        clock += ONE_INSTRUCTION;
         const std::uint8_t opcode = NextByte();
         const std::int32_t mode = modeTable[opcode];
-        const std::uint8_t p = cpu.p;
+        const std::uint8_t p = cpu.p;  // C and V; N and Z have their sources
         switch (kindTable[opcode]) {
             case LDA: cpu.a = SetNZ(FetchOperand(mode)); break;
             case LDX: cpu.x = SetNZ(FetchOperand(mode)); break;
@@ -202,8 +244,8 @@ struct Interpreter {
             case CPY: Compare(cpu.y, FetchOperand(mode)); break;
             case BIT: {
                 const std::uint8_t operand = FetchOperand(mode);
-                SetFlag(flag::Z, (cpu.a & operand) == 0);
-                SetFlag(flag::N, (operand & 0x80) != 0);
+                zeroSource = cpu.a & operand;
+                negativeSource = operand;
                 SetFlag(flag::V, (operand & 0x40) != 0);
                 break;
             }
@@ -221,108 +263,108 @@ struct Interpreter {
 
             case TAX:
                 cpu.x = SetNZ(cpu.a);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case TAY:
                 cpu.y = SetNZ(cpu.a);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case TXA:
                 cpu.a = SetNZ(cpu.x);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case TYA:
                 cpu.a = SetNZ(cpu.y);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case TSX:
                 cpu.x = SetNZ(cpu.s);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case TXS:
                 cpu.s = cpu.x;
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case INX:
                 cpu.x = Increment(cpu.x);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case INY:
                 cpu.y = Increment(cpu.y);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case DEX:
                 cpu.x = Decrement(cpu.x);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case DEY:
                 cpu.y = Decrement(cpu.y);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
 
             case CLC:
                 SetFlag(flag::C, false);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case SEC:
                 SetFlag(flag::C, true);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case CLI:
                 SetFlag(flag::I, false);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case SEI:
                 SetFlag(flag::I, true);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case CLD:
                 SetFlag(flag::D, false);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case SED:
                 SetFlag(flag::D, true);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
             case CLV:
                 SetFlag(flag::V, false);
-                cpu.cycles = 2;
+                Spend(2);
                 break;
-            case NOP: cpu.cycles = 2; break;
+            case NOP: Spend(2); break;
 
             case PHA:
                 PushStack(cpu.a);
-                cpu.cycles = 3;
+                Spend(3);
                 break;
             case PHP:
-                PushStack(cpu.p);
-                cpu.cycles = 3;
+                PushStack(PackedFlags());
+                Spend(3);
                 break;
             case PLA:
                 cpu.a = SetNZ(PullStack());
-                cpu.cycles = 4;
+                Spend(4);
                 break;
             case PLP:
-                cpu.p = PullStack();
-                cpu.cycles = 4;
+                UnpackFlags(PullStack());
+                Spend(4);
                 break;
 
             case BCC: BranchIf(!(p & flag::C)); break;
             case BCS: BranchIf(p & flag::C); break;
-            case BNE: BranchIf(!(p & flag::Z)); break;
-            case BEQ: BranchIf(p & flag::Z); break;
-            case BPL: BranchIf(!(p & flag::N)); break;
-            case BMI: BranchIf(p & flag::N); break;
+            case BNE: BranchIf(zeroSource != 0); break;
+            case BEQ: BranchIf(zeroSource == 0); break;
+            case BPL: BranchIf(!(negativeSource & flag::N)); break;
+            case BMI: BranchIf(negativeSource & flag::N); break;
             case BVC: BranchIf(!(p & flag::V)); break;
             case BVS: BranchIf(p & flag::V); break;
 
             case JMP:
                 if (mode == Indirect) {
                     cpu.pc = ReadWord(NextWord());
-                    cpu.cycles = 5;
+                    Spend(5);
                 } else {
                     cpu.pc = NextWord();
-                    cpu.cycles = 3;
+                    Spend(3);
                 }
                 break;
             case JSR: {
@@ -331,31 +373,31 @@ struct Interpreter {
                 PushStack(static_cast<std::uint8_t>(lastByte >> 8));
                 PushStack(static_cast<std::uint8_t>(lastByte));
                 cpu.pc = target;
-                cpu.cycles = 6;
+                Spend(6);
                 break;
             }
             case RTS:
                 ReturnFromSubroutine();
-                cpu.cycles = 6;
+                Spend(6);
                 break;
             case RTI:
-                cpu.p = PullStack();
+                UnpackFlags(PullStack());
                 cpu.y = PullStack();
                 cpu.x = PullStack();
                 cpu.a = PullStack();
                 ReturnFromSubroutine();
-                cpu.cycles = 6;
+                Spend(6);
                 break;
             // BRK reads no vector: the memory holds no ROM, and jumping to $0000
             // ends the routine call at once.
             case BRK:
                 cpu.pc = 0;
-                cpu.cycles = 7;
+                Spend(7);
                 break;
 
-            default: break;  // undocumented opcode: one byte, no effect, no cycles
+            case Unknown: break;  // undocumented opcode: one byte, no effect, no cycles
+            default: __builtin_unreachable();  // the kind table holds nothing else
         }
-        return cpu.cycles;
     }
 };
 
@@ -364,35 +406,38 @@ struct Interpreter {
 // Both entry points are flattened: the whole interpreter is inlined into them,
 // so its registers stay in machine registers.
 [[gnu::flatten]] std::uint32_t StepInstruction() {
-    Interpreter interpreter{cpuState};
-    const std::uint32_t cycles = interpreter.ExecuteInstruction();
-    cpuState = interpreter.cpu;
-    return cycles;
+    Interpreter interpreter(cpuState);
+    interpreter.ExecuteInstruction();
+    cpuState = interpreter.State();
+    cpuState.cycles = static_cast<std::uint32_t>(interpreter.clock & LOW_BITS);
+    return cpuState.cycles;
 }
 
 [[gnu::flatten]] RoutineRun RunUntilReturn(std::uint32_t cycleLimit,
                                            std::uint32_t instructionLimit) {
-    Interpreter interpreter{cpuState};
-    RoutineRun run;
+    // More cycles than the limit, or as many instructions, set a limit bit.
+    const std::uint64_t cycleBias = LIMIT_BIT - 1 - cycleLimit;
+    const std::uint64_t instructionBias = LIMIT_BIT - instructionLimit;
+    Interpreter interpreter(cpuState, instructionBias << 32 | cycleBias);
     while (interpreter.cpu.pc >= 2) {
-        run.cycles += interpreter.ExecuteInstruction();
-        ++run.instructions;
-        if ((run.cycles > cycleLimit) | (run.instructions >= instructionLimit)) break;
+        interpreter.ExecuteInstruction();
+        if (interpreter.clock & PAST_A_LIMIT) break;
     }
-    cpuState = interpreter.cpu;
-    return run;
+    cpuState = interpreter.State();
+    return {static_cast<std::uint32_t>((interpreter.clock & LOW_BITS) - cycleBias),
+            static_cast<std::uint32_t>((interpreter.clock >> 32) - instructionBias)};
 }
 
 void PushStack(std::uint8_t value) {
-    Interpreter interpreter{cpuState};
+    Interpreter interpreter(cpuState);
     interpreter.PushStack(value);
-    cpuState = interpreter.cpu;
+    cpuState = interpreter.State();
 }
 
 std::uint8_t PullStack() {
-    Interpreter interpreter{cpuState};
+    Interpreter interpreter(cpuState);
     const std::uint8_t value = interpreter.PullStack();
-    cpuState = interpreter.cpu;
+    cpuState = interpreter.State();
     return value;
 }
 

@@ -224,5 +224,63 @@ TEST_F(PlaybackTest, HardSidModeOpensNoStreamAndSendsPauseResumeAndStopToTheCard
     EXPECT_EQ(cardWrites, expected);
 }
 
+// Every call the engine makes of its view, in order, through a load, a play,
+// a pause and resume, and a stop: the bar shows each fill's predecessor.
+TEST_F(PlaybackTest, ViewCallsFollowTheCommandsInOrder) {
+    view.calls.clear();
+    Load("minimal");
+    PlayPauseCommand();
+    Pump();  // the open notification fills A (no calls yet), then B (8 calls)
+    TogglePause();
+    TogglePause();
+    StopPlayback();  // the handed-back buffers take the carried samples only
+    const std::vector<std::string> expected = {"Title minimal.sid - Chipbox v0.965",
+                                               "Texts Minimal",
+                                               "Subsong 1 / 1",
+                                               "Button &Pause",
+                                               "Bar 1",
+                                               "Bar 2",
+                                               "Button &Play",
+                                               "Bar 0",
+                                               "Button &Pause",
+                                               "Bar 2",
+                                               "Bar 1",
+                                               "Bar 0",
+                                               "Button &Play",
+                                               "Bar 0"};
+    EXPECT_EQ(view.calls, expected);
+}
+
+TEST_F(PlaybackTest, LoadingATuneWhileOnePlaysStopsItAndStartsTheNewOne) {
+    Load("minimal");
+    PlayPauseCommand();
+    Pump();
+    const std::string bad = test::WriteTempFile("bad.sid", {'P', 'S', 'I'});
+    EXPECT_FALSE(LoadTune(bad, true).loaded());
+    EXPECT_TRUE(playerState.playing);  // a file that is no tune leaves it playing
+    ASSERT_TRUE(LoadTune(test::TunePath("subsongs"), true).loaded());
+    EXPECT_FALSE(playerState.playing);
+    EXPECT_FALSE(device.open);
+    Pump();  // the posted Play
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_EQ(view.title, "subsongs.sid - Chipbox v0.965");
+    EXPECT_EQ(view.subsong, "2 / 3");
+    EXPECT_EQ(sidState.voiceRegisters[0].frequency >> 8, 0x20);  // the second song's init ran
+}
+
+TEST_F(PlaybackTest, AStopDropsTheSamplesCarriedFromTheLastFrame) {
+    Load("cia_timed");
+    StartPlayback();
+    Pump();
+    ASSERT_NE(playerState.carrySamples, 0);
+    StopPlayback();
+    EXPECT_EQ(playerState.carrySamples, 0);
+    StartPlayback();
+    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
+    FillBuffer(buffer.data(), render.data());
+    EXPECT_EQ(PlayCalls(), 8);  // a fresh start: 7 whole frames and part of the 8th
+    EXPECT_EQ(playerState.carrySamples, 72);
+}
+
 }  // namespace
 }  // namespace chipbox

@@ -15,8 +15,11 @@ TEST(PlayerTextsTest, RecordedPathKeepsSlashedPathsAndPutsBareNamesInTheDirector
     EXPECT_EQ(RecordTunePath("sub/tune.sid", "/home/user"), "sub/tune.sid");
     EXPECT_EQ(RecordTunePath("tune.sid", "/home/user"), "/home/user/tune.sid");
     EXPECT_EQ(RecordTunePath("tune.sid", "/"), "/tune.sid");
-    const std::string directory = "/" + std::string(300, 'd');
-    EXPECT_EQ(RecordTunePath("tune.sid", directory), directory + "/tune.sid");  // kept whole
+    std::string directory(301, 'd');
+    directory.front() = '/';
+    const std::string recorded = RecordTunePath("tune.sid", directory);
+    EXPECT_EQ(recorded.size(), directory.size() + 9);  // kept whole
+    EXPECT_EQ(TuneFileName(recorded), "tune.sid");
 }
 
 TEST(PlayerTextsTest, LoadMessagesNameThePathAsGiven) {
