@@ -51,13 +51,18 @@ bool AtomicFile::Fail(int error) {
 
 bool AtomicFile::Open() {
     struct stat status {};
-    if (stat(target_.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return Fail(EISDIR);
+    const bool targetExists = stat(target_.c_str(), &status) == 0;
+    if (targetExists && S_ISDIR(status.st_mode)) return Fail(EISDIR);
     std::random_device seed;
     std::minstd_rand random(seed());
     for (int attempt = 0; attempt < CREATE_ATTEMPTS; ++attempt) {
         temporary_ = TemporaryName(target_, static_cast<unsigned>(random()));
         descriptor_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor_ >= 0) return true;
+        if (descriptor_ >= 0) {
+            // A file the user made private stays private when it is replaced.
+            if (targetExists) fchmod(descriptor_, status.st_mode & 0777);
+            return true;
+        }
         if (errno != EEXIST) break;
     }
     const int error = errno;

@@ -15,6 +15,7 @@ namespace chipbox {
 class AtomicFile {
 public:
     // A symbolic link as target is followed: the file it names is replaced.
+    // The new file keeps the permissions of the file it replaces.
     explicit AtomicFile(std::string target);
     ~AtomicFile();  // discards the temporary file unless committed
     AtomicFile(const AtomicFile&) = delete;

@@ -77,6 +77,14 @@ TEST(CliProgramTest, InfoShowsTheHeaderAndSongInformation) {
     EXPECT_NE(run.output.find("Start Address: $1000"), std::string::npos);
 }
 
+// A pipe can be read once: the tune is checked and loaded from one reading.
+TEST(CliProgramTest, ATuneFromStandardInputLoadsWhole) {
+    const CliRun run = RunCli("--info /dev/stdin <" + test::TunePath("subsongs") + " #");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Subsongs"), std::string::npos);
+    EXPECT_NE(run.output.find("Start Address: $1000"), std::string::npos);
+}
+
 TEST(CliProgramTest, PlaysOnTheDummySoundDriverAndStopsCleanly) {
     const CliRun run =
         RunCli("--seconds 0.5 " + test::TunePath("minimal"), "SDL_AUDIODRIVER=dummy");
