@@ -13,7 +13,6 @@
 #include <QTest>
 #include <QToolTip>
 
-#include "core/c64_memory.h"
 #include "core/tune_info.h"
 #include "playback/player_engine.h"
 #include "playback/tune_loading.h"
@@ -137,19 +136,6 @@ TEST_F(ControlsTest, SpeedItemsAtTheRightOfTheBarSetTheSpeed) {
     EXPECT_EQ(dlg.speedBar()->geometry().right(), dlg.menuBar()->width() - 1);
     EXPECT_GT(dlg.speedBar()->geometry().left(),
               dlg.menuBar()->actionGeometry(dlg.menuBar()->actions().constLast()).right());
-}
-
-TEST_F(ControlsTest, SpeedChangeWhilePlayingNeedsNoRestart) {
-    CChipboxDlg& dlg = WindowWith("minimal");
-    Click(dlg.playPauseButton());
-    Settle();
-    const std::uint8_t framesBefore = c64Memory.bytes[0x0380];
-    ClickBarItem(dlg.speedBar(), QStringLiteral("  4x  "));
-    FinishBuffers(1);
-    EXPECT_TRUE(playerState.playing);
-    // The frame counter of the tune went on instead of starting again; at
-    // 4x a 160 ms buffer holds 32 frames.
-    EXPECT_GE(static_cast<std::uint8_t>(c64Memory.bytes[0x0380] - framesBefore), 32);
 }
 
 TEST_F(ControlsTest, MenuHoldsItsItemsAndTexts) {

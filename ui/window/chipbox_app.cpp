@@ -7,6 +7,7 @@
 #include "platform/sdl_audio_device.h"
 #include "playback/audio_stream.h"
 #include "ui/common/ui_settings.h"
+#include "ui/window/application_icon.h"
 #include "ui/window/chipbox_dlg.h"
 #include "ui/window/command_line.h"
 #include "ui/window/exit_status.h"
@@ -22,6 +23,8 @@ CChipboxApp::CChipboxApp(int& argc, char** argv) : QApplication(argc, argv) {
     executablePath_ = argc > 0 ? argv[0] : "chipbox";
     setApplicationName(QStringLiteral("chipbox"));
     setDesktopFileName(QStringLiteral("chipbox"));
+    // Also for the message boxes that may come before the window shows.
+    setWindowIcon(ApplicationIcon());
 }
 
 CChipboxApp::~CChipboxApp() = default;
