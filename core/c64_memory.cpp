@@ -25,6 +25,14 @@ void RouteSidAreaWrite(std::uint16_t address, std::uint8_t value) {
     SidWrite(registerNumber, value);
 }
 
-void ClearMemory() { c64Memory.bytes.fill(0); }
+void ClearMemory() {
+    for (int address = 0; address < 65536; ++address)
+        StoreMemory(static_cast<std::uint16_t>(address), 0);
+}
+
+void FillMemory(std::span<const std::uint8_t, 65536> bytes) {
+    for (int address = 0; address < 65536; ++address)
+        StoreMemory(static_cast<std::uint16_t>(address), bytes[address]);
+}
 
 }  // namespace chipbox

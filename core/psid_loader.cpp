@@ -90,7 +90,7 @@ void PlaceData(const PsidBytes& file, std::span<const std::uint8_t> bytes,
     std::uint16_t address = tuneInfo.loadAddress;
     std::size_t count = 0;
     for (std::size_t i = firstDataByte; i < file.size(); ++i, ++count)
-        c64Memory.bytes[address++] = bytes[i];
+        StoreMemory(address++, bytes[i]);
     tuneInfo.dataSize = static_cast<std::uint16_t>(count);
 }
 

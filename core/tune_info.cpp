@@ -10,7 +10,7 @@ TuneImage tuneImage;
 
 void TakeTuneImage() { tuneImage.bytes = c64Memory.bytes; }
 
-void RestoreTuneImage() { c64Memory.bytes = tuneImage.bytes; }
+void RestoreTuneImage() { FillMemory(tuneImage.bytes); }
 
 void ResetTuneState() {
     tuneInfo = TuneInfo{};

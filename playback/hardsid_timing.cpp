@@ -1,14 +1,117 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/hardsid_timing.h"
 
+#include <chrono>
+#include <thread>
+
+#include "core/c64_memory.h"
+#include "core/routine_call.h"
+#include "core/tune_info.h"
+#include "platform/periodic_timer.h"
+#include "playback/player_engine.h"
 #include "sid/hardsid_link.h"
+#include "sid/sid_write.h"
 
 namespace chipbox {
 
-void StartHardSidTiming() {}
+namespace {
 
-void StopHardSidTiming() {}
+constexpr std::int32_t VERTICAL_BLANK_MILLIS = 20;
+constexpr std::int32_t ZERO_TIMER_MILLIS = 16;  // a CIA tune that left its timer at 0
+constexpr std::int32_t SHORTEST_TIMER_MILLIS = 10;
+constexpr auto PAUSE_POLL = std::chrono::milliseconds(20);
+constexpr std::uint8_t FULL_VOLUME = 0x0F;
 
-void StopSampleThread() { sampleThreadRunning = false; }
+struct HardSidTiming {
+    PeriodicTimer timer;
+    std::thread timingThread;
+    std::int32_t frameMicros = DEFAULT_FRAME_MICROS;  // what each play call may use
+};
+
+HardSidTiming& Timing() {
+    static HardSidTiming timing;
+    return timing;
+}
+
+std::int32_t ThreadPeriodMicros(std::uint16_t timer) {
+    return static_cast<std::int32_t>(timer * double(DEFAULT_FRAME_MICROS) / TIMER_COUNTS_PER_FRAME);
+}
+
+void PlayFrames(std::int32_t frameMicros) {
+    const RoutineLimits limits = PlayCallLimits(frameMicros);
+    for (int call = 0; call < playbackSpeed; ++call) CallRoutine(tuneInfo.playAddress, 0, limits);
+}
+
+// The deadlines are absolute: a late frame does not shift the ones after it.
+// After a pause the schedule restarts from the moment of resuming.
+void TimingThread(std::int32_t periodMicros) {
+    SetCurrentThreadPriority(ThreadPriority::Lowest);
+    std::int64_t ticks = std::int64_t{periodMicros} * 1000;
+    std::int64_t deadline = SampleClockNow();
+    while (playerState.playing) {
+        deadline += ticks;
+        PlayFrames(periodMicros);
+        while (SampleClockNow() <= deadline) {
+        }
+        while (playerState.paused && playerState.playing) {
+            std::this_thread::sleep_for(PAUSE_POLL);
+            deadline = SampleClockNow();
+        }
+        if (const std::uint16_t timer = ReadCiaTimerA(); timer > 0) {
+            periodMicros = ThreadPeriodMicros(timer);
+            ticks = std::int64_t{periodMicros} * 1000;
+        }
+    }
+}
+
+// A second init for the software model: its writes must not reach the card,
+// and no sample thread may start from it.
+void RunInitOffTheCard() {
+    hardSidMode = false;
+    RestoreTuneImage();
+    CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
+    hardSidMode = true;
+}
+
+}  // namespace
+
+HardSidClock ChooseHardSidClock(bool ciaTiming, std::uint16_t timer) {
+    if (!ciaTiming) {
+        return {HardSidClockKind::Timer, VERTICAL_BLANK_MILLIS, 0, PriorityClass::High};
+    }
+    if (timer == 0) return {HardSidClockKind::Timer, ZERO_TIMER_MILLIS, 0, PriorityClass::High};
+    const auto delay = static_cast<std::int32_t>(timer * 20.0 / TIMER_COUNTS_PER_FRAME);
+    if (delay >= SHORTEST_TIMER_MILLIS)
+        return {HardSidClockKind::Timer, delay, 0, PriorityClass::High};
+    return {HardSidClockKind::TimingThread, 0, ThreadPeriodMicros(timer), PriorityClass::Normal};
+}
+
+void StartHardSidTiming() {
+    for (int reg = 0; reg < VOLUME_REGISTER; ++reg) SidWrite(reg, 0);
+    SidWrite(VOLUME_REGISTER, FULL_VOLUME);
+    RunInitOffTheCard();
+    const HardSidClock clock = ChooseHardSidClock(tuneInfo.ciaTiming, ReadCiaTimerA());
+    HardSidTiming& timing = Timing();
+    if (clock.kind == HardSidClockKind::Timer) {
+        timing.frameMicros = clock.timerMillis * 1000;
+        CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(timing.frameMicros));
+        timing.timer.Start(std::chrono::milliseconds(clock.timerMillis), PlayTimerTick);
+        SetProcessPriorityClass(clock.priorityClass);
+    } else {
+        CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(clock.threadPeriodMicros));
+        SetProcessPriorityClass(clock.priorityClass);
+        timing.timingThread = std::thread(TimingThread, clock.threadPeriodMicros);
+    }
+}
+
+void StopHardSidTiming() {
+    HardSidTiming& timing = Timing();
+    timing.timer.Kill();
+    if (timing.timingThread.joinable()) timing.timingThread.join();
+}
+
+void PlayTimerTick() {
+    if (!playerState.paused) PlayFrames(Timing().frameMicros);
+}
 
 }  // namespace chipbox

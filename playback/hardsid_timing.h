@@ -1,13 +1,44 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The clock and sample thread of HardSID output. Until a card library is
-// bound these are stand-ins: timing makes no play calls and no sample thread
-// runs.
+// The clock of HardSID output: with no audio stream to pace them, the play
+// calls come from a periodic timer, or for CIA frames shorter than 10 ms from
+// a busy-waiting timing thread that follows the tune's timer as it changes.
+//
+// Threads: Start and Stop run on the window's thread; the play calls run on
+// the timer's thread or the timing thread, never on two threads at once.
 #pragma once
+
+#include <cstdint>
+
+#include "platform/priority.h"
 
 namespace chipbox {
 
+enum class HardSidClockKind { Timer, TimingThread };
+
+struct HardSidClock {
+    HardSidClockKind kind;
+    std::int32_t timerMillis = 0;         // the timer's period
+    std::int32_t threadPeriodMicros = 0;  // the timing thread's first frame
+    PriorityClass priorityClass = PriorityClass::Normal;
+};
+
+// The clock of a start, from the tune's timing flag and the CIA timer value
+// its init left: 20 ms for a vertical-blank tune; for a CIA tune 16 ms when
+// the timer is 0, its frame in whole milliseconds from 10 ms on, and the
+// timing thread below that.
+HardSidClock ChooseHardSidClock(bool ciaTiming, std::uint16_t timer);
+
+// After StartPlayback's reset and init: zeroes the card's registers, runs
+// init once more for the software model, makes the first play call and
+// starts the clock.
 void StartHardSidTiming();
+
+// Kills the timer and ends the timing thread; returns when no play call runs
+// and none will. The timing thread ends once playing is cleared, also from
+// its pause loop.
 void StopHardSidTiming();
-void StopSampleThread();
+
+// The timer's tick: PlaybackSpeed play calls back to back, unless paused.
+void PlayTimerTick();
 
 }  // namespace chipbox

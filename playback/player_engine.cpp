@@ -8,6 +8,7 @@
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_timing.h"
+#include "playback/sample_thread.h"
 #include "playback/player_texts.h"
 #include "playback/player_view.h"
 #include "sid/hardsid_link.h"
@@ -61,6 +62,7 @@ void StartSoftwareOutput() {
 void ConnectPlayer(PlayerView& view, StreamEventTarget& target) {
     playerView = &view;
     streamTarget = &target;
+    InstallSampleThread();
 }
 
 PlayerView& ConnectedPlayerView() { return *playerView; }

@@ -17,4 +17,5 @@ run_tests() {
 
 run_tests build ""
 run_tests build-sanitize "" -DCHIPBOX_SANITIZE=ON
-BUILD_TARGET=playback_tests run_tests build-thread-sanitize threaded -DCHIPBOX_THREAD_SANITIZE=ON
+BUILD_TARGETS="playback_tests hardsid_tests" run_tests build-thread-sanitize threaded \
+    -DCHIPBOX_THREAD_SANITIZE=ON

@@ -99,7 +99,9 @@ protected:
         return played;
     }
 
-    int PlayCalls() const { return ReadMemory(0x0380); }  // the test tunes count them here
+    // The test tunes count their play calls here; read as the sample thread
+    // reads, since a HardSID clock may be running.
+    int PlayCalls() const { return ReadMemoryShared(0x0380); }
 
     cli::EventQueue queue;
     RecordingView view{queue};

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback_fixture.h"
-#include "sid/hardsid_link.h"
 #include "sid/sid_state.h"
 
 namespace chipbox {
@@ -173,29 +172,6 @@ TEST_F(PlaybackTest, SpeedChangeActsAtTheNextFrameAndKeepsTheCarriedSamples) {
     FillBuffer(buffer.data(), render.data());
     EXPECT_EQ(PlayCalls() - before, 16);  // 72 carried, then frames of 445
     EXPECT_EQ(playerState.carrySamples, 16 * 445 - (7056 - 72));
-}
-
-std::vector<std::pair<int, int>> cardWrites;
-
-void RecordCardWrite(std::uint8_t, std::uint8_t reg, std::uint8_t value) {
-    cardWrites.emplace_back(reg, value);
-}
-
-TEST_F(PlaybackTest, HardSidModeOpensNoStreamAndSendsPauseResumeAndStopToTheCard) {
-    Load("minimal");
-    hardSidMode = true;
-    writeToHardSid = RecordCardWrite;
-    cardWrites.clear();
-    StartPlayback();
-    EXPECT_FALSE(audioStream.open);
-    EXPECT_EQ(cardWrites.front(), std::make_pair(24, 0x0F));
-    cardWrites.clear();
-    TogglePause();
-    TogglePause();
-    StopPlayback();
-    const std::vector<std::pair<int, int>> expected = {
-        {24, 0x00}, {24, 0xFF}, {24, 0x00}, {24, 0x00}};
-    EXPECT_EQ(cardWrites, expected);
 }
 
 // Every call the engine makes of its view, in order, through a load, a play,

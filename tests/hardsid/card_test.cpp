@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The player against the stand-in card library, found through
+// LD_LIBRARY_PATH: one suite per variant (see CMakeLists.txt).
+#include <chrono>
+#include <thread>
+
+#include "playback/hardsid_binding.h"
+#include "playback/sample_thread.h"
+#include "playback_fixture.h"
+#include "sid/hardsid_link.h"
+#include "sid/sid_write.h"
+#include "stand_in_card.h"
+
+namespace chipbox {
+namespace {
+
+using test::CardCall;
+
+std::vector<CardCall> WritesTo(int reg) {
+    std::vector<CardCall> writes;
+    for (const CardCall& call : test::StandInCardCalls())
+        if (call.kind == CardCall::Write && call.reg == reg) writes.push_back(call);
+    return writes;
+}
+
+class CardTest : public test::PlaybackTest {
+protected:
+    void SetUp() override {
+        PlaybackTest::SetUp();
+        ResetHardSidBinding();
+        ASSERT_EQ(BindHardSid(), HardSidBindResult::Bound);
+        hardSidMode = true;
+        test::ClearStandInCard();
+    }
+    void TearDown() override {
+        StopPlayback();
+        hardSidMode = false;
+    }
+};
+
+using BoundCard = CardTest;
+
+TEST_F(BoundCard, StartZeroesTheRegistersThenPauseResumeAndStopSetTheVolume) {
+    Load("minimal");
+    test::ClearStandInCard();
+    StartPlayback();
+    const std::vector<CardCall> start = test::StandInCardCalls();
+    // StartPlayback's volume, the tune's init (its last write is the volume),
+    // then the card's reset: registers 0 to 23 at 0 and the volume at 15.
+    ASSERT_GE(start.size(), 1 + 8 + 25u);
+    EXPECT_EQ(start[0].reg, 24);
+    EXPECT_EQ(start[0].value, 0x0F);
+    for (int reg = 0; reg < 24; ++reg) {
+        EXPECT_EQ(start[9 + reg].reg, reg);
+        EXPECT_EQ(start[9 + reg].value, 0);
+    }
+    EXPECT_EQ(start[33].reg, 24);
+    EXPECT_EQ(start[33].value, 0x0F);
+    EXPECT_EQ(start[34].reg, 0);  // the first play call, straight away
+    EXPECT_FALSE(audioStream.open);
+
+    test::ClearStandInCard();
+    TogglePause();
+    TogglePause();
+    StopPlayback();
+    const std::vector<CardCall> volume = WritesTo(24);
+    ASSERT_EQ(volume.size(), 4u);
+    EXPECT_EQ(volume[0].value, 0x00);  // pause
+    EXPECT_EQ(volume[1].value, 0xFF);  // resume
+    EXPECT_EQ(volume[2].value, 0x00);  // stop, twice, 10 ms apart
+    EXPECT_EQ(volume[3].value, 0x00);
+    EXPECT_GE(volume[3].nanoseconds - volume[2].nanoseconds, 10'000'000);
+}
+
+TEST_F(BoundCard, TheTimerMakesThePlayCallsAndAStopEndsThem) {
+    Load("minimal");
+    SetPlaybackSpeed(2);
+    StartPlayback();
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    StopPlayback();
+    const int calls = PlayCalls();
+    EXPECT_GE(calls, 1 + 2 * 3);  // the first call and two per tick of 20 ms
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(PlayCalls(), calls);
+}
+
+// The timing thread's pause loop must end too when playback stops.
+TEST_F(BoundCard, AStopDuringPauseEndsTheTimingThread) {
+    Load("cia_short_frame");
+    StartPlayback();
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_GE(PlayCalls(), 4);  // 9,998 microsecond frames
+    TogglePause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int paused = PlayCalls();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(PlayCalls(), paused);
+    StopPlayback();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(PlayCalls(), paused);
+    EXPECT_EQ(WritesTo(24).back().value, 0);
+}
+
+TEST_F(BoundCard, AMutedVoiceReachesTheCardWithoutItsGate) {
+    Load("minimal");
+    SidWrite(11, 0x41);     // voice 2 gated
+    SetVoiceMute(1, true);  // released on the card
+    SidWrite(11, 0x41);     // the tune gates it again: the card keeps it released
+    SidWrite(4, 0x41);      // voice 1 is not muted
+    SidWrite(11, 0x40);
+    SetVoiceMute(1, false);  // the gate it had when muted comes back
+    std::vector<int> values;
+    for (const CardCall& call : test::StandInCardCalls()) values.push_back(call.value);
+    EXPECT_EQ(values, (std::vector<int>{0x41, 0x40, 0x40, 0x41, 0x40, 0x41}));
+}
+
+// The tune's sample command starts the sample thread; it writes the values
+// into the volume register and a stop ends it with a last 0.
+TEST_F(BoundCard, TheSampleThreadPlaysTheTunesSampleUntilTheStop) {
+    Load("digi");
+    StartPlayback();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_TRUE(sampleThreadRunning);
+    StopPlayback();
+    EXPECT_FALSE(sampleThreadRunning);
+    std::vector<int> values;
+    for (const CardCall& call : WritesTo(24)) values.push_back(call.value);
+    // $F0 $F0 $0F $0F ...: the low nybble first, on top of the tune's volume 0.
+    const std::vector<int> start = {0x00, 0x0F, 0x00, 0x0F};
+    ASSERT_GE(values.size(), 8u);
+    EXPECT_TRUE(std::search(values.begin(), values.end(), start.begin(), start.end()) !=
+                values.end());
+    EXPECT_EQ(values.back(), 0);
+}
+
+TEST(CorruptCard, ALibraryWithoutItsWriteEntryIsNotBound) {
+    ResetHardSidBinding();
+    EXPECT_EQ(BindHardSid(), HardSidBindResult::Corrupt);
+    EXPECT_FALSE(HardSidBound());
+    EXPECT_EQ(writeToHardSid.load(), nullptr);
+    EXPECT_TRUE(test::StandInCardCalls().empty());  // the mapper was not initialised
+}
+
+TEST(MapperlessCard, ALibraryWithoutTheMapperBindsWithoutIt) {
+    ResetHardSidBinding();
+    EXPECT_EQ(BindHardSid(), HardSidBindResult::Bound);
+    EXPECT_EQ(BindHardSid(), HardSidBindResult::Bound);  // at most once
+    EXPECT_TRUE(HardSidBound());
+    EXPECT_TRUE(test::StandInCardCalls().empty());
+}
+
+TEST(MissingCard, NoLibraryIsNotFound) {
+    ResetHardSidBinding();
+    EXPECT_EQ(BindHardSid(), HardSidBindResult::NotFound);
+    EXPECT_FALSE(HardSidBound());
+}
+
+}  // namespace
+}  // namespace chipbox
