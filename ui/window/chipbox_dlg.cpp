@@ -33,7 +33,10 @@
 #include "ui/window/application_icon.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/exit_status.h"
+#include "ui/window/file_browse_dialog.h"
 #include "ui/window/message_boxes.h"
+#include "ui/window/mixer.h"
+#include "ui/window/tool_window.h"
 #include "ui/window/tooltip_ctrl.h"
 
 namespace chipbox::window {
@@ -312,11 +315,29 @@ void CChipboxDlg::BindCard() {
     hardSidBox_->setChecked(false);
 }
 
-// The file browser window of the next step plugs in here.
-void CChipboxDlg::OpenFileBrowser() {}
+// A closed tool window is hidden at once and deleted later; only a visible
+// one counts as open.
+CFileBrowseDialog* CChipboxDlg::fileBrowser() const {
+    return fileBrowser_ && fileBrowser_->isVisible() ? fileBrowser_.data() : nullptr;
+}
 
-// The mixer window of the next step plugs in here.
-void CChipboxDlg::OpenMixer() {}
+CMixer* CChipboxDlg::mixer() const {
+    return mixer_ && mixer_->isVisible() ? mixer_.data() : nullptr;
+}
+
+void CChipboxDlg::OpenFileBrowser() {
+    if (CFileBrowseDialog* open = fileBrowser())
+        FocusToolWindow(open);
+    else
+        fileBrowser_ = new CFileBrowseDialog(this);
+}
+
+void CChipboxDlg::OpenMixer() {
+    if (CMixer* open = mixer())
+        FocusToolWindow(open);
+    else
+        mixer_ = new CMixer(this);
+}
 
 void CChipboxDlg::ShowSongInformation() {
     messages_.Show(this, QString::fromLatin1(SongInformationText()),

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <string>
 
@@ -29,6 +30,8 @@ class SettingsStore;
 
 namespace chipbox::window {
 
+class CFileBrowseDialog;
+class CMixer;
 class CMyToolTipCtrl;
 class MessageBoxes;
 
@@ -117,6 +120,9 @@ public:
     QMenu* contextMenu() const { return contextMenu_; }
     const CMyToolTipCtrl& toolTips() const { return *toolTips_; }
     QWidget* client() const { return client_; }
+    // The tool windows while they are open, else null.
+    CFileBrowseDialog* fileBrowser() const;
+    CMixer* mixer() const;
 
 signals:
     // What the window shows of the play state or the subsong was set; the
@@ -155,7 +161,7 @@ private:
     void CreateControls();
     void CreateMenu();
     void SetTabOrder();
-    // The file browser and the mixer windows plug in here.
+    // Each opens its tool window, or gives the open one the keyboard focus.
     void OpenFileBrowser();
     void OpenMixer();
     void ShowSongInformation();
@@ -185,6 +191,9 @@ private:
     QLabel* releasedField_ = nullptr;
     QLabel* subsongField_ = nullptr;
     CMyToolTipCtrl* toolTips_ = nullptr;
+    // Children of this window that delete themselves when they close.
+    QPointer<CFileBrowseDialog> fileBrowser_;
+    QPointer<CMixer> mixer_;
     QString tuneName_;
     QString tuneAuthor_;
 };

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The mixer: a small tool window that mutes any of the three voices and sets
+// the level of the digi samples. It writes straight into mixerSettings, which
+// the renderer and the card's sample output read. The mutes outlast the
+// window; the digi level follows its slider and starts at the top, the full
+// level, each time the window opens. Only its place is kept between runs.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QSlider;
+
+namespace chipbox::window {
+
+inline constexpr const char* MIXER_CAPTION = "Chipbox Mixer";
+inline constexpr const char* MIXER_STATUS_TEXT = "MOS6581/8580 SID Device";
+
+class CMixer final : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the window with the mutes in force ticked and the digi slider at
+    // the top, places it where it was last (or beside the owner when no
+    // place is stored), shows it and sets the full digi level. The mixer
+    // deletes itself when it closes.
+    explicit CMixer(QWidget* owner);
+    ~CMixer() override;
+
+    QSlider* digiSlider() const { return digiSlider_; }
+    QSlider* overallSlider() const { return overallSlider_; }
+    QCheckBox* muteBox(int voice) const { return muteBoxes_[voice]; }
+
+public slots:
+    // The close box, Escape and Enter: the window closes; the mutes and the
+    // digi level stay as they are.
+    void reject() override;
+    void accept() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private slots:
+    void onDigiLevelChanged(int position);
+    void onMuteClicked(int voice);
+
+private:
+    QSlider* overallSlider_ = nullptr;
+    QSlider* digiSlider_ = nullptr;
+    std::array<QCheckBox*, 3> muteBoxes_{};
+    bool closed_ = false;
+};
+
+}  // namespace chipbox::window
