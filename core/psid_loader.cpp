@@ -52,7 +52,12 @@ void ReadSongNumbers(const PsidBytes& file) {
     tuneInfo.currentSong = static_cast<std::uint8_t>(start == 0 || start > count ? 0 : start - 1);
 }
 
+constexpr std::size_t FLAGS_OFFSET = 0x76;
+
 void ReadHeader(const PsidBytes& file) {
+    tuneInfo.version = file.BigEndianWord(4);
+    const bool hasFlags = tuneInfo.version >= 2 && file.At(7) >= FLAGS_OFFSET + 2;
+    tuneInfo.flags = hasFlags ? file.BigEndianWord(FLAGS_OFFSET) : 0;
     tuneInfo.initAddress = file.BigEndianWord(10);
     tuneInfo.playAddress = file.BigEndianWord(12);
     ReadSongNumbers(file);
@@ -98,7 +103,8 @@ void PlaceData(const PsidBytes& file, std::span<const std::uint8_t> bytes,
 // in its init routine; the vector is taken whatever it holds, even after a
 // call cut off at the cycle limit.
 void SettlePlayAddress() {
-    if (tuneInfo.playAddress != 0) return;
+    tuneInfo.playFromIrqVector = tuneInfo.playAddress == 0;
+    if (!tuneInfo.playFromIrqVector) return;
     CallRoutine(tuneInfo.initAddress, 0);
     tuneInfo.playAddress = ReadIrqVector();
 }

@@ -22,10 +22,15 @@ struct TuneInfo {
     std::uint16_t initAddress = 0x1000;
     // Also followed from the IRQ vector at $0314/$0315 after every routine call.
     RelaxedAtomic<std::uint16_t> playAddress{0x1003};
-    std::uint8_t lastSong = 0;     // song count - 1, 0-based
-    std::uint8_t currentSong = 0;  // 0-based; passed to the init routine
-    bool ciaTiming = false;        // one flag for all subsongs
-    std::uint16_t dataSize = 0;    // data bytes placed in memory, modulo 65536
+    std::uint8_t lastSong = 0;       // song count - 1, 0-based
+    std::uint8_t currentSong = 0;    // 0-based; passed to the init routine
+    bool ciaTiming = false;          // one flag for all subsongs
+    std::uint16_t dataSize = 0;      // data bytes placed in memory, modulo 65536
+    bool playFromIrqVector = false;  // the header had no play address
+    std::uint16_t version = 0;       // of the header
+    // The header's flags (version 2 on): the tune's own claims about the SID
+    // model (bits 4-5) and video standard (bits 2-3). Playback ignores them.
+    std::uint16_t flags = 0;
     // Header texts: 8-bit Latin-1 bytes as the file holds them, never decoded.
     std::string name;
     std::string author;

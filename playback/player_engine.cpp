@@ -8,9 +8,9 @@
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_timing.h"
-#include "playback/sample_thread.h"
 #include "playback/player_texts.h"
 #include "playback/player_view.h"
+#include "playback/sample_thread.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
 #include "sid/sid_write.h"
@@ -105,6 +105,7 @@ void ShowCpuLoad(int value) {
 void StartPlayback() {
     playerState.playing = true;
     playerState.paused = false;
+    playerState.tuneMicros = 0;
     SidInit(RENDER_RATE);
     SidWrite(VOLUME_REGISTER, FULL_VOLUME);
     RunInitRoutine();
@@ -193,6 +194,7 @@ void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
         const std::int32_t n = samples < end - position ? samples : end - position;
         playerState.cycleTally +=
             CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros));
+        playerState.tuneMicros += playerState.frameMicros;
         RenderSlice(buffer + position, renderBuffer, n);
         position += n;
         carry = samples - n;
@@ -217,6 +219,7 @@ void ResetPlayer() {
     playerState.carrySamples = 0;
     playerState.cycleTally = 0;
     playerState.frameMicros = 0;
+    playerState.tuneMicros = 0;
     playbackSpeed = 1;
 }
 

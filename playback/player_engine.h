@@ -29,6 +29,9 @@ struct PlayerState {
     // thousands of play calls, each of up to two million cycles.
     std::int64_t cycleTally = 0;
     std::int32_t frameMicros = 0;  // frame length as last computed
+    // How much of the tune has played since the start: a frame per play call,
+    // so it runs at 2x and 4x as the music does.
+    std::int64_t tuneMicros = 0;
 };
 
 extern PlayerState playerState;

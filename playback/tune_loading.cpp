@@ -29,9 +29,12 @@ std::string RecordTunePath(const std::string& path) {
 }
 
 LoadResult LoadTune(const std::string& path, bool autoPlay) {
+    return LoadTune(path, ReadTuneFile(path), autoPlay);
+}
+
+LoadResult LoadTune(const std::string& path, const TuneFile& file, bool autoPlay) {
     PlayerView& view = ConnectedPlayerView();
     currentTunePath = RecordTunePath(path);
-    const TuneFile file = ReadTuneFile(path);
     if (file.problem != TuneFileProblem::None) {
         const LoadMessage message = LoadFailureMessage(file.problem, path);
         view.ShowMessage(message.text, message.caption);

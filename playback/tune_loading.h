@@ -32,4 +32,7 @@ struct LoadResult {
 // shown and nothing changed but the recorded path.
 LoadResult LoadTune(const std::string& path, bool autoPlay);
 
+// The same for a file its caller has read already.
+LoadResult LoadTune(const std::string& path, const TuneFile& file, bool autoPlay);
+
 }  // namespace chipbox

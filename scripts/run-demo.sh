@@ -14,7 +14,7 @@ else
 fi
 if [ "$status" -eq 3 ]; then
     echo "No sound card could be opened: rendering the demo into demo.wav instead."
-    build/ui/chipbox-cli -o demo.wav build/tunes/demo.sid
+    build/ui/chipbox-cli -o demo.wav build/tunes/demo.sid "$@"
     echo "Wrote $(pwd)/demo.wav"
     exit 0
 fi

@@ -3,110 +3,176 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
 
 namespace chipbox::cli {
 
 namespace {
 
-std::optional<int> ParseInt(const std::string& text) {
-    int value = 0;
+// A WAV file's sizes are 32-bit: 40,000 s of 16-bit mono at 44,100 Hz fit.
+constexpr double LONGEST_SECONDS = 40000;
+constexpr std::uint32_t LONGEST_SONG_MILLIS = 40000 * 1000;
+
+template <class Number>
+std::optional<Number> ParseNumber(const std::string& text) {
+    Number value{};
     const char* end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc() || rest != end) return std::nullopt;
     return value;
 }
 
-// A WAV file's sizes are 32-bit: 40,000 s of 16-bit mono at 44,100 Hz fit.
-constexpr double LONGEST_SECONDS = 40000;
+std::optional<int> InRange(const std::string& text, int low, int high) {
+    const std::optional<int> value = ParseNumber<int>(text);
+    if (!value || *value < low || *value > high) return std::nullopt;
+    return value;
+}
 
 std::optional<double> ParseSeconds(const std::string& text) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || rest != end || !std::isfinite(value) || value <= 0 ||
-        value > LONGEST_SECONDS)
+    const std::optional<double> value = ParseNumber<double>(text);
+    if (!value || !std::isfinite(*value) || *value <= 0 || *value > LONGEST_SECONDS)
         return std::nullopt;
     return value;
 }
 
-std::optional<int> InRange(std::optional<int> value, int low, int high) {
-    if (!value || *value < low || *value > high) return std::nullopt;
-    return value;
+// An option that takes a value: it sets the options from the text, or says
+// what it takes.
+struct ValueOption {
+    std::function<bool(CliOptions&, const std::string&)> apply;
+    const char* allowed;
+};
+
+const std::map<std::string, ValueOption>& ValueOptions() {
+    static const std::map<std::string, ValueOption> options = {
+        {"-o",
+         {[](CliOptions& o, const std::string& v) {
+              return !v.empty() && (o.outputPath = v, true);
+          },
+          "a WAV file, - for standard output, or a folder ending in /"}},
+        {"--seconds",
+         {[](CliOptions& o, const std::string& v) { return bool(o.seconds = ParseSeconds(v)); },
+          "a number of seconds above 0 and up to 40000"}},
+        {"--song",
+         {[](CliOptions& o, const std::string& v) { return bool(o.song = InRange(v, 1, 256)); },
+          "a subsong number from 1 to 256"}},
+        {"--speed",
+         {[](CliOptions& o, const std::string& v) {
+              const std::optional<int> speed = InRange(v, 1, 4);
+              return speed && *speed != 3 && (o.speed = *speed, true);
+          },
+          "1, 2 or 4"}},
+        {"--mute",
+         {[](CliOptions& o, const std::string& v) {
+              const std::optional<int> voice = InRange(v, 1, 3);
+              return voice && (o.mutedVoices.push_back(*voice), true);
+          },
+          "a voice: 1, 2 or 3"}},
+        {"--digi-level",
+         {[](CliOptions& o, const std::string& v) { return bool(o.digiLevel = InRange(v, 1, 15)); },
+          "a level from 1 (loudest) to 15"}},
+        {"--songlengths",
+         {[](CliOptions& o, const std::string& v) {
+              return !v.empty() && (o.songLengths = v, true);
+          },
+          "the path of a song length file"}},
+        {"--default-length",
+         {[](CliOptions& o, const std::string& v) {
+              const std::optional<std::uint32_t> millis = ParseSongLength(v);
+              return millis && *millis > 0 && (o.defaultLengthMillis = *millis, true);
+          },
+          "a time as m:ss"}},
+    };
+    return options;
+}
+
+bool ApplyFlag(CliOptions& options, const std::string& argument) {
+    if (argument == "--help" || argument == "-h") return options.help = true;
+    if (argument == "--version") return options.version = true;
+    if (argument == "--info") return options.info = true;
+    if (argument == "-r") return options.recursive = true;
+    if (argument == "--all-songs") return options.allSongs = true;
+    return false;
 }
 
 }  // namespace
 
 std::variant<CliOptions, UsageError> ParseCliOptions(const std::vector<std::string>& arguments) {
     CliOptions options;
-    std::vector<std::string> files;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= arguments.size()) return std::nullopt;
-            return arguments[++i];
-        };
-        const auto missing = [&] { return UsageError{argument + " needs a valid value"}; };
-        if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (argument == "--info") {
-            options.info = true;
-        } else if (argument == "-o") {
-            const auto path = value();
-            if (!path || path->empty()) return missing();
-            options.outputPath = *path;
-        } else if (argument == "--seconds") {
-            const auto text = value();
-            options.seconds = text ? ParseSeconds(*text) : std::nullopt;
-            if (!options.seconds) return missing();
-        } else if (argument == "--song") {
-            const auto text = value();
-            options.song = text ? InRange(ParseInt(*text), 1, 256) : std::nullopt;
-            if (!options.song) return missing();
-        } else if (argument == "--speed") {
-            const auto text = value();
-            const std::optional<int> speed = text ? ParseInt(*text) : std::nullopt;
-            if (!speed || (*speed != 1 && *speed != 2 && *speed != 4)) return missing();
-            options.speed = *speed;
-        } else if (argument == "--mute") {
-            const auto text = value();
-            const std::optional<int> voice = text ? InRange(ParseInt(*text), 1, 3) : std::nullopt;
-            if (!voice) return missing();
-            options.mutedVoices.push_back(*voice);
-        } else if (argument == "--digi-level") {
-            const auto text = value();
-            options.digiLevel = text ? InRange(ParseInt(*text), 1, 15) : std::nullopt;
-            if (!options.digiLevel) return missing();
+        if (ApplyFlag(options, argument)) continue;
+        if (const auto option = ValueOptions().find(argument); option != ValueOptions().end()) {
+            const ValueOption& takes = option->second;
+            if (i + 1 >= arguments.size() || !takes.apply(options, arguments[++i]))
+                return UsageError{argument + " takes " + takes.allowed};
         } else if (argument.size() > 1 && argument[0] == '-') {
-            return UsageError{"unknown option " + argument};
+            return UsageError{"there is no option " + argument};
         } else {
-            files.push_back(argument);
+            options.inputs.push_back(argument);
         }
     }
     if (options.help || options.version) return options;
-    if (files.size() != 1)
-        return UsageError{files.empty() ? "no tune file given" : "more than one tune file given"};
-    options.tunePath = files.front();
+    if (options.inputs.empty()) return UsageError{"no tune file or folder given"};
     return options;
 }
 
+std::optional<std::uint32_t> ParseSongLength(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    std::size_t end = text.find('(');
+    if (end == std::string::npos) end = text.size();
+    const std::size_t dot = text.find('.', colon);
+    const std::size_t secondsEnd = dot == std::string::npos ? end : dot;
+    if (secondsEnd - colon != 3 || (dot != std::string::npos && dot > end)) return std::nullopt;
+    const auto minutes = ParseNumber<std::uint32_t>(text.substr(0, colon));
+    const auto seconds = ParseNumber<std::uint32_t>(text.substr(colon + 1, 2));
+    std::optional<std::uint32_t> millis = 0;
+    if (dot != std::string::npos) {
+        const std::string fraction = text.substr(dot + 1, end - dot - 1);
+        millis = fraction.size() == 3 ? ParseNumber<std::uint32_t>(fraction) : std::nullopt;
+    }
+    if (!minutes || !seconds || !millis || *seconds > 59) return std::nullopt;
+    const std::uint64_t total = (std::uint64_t{*minutes} * 60 + *seconds) * 1000 + *millis;
+    if (total > LONGEST_SONG_MILLIS) return std::nullopt;
+    return static_cast<std::uint32_t>(total);
+}
+
+std::string SongLengthText(std::uint32_t millis) {
+    char text[32];
+    const unsigned seconds = millis / 1000;
+    if (millis % 1000 == 0)
+        std::snprintf(text, sizeof text, "%u:%02u", seconds / 60, seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%u:%02u.%03u", seconds / 60, seconds % 60, millis % 1000);
+    return text;
+}
+
 std::string UsageText() {
-    return "Usage: chipbox-cli [options] FILE.sid\n"
-           "Plays a C64 PSID tune on the sound card until Ctrl-C, or renders it to a WAV file.\n"
+    return "Usage: chipbox-cli [options] TUNE.sid|FOLDER...\n"
+           "Plays C64 PSID tunes on the sound card, or renders them to WAV files.\n"
            "\n"
-           "  -o OUT.wav         render into a 44,100 Hz 16-bit mono WAV file instead\n"
-           "  --seconds S        play or render S seconds, up to 40000 (rendering: 60 by default)\n"
+           "  -r                 take the tunes of folders' subfolders too\n"
+           "  --all-songs        play every subsong of every tune in turn\n"
+           "  -o OUT.wav         render into a 44,100 Hz 16-bit mono WAV file instead;\n"
+           "                     -o - writes it to standard output; with several songs\n"
+           "                     -o FOLDER/ writes NAME.wav or NAME-SONG.wav per song\n"
+           "  --seconds S        play or render S seconds per song, up to 40000\n"
+           "  --songlengths FILE the song length file (default: $HVSC_BASE's)\n"
+           "  --default-length T how long songs without a known length play in a\n"
+           "                     list, as m:ss (default 3:00)\n"
            "  --song N           subsong N, from 1 (default: the tune's start song)\n"
            "  --speed 1|2|4      playback speed\n"
            "  --mute 1|2|3       mute a voice (may be given more than once)\n"
            "  --digi-level P     digi sample level, 1 (loudest) to 15\n"
-           "  --info             show the tune's header and song information, then exit\n"
+           "  --info             show the tunes' headers, song lengths and song\n"
+           "                     information, then exit\n"
            "  --help             show this text\n"
            "  --version          show the program's version\n"
            "\n"
            "Keys while playing: space Play/Pause, n/p next/previous subsong,\n"
-           "1/2/4 speed, q quit.\n";
+           "> and < next/previous tune, 1/2/4 speed, q quit.\n";
 }
 
 }  // namespace chipbox::cli

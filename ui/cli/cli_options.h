@@ -2,6 +2,7 @@
 // The command line of chipbox-cli.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
@@ -9,24 +10,38 @@
 
 namespace chipbox::cli {
 
+// Three minutes: how long a song without a known length plays in a playlist.
+constexpr std::uint32_t DEFAULT_SONG_MILLIS = 180'000;
+
 struct CliOptions {
-    std::string tunePath;
-    std::optional<std::string> outputPath;  // -o: render to a WAV file
-    std::optional<double> seconds;          // --seconds
-    std::optional<int> song;                // --song, 1-based
-    int speed = 1;                          // --speed 1|2|4
-    std::vector<int> mutedVoices;           // --mute 1|2|3, 1-based
-    std::optional<int> digiLevel;           // --digi-level 1..15
+    std::vector<std::string> inputs;                          // tunes and folders, in order
+    bool recursive = false;                                   // -r: folders' subfolders too
+    bool allSongs = false;                                    // --all-songs
+    std::optional<std::string> outputPath;                    // -o: a WAV file, "-", or a folder
+    std::optional<double> seconds;                            // --seconds
+    std::optional<int> song;                                  // --song, 1-based
+    int speed = 1;                                            // --speed 1|2|4
+    std::vector<int> mutedVoices;                             // --mute 1|2|3, 1-based
+    std::optional<int> digiLevel;                             // --digi-level 1..15
+    std::optional<std::string> songLengths;                   // --songlengths FILE
+    std::uint32_t defaultLengthMillis = DEFAULT_SONG_MILLIS;  // --default-length
     bool info = false;
     bool help = false;
     bool version = false;
 };
 
 struct UsageError {
-    std::string message;
+    std::string message;  // says what is allowed
 };
 
 std::variant<CliOptions, UsageError> ParseCliOptions(const std::vector<std::string>& arguments);
+
+// "m:ss" or "m:ss.mmm" in milliseconds; what follows in parentheses (a
+// letter that song length lists append) is ignored.
+std::optional<std::uint32_t> ParseSongLength(const std::string& text);
+
+// "m:ss", or "m:ss.mmm" when there are milliseconds.
+std::string SongLengthText(std::uint32_t millis);
 
 std::string UsageText();
 

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     using namespace chipbox;
     const auto parsed = cli::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
-        std::fprintf(stderr, "chipbox-cli: %s\n\n%s", error->message.c_str(),
-                     cli::UsageText().c_str());
+        std::fprintf(stderr, "chipbox-cli: %s\nTry 'chipbox-cli --help' for more information.\n",
+                     error->message.c_str());
         return cli::EXIT_USAGE;
     }
     const auto& options = std::get<cli::CliOptions>(parsed);

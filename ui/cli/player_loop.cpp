@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "ui/cli/player_loop.h"
+
+#include <chrono>
+
+#include "playback/audio_stream.h"
+#include "playback/player_engine.h"
+#include "sid/digi_registers.h"
+#include "sid/sid_write.h"
+#include "ui/cli/cli_options.h"
+
+namespace chipbox::cli {
+
+namespace {
+constexpr auto EVENT_WAIT = std::chrono::milliseconds(50);
+}  // namespace
+
+void PlayerLoop::DispatchNext() {
+    const std::optional<PlayerEvent> event = queue_.Next(EVENT_WAIT);
+    if (!event) return;
+    const bool played = event->kind == PlayerEventKind::Stream &&
+                        event->stream.kind == StreamEventKind::BufferDone &&
+                        event->stream.stream == audioStream.stream && audioStream.open;
+    DispatchPlayerEvent(*event);
+    buffersPlayed += played;
+}
+
+void PlayerLoop::Finish() {
+    StopPlayback();
+    while (!queue_.empty()) DispatchNext();
+}
+
+void ApplyStartOptions(const CliOptions& options) {
+    for (int voice : options.mutedVoices) SetVoiceMute(voice - 1, true);
+    if (options.digiLevel) SetDigiLevel(*options.digiLevel);
+    SetPlaybackSpeed(options.speed);
+}
+
+}  // namespace chipbox::cli

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The tunes a command line names: files as given, and the .sid files of
+// folders in the order the window's browser sorts them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace chipbox::cli {
+
+// Each input that is a folder contributes its files whose names end in .sid
+// in any letter case, sorted ignoring letter case, and with `recursive` then
+// its subfolders' in the same order (symbolic links to folders are not
+// followed, so a link loop ends). Any other input is taken as it is, so that
+// a missing file is reported when it is loaded.
+std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive);
+
+// Ascending, ignoring letter case, comparing the whole text.
+bool BrowserOrder(const std::string& first, const std::string& second);
+
+}  // namespace chipbox::cli

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Rendering the command line's songs into WAV files, as fast as the machine
+// allows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/cli/cli_options.h"
+#include "ui/cli/player_loop.h"
+#include "ui/cli/song_lengths.h"
+#include "ui/cli/terminal_view.h"
+
+namespace chipbox::cli {
+
+// One song goes to -o's file (or standard output); several need -o FOLDER/
+// and get NAME.wav, or NAME-SONG.wav with --all-songs. Each song renders
+// --seconds, else its known length, else in a list the default length, else
+// 60 seconds. Returns the exit status.
+int RenderTunes(const std::vector<std::string>& tunes, const CliOptions& options,
+                const SongLengths* lengths, TerminalView& view, PlayerLoop& loop);
+
+// Whether -o names a folder: it ends in '/', or for several songs is one.
+bool IsOutputFolder(const std::string& output, bool inList);
+
+}  // namespace chipbox::cli
