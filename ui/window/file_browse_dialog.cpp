@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
