@@ -175,16 +175,13 @@ TEST_F(BrowserTest, ActivatingAFilePlaysItAndLeavesTheBrowserAsItWas) {
 // Closing keeps the outer rectangle and the next Open restores it; the last
 // chosen name is found again only in its exact letter case.
 TEST_F(BrowserTest, ReopeningRestoresTheRectangleAndTheLastChosenName) {
-    const struct {
-        const char* lastChosen;
-        QString selected;
-    } cases[] = {{"b.SID", QStringLiteral("b.SID")}, {"B.sid", QStringLiteral("[..]")}};
     QRect outer;
     OpenWindow();
-    for (const auto& row : cases) {
-        uiSettings.lastChosenFile = row.lastChosen;
+    for (const auto& [lastChosen, selected] :
+         {std::pair{"b.SID", "b.SID"}, std::pair{"B.sid", "[..]"}}) {
+        uiSettings.lastChosenFile = lastChosen;
         CFileBrowseDialog& browser = OpenBrowser();
-        EXPECT_EQ(Selected(), row.selected) << row.lastChosen;
+        EXPECT_EQ(Selected(), QString::fromUtf8(selected)) << lastChosen;
         EXPECT_EQ(&OpenBrowser(), &browser);  // a second Open only focuses it
         browser.setGeometry(30, 40, 400, 300);
         outer = browser.frameGeometry();
