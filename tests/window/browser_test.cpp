@@ -22,10 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using window::CFileBrowseDialog;
-using window::PlaceCandidates;
 
 const std::string LONG_NAME = std::string(251, 'z') + ".sid";  // the longest a name can be
 const std::string LATIN1_NAME = "\xe9t\xe9.sid";               // bytes that are no UTF-8
+
+QString Shown(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
 class BrowserTest : public WindowTest {
 protected:
@@ -45,7 +48,7 @@ protected:
 
     CFileBrowseDialog& OpenBrowser() {
         if (!window_) OpenWindow();
-        QTest::mouseClick(window_->openButton(), Qt::LeftButton);
+        Click(window_->openButton());
         EXPECT_NE(window_->fileBrowser(), nullptr);
         return *window_->fileBrowser();
     }
@@ -62,11 +65,11 @@ protected:
     void Select(const QString& text) {
         List().setCurrentItem(List().findItems(text, Qt::MatchExactly).value(0));
     }
+    // As the window system delivers a double click: a click, then the second
+    // press as a double click.
     void DoubleClick(const QString& text) {
         Select(text);
         Settle();  // the list lays its items out late
-        // A double click as the window system delivers it: a click, then the
-        // second press as a double click.
         const QPoint where = List().visualItemRect(List().currentItem()).center();
         QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, where);
         QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, where);
@@ -79,19 +82,16 @@ protected:
     fs::path root;
 };
 
-QString Shown(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
 TEST(PlaceCandidates, RootHomeThenVolumesMountedDirectlyInTheUsersFolders) {
     const std::string table =
         "/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /mnt/deep/inside ext4 rw 0 0\n"
         "/dev/sdc1 /mnt/data ext4 rw 0 0\n/dev/sdd1 /run/media/ann/DISK vfat rw 0 0\n"
         "/dev/sde1 /media/ann/USB\\040Stick vfat rw 0 0\n/dev/sdf1 /media/bob/B vfat rw 0 0\nbad\n";
-    EXPECT_EQ(PlaceCandidates(table, "/home/ann/", "ann"),
+    EXPECT_EQ(window::PlaceCandidates(table, "/home/ann/", "ann"),
               (std::vector<std::string>{"/", "/home/ann", "/media/ann/USB Stick",
                                         "/run/media/ann/DISK", "/mnt/data"}));
-    EXPECT_EQ(PlaceCandidates(table, "/", ""), (std::vector<std::string>{"/", "/mnt/data"}));
+    EXPECT_EQ(window::PlaceCandidates(table, "/", ""),
+              (std::vector<std::string>{"/", "/mnt/data"}));
 }
 
 // Directories sort with their brackets ("[a-b]" before "[a]"), letter case
@@ -114,19 +114,21 @@ TEST_F(BrowserTest, ListsDirectoriesThenTunesThenPlacesWithTheirTags) {
 }
 
 // Down by double click and Open, up by Backspace and Enter on [..]: the cursor
-// lands on entry 0 going down and on the directory just left going up.
+// lands on entry 0 going down and on the directory just left going up. In the
+// root, which has no [..], Backspace activates whatever comes first.
 TEST_F(BrowserTest, GoesDownAndUpWithTheCursorOnTheDirectoryLeft) {
     CFileBrowseDialog& browser = OpenBrowser();
     DoubleClick(QStringLiteral("[beta]"));
     EXPECT_EQ(fs::current_path(), root / "beta");
     EXPECT_EQ(browser.windowTitle(), QString::fromStdString((root / "beta").string()));
     EXPECT_EQ(Selected(), QStringLiteral("[..]"));
+    Select(QStringLiteral("[inner]"));  // Backspace goes up from wherever the cursor is
     Key(Qt::Key_Backspace);
     EXPECT_EQ(fs::current_path(), root);
     EXPECT_EQ(Selected(), QStringLiteral("[beta]"));
 
     Select(QStringLiteral("[Alpha]"));
-    QTest::mouseClick(browser.openButton(), Qt::LeftButton);
+    Click(browser.openButton());
     EXPECT_EQ(fs::current_path(), root / "Alpha");
     EXPECT_EQ(List().currentRow(), 0);
     Key(Qt::Key_Return);
@@ -138,13 +140,7 @@ TEST_F(BrowserTest, GoesDownAndUpWithTheCursorOnTheDirectoryLeft) {
     fs::remove_all(root / "beta");
     Key(Qt::Key_Backspace);
     DoubleClick(QStringLiteral("[/]"));
-    EXPECT_EQ(fs::current_path(), fs::path("/"));
-}
-
-// The root has no [..]: Backspace activates whatever comes first.
-TEST_F(BrowserTest, BackspaceInTheRootActivatesTheFirstEntry) {
-    fs::current_path("/");
-    OpenBrowser();
+    ASSERT_EQ(fs::current_path(), fs::path("/"));
     const QString first = List().item(0)->text();
     ASSERT_NE(first, QStringLiteral("[..]"));
     Key(Qt::Key_Backspace);
@@ -152,12 +148,13 @@ TEST_F(BrowserTest, BackspaceInTheRootActivatesTheFirstEntry) {
         fs::equivalent(fs::current_path(), "/" + first.mid(1, first.size() - 2).toStdString()));
 }
 
-// Raw file names reach loading byte for byte; the browser stays as it was.
+// Raw file names reach loading byte for byte; the browser stays as it was,
+// also when loading reports a file that is no tune.
 TEST_F(BrowserTest, ActivatingAFilePlaysItAndLeavesTheBrowserAsItWas) {
     CFileBrowseDialog& browser = OpenBrowser();
     Select(Shown(LATIN1_NAME));
     const QStringList before = Entries();
-    QTest::mouseClick(browser.openButton(), Qt::LeftButton);
+    Click(browser.openButton());
     Settle();
     EXPECT_EQ(currentTunePath, (root / LATIN1_NAME).string());
     EXPECT_EQ(uiSettings.lastChosenFile, LATIN1_NAME);
@@ -166,7 +163,7 @@ TEST_F(BrowserTest, ActivatingAFilePlaysItAndLeavesTheBrowserAsItWas) {
     EXPECT_EQ(Entries(), before);
     EXPECT_EQ(Selected(), Shown(LATIN1_NAME));
 
-    DoubleClick(QStringLiteral("Bad.sid"));  // reported by loading; the browser goes on
+    DoubleClick(QStringLiteral("Bad.sid"));
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(window_->fileBrowser(), &browser);
     EXPECT_EQ(Selected(), QStringLiteral("Bad.sid"));
@@ -185,7 +182,7 @@ TEST_F(BrowserTest, ReopeningRestoresTheRectangleAndTheLastChosenName) {
         EXPECT_EQ(&OpenBrowser(), &browser);  // a second Open only focuses it
         browser.setGeometry(30, 40, 400, 300);
         outer = browser.frameGeometry();
-        QTest::mouseClick(browser.cancelButton(), Qt::LeftButton);
+        Click(browser.cancelButton());
         EXPECT_EQ(window_->fileBrowser(), nullptr);
         EXPECT_EQ(QRect(uiSettings.browserX, uiSettings.browserY, uiSettings.browserWidth,
                         uiSettings.browserHeight),
@@ -224,7 +221,7 @@ TEST_F(BrowserTest, FontButtonSetsTheListFontAndRemembersIt) {
         dialog->setCurrentFont(chosen);
         dialog->accept();
     });
-    QTest::mouseClick(browser.fontButton(), Qt::LeftButton);
+    Click(browser.fontButton());
     EXPECT_EQ(uiSettings.browserFontHeight, 23);
     EXPECT_EQ(uiSettings.browserFontName, List().font().family().toStdString());
     EXPECT_EQ(QFontInfo(List().font()).pixelSize(), 23);

@@ -24,6 +24,7 @@
 namespace chipbox::test {
 namespace {
 
+using window::HAND_OVER_LIMIT;
 using window::HandOverReader;
 using Status = HandOverReader::Status;
 
@@ -33,49 +34,24 @@ QByteArray Length(quint32 length) {
     return bytes;
 }
 
-Status Read(const QByteArray& message) {
-    HandOverReader reader;
-    return reader.Feed(message);
-}
-
-TEST(HandOverMessage, CarriesTheWholePathEvenPastTheOld255Characters) {
+// Malformed messages are refused end to end, by the running window's server.
+TEST(HandOverMessage, IsLengthPathAndZeroAndCarriesPathsPastTheOld255Characters) {
     const std::string path = "/music/" + std::string(1000, 'x') + ".sid";
     const QByteArray message = window::EncodeHandOver(path);
-    ASSERT_EQ(message.size(), 4 + static_cast<qsizetype>(path.size()) + 1);
-    EXPECT_EQ(message.left(4), Length(static_cast<quint32>(path.size() + 1)));
-    HandOverReader reader;
-    // Arriving byte by byte.
+    EXPECT_EQ(message, Length(static_cast<quint32>(path.size() + 1)) +
+                           QByteArray::fromStdString(path) + QByteArray(1, '\0'));
+    HandOverReader reader;  // the message arriving byte by byte
     for (qsizetype i = 0; i + 1 < message.size(); ++i)
-        EXPECT_EQ(reader.Feed(message.mid(i, 1)), Status::Incomplete);
+        ASSERT_EQ(reader.Feed(message.mid(i, 1)), Status::Incomplete) << i;
     EXPECT_EQ(reader.Feed(message.right(1)), Status::Complete);
     EXPECT_EQ(reader.path(), path);
+    // The longest path the limit allows, with its zero, is sent and taken.
+    const QByteArray longest = window::EncodeHandOver(std::string(HAND_OVER_LIMIT - 1, 'p'));
+    EXPECT_EQ(HandOverReader().Feed(longest), Status::Complete);
+    EXPECT_TRUE(window::EncodeHandOver(std::string(HAND_OVER_LIMIT, 'p')).isEmpty());
 }
 
-TEST(HandOverMessage, EmptyPathAsksForTheWindow) {
-    HandOverReader reader;
-    EXPECT_EQ(reader.Feed(window::EncodeHandOver("")), Status::Complete);
-    EXPECT_EQ(reader.path(), "");
-}
-
-TEST(HandOverMessage, MalformedMessagesAreRecognised) {
-    EXPECT_EQ(Read(Length(0)), Status::Malformed);
-    EXPECT_EQ(Read(Length(window::HAND_OVER_LIMIT + 1)), Status::Malformed);
-    EXPECT_EQ(Read(Length(0xFFFFFFFF)), Status::Malformed);
-    EXPECT_EQ(Read(Length(4) + QByteArray("a.si")), Status::Malformed);  // no terminator
-    EXPECT_EQ(Read(Length(4) + QByteArray("a\0b\0", 4)), Status::Malformed);
-    EXPECT_EQ(Read(Length(2) + QByteArray("a\0b", 3)), Status::Malformed);  // bytes past it
-    EXPECT_EQ(Read(Length(6) + QByteArray("a.s", 3)), Status::Incomplete);
-    const QByteArray longest = Length(window::HAND_OVER_LIMIT) +
-                               QByteArray(window::HAND_OVER_LIMIT - 1, 'p') + QByteArray(1, '\0');
-    EXPECT_EQ(Read(longest), Status::Complete);
-}
-
-TEST(HandOverMessage, PathTooLongForTheLimitIsNotSent) {
-    EXPECT_TRUE(window::EncodeHandOver(std::string(window::HAND_OVER_LIMIT, 'p')).isEmpty());
-    EXPECT_FALSE(window::EncodeHandOver(std::string(window::HAND_OVER_LIMIT - 1, 'p')).isEmpty());
-}
-
-TEST(CommandLinePath, EnclosingDoubleQuotesAloneAreDropped) {
+TEST(CommandLinePath, EnclosingDoubleQuotesAloneAreDroppedAndRelativePathsMadeAbsolute) {
     EXPECT_EQ(window::CutCommandLinePath("\"/music/a b.sid\""), "/music/a b.sid");
     EXPECT_EQ(window::CutCommandLinePath("/music/a b.sid"), "/music/a b.sid");
     EXPECT_EQ(window::CutCommandLinePath("'a.sid'"), "'a.sid'");
@@ -83,9 +59,7 @@ TEST(CommandLinePath, EnclosingDoubleQuotesAloneAreDropped) {
     EXPECT_EQ(window::CutCommandLinePath("\""), "\"");
     EXPECT_EQ(window::CutCommandLinePath("\"\""), "");
     EXPECT_EQ(window::CutCommandLinePath(""), "");
-}
-
-TEST(CommandLinePath, RelativePathIsMadeAbsoluteAgainstTheStartFolder) {
+    // A relative path is made absolute against the folder of the start.
     EXPECT_EQ(window::AbsoluteTunePath("tunes/a.sid", "/home/user"), "/home/user/tunes/a.sid");
     EXPECT_EQ(window::AbsoluteTunePath("a.sid", "/"), "/a.sid");
     EXPECT_EQ(window::AbsoluteTunePath("/music/a.sid", "/home/user"), "/music/a.sid");
@@ -165,36 +139,34 @@ protected:
         return result.get();
     }
 
+    // Runs the program itself as the second start.
+    int RunSecondStart(const QStringList& arguments, const QString& folder) {
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        second.setProcessEnvironment(environment);
+        second.setWorkingDirectory(folder);
+        second.start(QStringLiteral(CHIPBOX_PROGRAM), arguments);
+        EXPECT_TRUE(second.waitForStarted());
+        EXPECT_TRUE(
+            QTest::qWaitFor([&second] { return second.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_EQ(second.readAllStandardError(), QByteArray());
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    }
+
     RuntimeFolder runtime;
     QString socketPath;
     window::InstanceServer server;
 };
 
-TEST_F(HandOverTest, HandedOverTuneIsLoadedAndPlayedBeforeTheSenderHearsBack) {
-    window::CChipboxDlg& dlg = RunningWindow();
-    const std::string path = TunePath("subsongs");
-    const auto result = OnOtherThread([this, path] { return window::HandOver(socketPath, path); });
-    EXPECT_EQ(result, window::HandOverResult::Handled);
-    EXPECT_EQ(currentTunePath, path);
-    EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Subsongs"));
-    Settle();
-    EXPECT_TRUE(playerState.playing);
-}
-
-TEST_F(HandOverTest, FailedLoadStillAnswersAfterItsMessage) {
-    RunningWindow();
-    const auto result = OnOtherThread(
-        [this] { return window::HandOver(socketPath, "/nonexistent/folder/lost.sid"); });
-    EXPECT_EQ(result, window::HandOverResult::Handled);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Warning"));
-}
-
+// Each is dropped without an answer; a good message afterwards is loaded and
+// played before its sender hears back.
 TEST_F(HandOverTest, MalformedMessagesAreIgnoredAndTheirConnectionClosed) {
     window::CChipboxDlg& dlg = RunningWindow();
     const QByteArray bad[] = {
         Length(0),
-        Length(window::HAND_OVER_LIMIT + 1) + QByteArray(100, 'x'),
+        Length(HAND_OVER_LIMIT + 1) + QByteArray(100, 'x'),
         Length(4) + QByteArray("a.si"),
         Length(6) + QByteArray("a\0.sid", 6),
         Length(3) + QByteArray("ab\0", 3) + QByteArray("more"),
@@ -218,32 +190,17 @@ TEST_F(HandOverTest, MalformedMessagesAreIgnoredAndTheirConnectionClosed) {
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(currentTunePath.empty());
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Chipbox v0.965"));
-    // The server still takes a good message afterwards.
+
     EXPECT_EQ(OnOtherThread([this] { return window::HandOver(socketPath, TunePath("minimal")); }),
               window::HandOverResult::Handled);
     EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Minimal"));
+    Settle();
+    EXPECT_TRUE(playerState.playing);
 }
 
-// The program itself as the second start.
-class SecondStartTest : public HandOverTest {
-protected:
-    int RunSecondStart(const QStringList& arguments, const QString& folder) {
-        QProcess second;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        second.setProcessEnvironment(environment);
-        second.setWorkingDirectory(folder);
-        second.start(QStringLiteral(CHIPBOX_PROGRAM), arguments);
-        EXPECT_TRUE(second.waitForStarted());
-        EXPECT_TRUE(
-            QTest::qWaitFor([&second] { return second.state() == QProcess::NotRunning; }, 20000));
-        EXPECT_EQ(second.readAllStandardError(), QByteArray());
-        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
-    }
-};
-
-TEST_F(SecondStartTest, RelativePathIsHandedOverAbsoluteAndPlayed) {
+// The second start ends with 0 once the running window has handled its file,
+// a relative one taken from the folder it ran in, even one that does not load.
+TEST_F(HandOverTest, SecondStartHandsItsFileOverAbsoluteAndEndsOnceItIsHandled) {
     window::CChipboxDlg& dlg = RunningWindow();
     const std::filesystem::path tune = TunePath("subsongs");
     const QString folder = QString::fromStdString(tune.parent_path().string());
@@ -252,9 +209,15 @@ TEST_F(SecondStartTest, RelativePathIsHandedOverAbsoluteAndPlayed) {
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("subsongs.sid - Chipbox v0.965"));
     Settle();
     EXPECT_TRUE(playerState.playing);
+    EXPECT_TRUE(messages.shown.empty());
+
+    EXPECT_EQ(RunSecondStart({QStringLiteral("lost.sid")}, folder), 0);
+    EXPECT_EQ(currentTunePath, (tune.parent_path() / "lost.sid").string());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Warning"));
 }
 
-TEST_F(SecondStartTest, StartWithoutFileRestoresTheRunningWindow) {
+TEST_F(HandOverTest, SecondStartWithoutFileRestoresTheRunningWindow) {
     window::CChipboxDlg& dlg = RunningWindow();
     dlg.showMinimized();
     Settle();

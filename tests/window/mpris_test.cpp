@@ -6,7 +6,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QLabel>
 #include <QProcess>
@@ -16,7 +15,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/tune_info.h"
 #include "playback/player_engine.h"
 #include "test_support.h"
 #include "ui/window/mpris_player.h"
@@ -29,6 +27,7 @@ const QString SERVICE = QString::fromLatin1(window::MPRIS_SERVICE);
 const QString PATH = QString::fromLatin1(window::MPRIS_OBJECT_PATH);
 const QString PLAYER = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString ROOT = QStringLiteral("org.mpris.MediaPlayer2");
+const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
 
 // A second connection to the bus: what a desktop's media controls are.
 class Desktop {
@@ -48,15 +47,14 @@ public:
         QCoreApplication::processEvents();  // what the command posted
         return pending.reply();
     }
-    QVariant Property(const QString& interface, const QString& name) {
-        const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"),
-                                        QStringLiteral("Get"), {interface, name});
+    void Command(const char* method) { Call(PLAYER, QString::fromUtf8(method)); }
+    QVariant Property(const char* name, const QString& interface = PLAYER) {
+        const QDBusMessage reply =
+            Call(PROPERTIES, QStringLiteral("Get"), {interface, QString::fromUtf8(name)});
         if (reply.type() != QDBusMessage::ReplyMessage) return {};
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
-    QVariantMap Metadata() {
-        return qdbus_cast<QVariantMap>(Property(PLAYER, QStringLiteral("Metadata")));
-    }
+    QVariantMap Metadata() { return qdbus_cast<QVariantMap>(Property("Metadata")); }
     bool ServiceThere() { return bus_.interface()->isServiceRegistered(SERVICE).value(); }
     QDBusConnection& bus() { return bus_; }
 
@@ -73,8 +71,7 @@ class ChangeListener : public QObject {
     Q_OBJECT
 public:
     explicit ChangeListener(QDBusConnection& bus) {
-        bus.connect(SERVICE, PATH, QStringLiteral("org.freedesktop.DBus.Properties"),
-                    QStringLiteral("PropertiesChanged"), this,
+        bus.connect(SERVICE, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
                     SLOT(OnChanged(QString, QVariantMap, QStringList)));
     }
     QList<QVariantMap> changes;
@@ -99,47 +96,14 @@ protected:
     Desktop desktop;
 };
 
-TEST_F(MprisTest, PlayerIsOnTheBusAndSaysWhoItIs) {
+TEST_F(MprisTest, PlayerIsOnTheBusAndNamesItselfTheTuneAndItsAuthor) {
     ASSERT_TRUE(desktop.connected());
-    PlayerWith("minimal");
+    PlayerWith("subsongs");
     ASSERT_TRUE(mpris->registered());
     EXPECT_TRUE(desktop.ServiceThere());
-    EXPECT_EQ(desktop.Property(ROOT, QStringLiteral("Identity")).toString(),
-              QStringLiteral("Chipbox"));
-    EXPECT_EQ(desktop.Property(ROOT, QStringLiteral("DesktopEntry")).toString(),
-              QStringLiteral("chipbox"));
-    EXPECT_EQ(desktop.Property(PLAYER, QStringLiteral("PlaybackStatus")).toString(),
-              QStringLiteral("Stopped"));
-    EXPECT_TRUE(desktop.Property(PLAYER, QStringLiteral("CanControl")).toBool());
-}
-
-TEST_F(MprisTest, CommandsWorkLikeTheButtons) {
-    window::CChipboxDlg& dlg = PlayerWith("subsongs");
-    desktop.Call(PLAYER, QStringLiteral("Play"));
-    EXPECT_TRUE(playerState.playing);
-    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Pause"));
-    desktop.Call(PLAYER, QStringLiteral("Play"));  // playing already: no change
-    EXPECT_FALSE(playerState.paused);
-    desktop.Call(PLAYER, QStringLiteral("Pause"));
-    EXPECT_TRUE(playerState.paused);
-    EXPECT_EQ(desktop.Property(PLAYER, QStringLiteral("PlaybackStatus")).toString(),
-              QStringLiteral("Paused"));
-    desktop.Call(PLAYER, QStringLiteral("PlayPause"));
-    EXPECT_FALSE(playerState.paused);
-    desktop.Call(PLAYER, QStringLiteral("Next"));
-    EXPECT_EQ(dlg.subsongField()->text(), QStringLiteral("3 / 3"));
-    EXPECT_TRUE(playerState.playing);
-    EXPECT_FALSE(desktop.Property(PLAYER, QStringLiteral("CanGoNext")).toBool());
-    desktop.Call(PLAYER, QStringLiteral("Previous"));
-    desktop.Call(PLAYER, QStringLiteral("Previous"));
-    EXPECT_EQ(dlg.subsongField()->text(), QStringLiteral("1 / 3"));
-    desktop.Call(PLAYER, QStringLiteral("Stop"));
-    EXPECT_FALSE(playerState.playing);
-    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Play"));
-}
-
-TEST_F(MprisTest, MetadataNamesTheTuneAndItsAuthor) {
-    PlayerWith("subsongs");
+    EXPECT_EQ(desktop.Property("Identity", ROOT).toString(), QStringLiteral("Chipbox"));
+    EXPECT_EQ(desktop.Property("DesktopEntry", ROOT).toString(), QStringLiteral("chipbox"));
+    EXPECT_TRUE(desktop.Property("CanControl").toBool());
     const QVariantMap metadata = desktop.Metadata();
     EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Subsongs"));
     EXPECT_EQ(metadata.value(QStringLiteral("xesam:artist")).toStringList(),
@@ -148,39 +112,61 @@ TEST_F(MprisTest, MetadataNamesTheTuneAndItsAuthor) {
     EXPECT_TRUE(metadata.contains(QStringLiteral("mpris:trackid")));
 }
 
+// Next and Previous are offered only where there is a song to go to; Quit
+// runs the window's shutdown.
+TEST_F(MprisTest, CommandsWorkLikeTheButtons) {
+    window::CChipboxDlg& dlg = PlayerWith("subsongs");
+    EXPECT_EQ(desktop.Property("PlaybackStatus").toString(), QStringLiteral("Stopped"));
+    // The subsong and the button, and what the desktop is told: the status and
+    // whether Next and Previous lead anywhere.
+    auto shown = [&] {
+        return QStringList{dlg.subsongField()->text(), dlg.playPauseButton()->text(),
+                           desktop.Property("PlaybackStatus").toString(),
+                           desktop.Property("CanGoNext").toString(),
+                           desktop.Property("CanGoPrevious").toString()};
+    };
+    const std::pair<const char*, QStringList> steps[] = {
+        {"Play", Utf8({"2 / 3", "&Pause", "Playing", "true", "true"})},
+        {"Play", Utf8({"2 / 3", "&Pause", "Playing", "true", "true"})},  // no change
+        {"Pause", Utf8({"2 / 3", "&Play", "Paused", "true", "true"})},
+        {"PlayPause", Utf8({"2 / 3", "&Pause", "Playing", "true", "true"})},
+        {"Next", Utf8({"3 / 3", "&Pause", "Playing", "false", "true"})},
+        {"Previous", Utf8({"2 / 3", "&Pause", "Playing", "true", "true"})},
+        {"Previous", Utf8({"1 / 3", "&Pause", "Playing", "true", "false"})},
+        {"Stop", Utf8({"1 / 3", "&Play", "Stopped", "true", "false"})},
+    };
+    for (const auto& [command, expected] : steps) {
+        desktop.Command(command);
+        EXPECT_EQ(shown(), expected) << command;
+    }
+    desktop.Command("Play");
+    ASSERT_TRUE(playerState.playing);
+    desktop.Call(ROOT, QStringLiteral("Quit"));
+    EXPECT_FALSE(playerState.playing);
+    EXPECT_EQ(settings.written.size(), 1u);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
 TEST_F(MprisTest, DesktopHearsOfStateAndTuneChanges) {
     window::CChipboxDlg& dlg = PlayerWith("minimal");
     ChangeListener listener(desktop.bus());
     QTest::qWait(100);  // the match rule reaches the bus
-    QTest::mouseClick(dlg.playPauseButton(), Qt::LeftButton);
+    Click(dlg.playPauseButton());
     ASSERT_TRUE(QTest::qWaitFor([&listener] { return !listener.changes.isEmpty(); }, 5000));
     EXPECT_EQ(listener.changes.last().value(QStringLiteral("PlaybackStatus")).toString(),
               QStringLiteral("Playing"));
 
     listener.changes.clear();
     dlg.ReceiveHandOver(TunePath("subsongs"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&listener] {
-            for (const QVariantMap& change : listener.changes)
-                if (change.contains(QStringLiteral("Metadata"))) return true;
-            return false;
-        },
-        5000));
-    QVariantMap metadata;
-    for (const QVariantMap& change : listener.changes)
-        if (change.contains(QStringLiteral("Metadata")))
-            metadata = qdbus_cast<QVariantMap>(change.value(QStringLiteral("Metadata")));
-    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Subsongs"));
-}
-
-TEST_F(MprisTest, QuitRunsTheWindowsShutdown) {
-    window::CChipboxDlg& dlg = PlayerWith("minimal");
-    desktop.Call(PLAYER, QStringLiteral("Play"));
-    ASSERT_TRUE(playerState.playing);
-    desktop.Call(ROOT, QStringLiteral("Quit"));
-    EXPECT_FALSE(playerState.playing);
-    EXPECT_EQ(settings.written.size(), 1u);
-    EXPECT_FALSE(dlg.isVisible());
+    auto metadata = [&listener] {
+        for (const QVariantMap& change : listener.changes)
+            if (change.contains(QStringLiteral("Metadata")))
+                return qdbus_cast<QVariantMap>(change.value(QStringLiteral("Metadata")));
+        return QVariantMap();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&metadata] { return !metadata().isEmpty(); }, 5000));
+    EXPECT_EQ(metadata().value(QStringLiteral("xesam:title")).toString(),
+              QStringLiteral("Subsongs"));
 }
 
 TEST_F(MprisTest, WithoutABusThePlayerRunsWithoutIt) {
@@ -214,8 +200,7 @@ TEST(MprisProgram, ProgramPlaysItsTuneAndWritesItsSettingsWhenQuit) {
     ASSERT_TRUE(QTest::qWaitFor([&desktop] { return desktop.ServiceThere(); }, 20000));
     EXPECT_TRUE(QTest::qWaitFor(
         [&desktop] {
-            return desktop.Property(PLAYER, QStringLiteral("PlaybackStatus")).toString() ==
-                   QStringLiteral("Playing");
+            return desktop.Property("PlaybackStatus").toString() == QStringLiteral("Playing");
         },
         10000));
     EXPECT_EQ(desktop.Metadata().value(QStringLiteral("xesam:title")).toString(),

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The HardSID box with a card library present: one that binds, and one that
-// lacks its write entry. Each suite runs with LD_LIBRARY_PATH naming the
-// folder of its stand-in library (see CMakeLists.txt).
-#include <dlfcn.h>
-
+// The HardSID box against the stand-in card library: one that binds, one that
+// lacks its write entry, and none at all. Each suite runs with LD_LIBRARY_PATH
+// naming the folder of its variant (see CMakeLists.txt).
 #include <QCheckBox>
 #include <QPushButton>
-#include <QTest>
 
 #include "playback/hardsid_binding.h"
 #include "playback/player_engine.h"
 #include "sid/hardsid_link.h"
+#include "stand_in_card.h"
 #include "test_audio_device.h"
 #include "test_support.h"
 #include "window_fixture.h"
@@ -18,77 +16,99 @@
 namespace chipbox::test {
 namespace {
 
-// A counter of the stand-in library; 0 while the player has not loaded it.
-// The library stays loaded from one test to the next, so tests compare.
-int CardCounter(const char* name) {
-    void* library = dlopen(HARDSID_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    if (!library) return 0;
-    const int* counter = static_cast<const int*>(dlsym(library, name));
-    const int value = counter ? *counter : -1;
-    dlclose(library);
-    return value;
+using window::CChipboxDlg;
+using window::MessageIcon;
+
+int CardCalls(CardCall::Kind kind) {
+    int count = 0;
+    for (const CardCall& call : StandInCardCalls()) count += call.kind == kind ? 1 : 0;
+    return count;
 }
 
-using BoundCard = WindowTest;
+// The library stays loaded from one test to the next: each starts from no calls.
+class BoundCard : public WindowTest {
+protected:
+    BoundCard() { ClearStandInCard(); }
+    void ExpectBoundOnce(const CChipboxDlg& dlg) {
+        EXPECT_TRUE(messages.shown.empty());
+        EXPECT_TRUE(dlg.hardSidBox()->isChecked());
+        EXPECT_TRUE(hardSidMode);
+        EXPECT_EQ(CardCalls(CardCall::InitMapper), 1);
+    }
+};
 
-TEST_F(BoundCard, TickingBindsOnceAndSwitchesOutputToTheCard) {
-    settings.start.lastTune = TunePath("minimal");
-    window::CChipboxDlg& dlg = OpenWindow();
-    const int inits = CardCounter("fakeCardInits");
-    QTest::mouseClick(dlg.hardSidBox(), Qt::LeftButton);
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_TRUE(dlg.hardSidBox()->isChecked());
-    EXPECT_TRUE(hardSidMode);
-    EXPECT_TRUE(HardSidBound());
-    EXPECT_EQ(CardCounter("fakeCardInits"), inits + 1);
+TEST_F(BoundCard, StoredChoiceTicksTheBoxAndBindsTheCardAtStart) {
+    settings.start.hardSidSupport = true;
+    ExpectBoundOnce(OpenWindow());
+}
+
+TEST_F(BoundCard, TickingBindsOncePlaysOnTheCardAndIsStoredAtClose) {
+    CChipboxDlg& dlg = WindowWith("minimal");
+    Click(dlg.hardSidBox());
+    ExpectBoundOnce(dlg);
 
     // Playing on the card opens no stream; the writes go to the card.
-    const int writes = CardCounter("fakeCardWrites");
-    QTest::mouseClick(dlg.playPauseButton(), Qt::LeftButton);
+    const int writes = CardCalls(CardCall::Write);
+    Click(dlg.playPauseButton());
     Settle();
     EXPECT_TRUE(playerState.playing);
     EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Pause"));
     EXPECT_FALSE(device->open);
-    EXPECT_GT(CardCounter("fakeCardWrites"), writes);
+    EXPECT_GT(CardCalls(CardCall::Write), writes);
 
     // Unticking stops; ticking again does not bind a second time.
-    QTest::mouseClick(dlg.hardSidBox(), Qt::LeftButton);
+    Click(dlg.hardSidBox());
     EXPECT_FALSE(playerState.playing);
     EXPECT_FALSE(hardSidMode);
-    QTest::mouseClick(dlg.hardSidBox(), Qt::LeftButton);
-    EXPECT_TRUE(hardSidMode);
-    EXPECT_EQ(CardCounter("fakeCardInits"), inits + 1);
-
+    Click(dlg.hardSidBox());
+    ExpectBoundOnce(dlg);
     dlg.close();
     ASSERT_EQ(settings.written.size(), 1u);
     EXPECT_TRUE(settings.written[0].hardSidSupport);
 }
 
-TEST_F(BoundCard, StoredChoiceTicksTheBoxAtStart) {
-    settings.start.hardSidSupport = true;
-    const int inits = CardCounter("fakeCardInits");
-    window::CChipboxDlg& dlg = OpenWindow();
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_TRUE(dlg.hardSidBox()->isChecked());
-    EXPECT_TRUE(hardSidMode);
-    EXPECT_EQ(CardCounter("fakeCardInits"), inits + 1);
-}
-
+// A failed bind is tried again at the next tick.
 using CorruptCard = WindowTest;
 
 TEST_F(CorruptCard, LibraryWithoutWriteEntryIsReportedWithTheProgramsName) {
-    window::CChipboxDlg& dlg = OpenWindow();
-    QTest::mouseClick(dlg.hardSidBox(), Qt::LeftButton);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Error: HARDSID.DLL is corrupt!"));
-    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Chipbox v0.965"));
-    EXPECT_EQ(messages.shown[0].icon, window::MessageIcon::Exclamation);
-    EXPECT_EQ(messages.shown[0].owner, &dlg);
+    CChipboxDlg& dlg = OpenWindow();
+    const ShownMessage corrupt{&dlg, QStringLiteral("Error: HARDSID.DLL is corrupt!"),
+                               QStringLiteral("Chipbox v0.965"), MessageIcon::Exclamation};
+    Click(dlg.hardSidBox());
+    EXPECT_EQ(messages.shown, std::vector{corrupt});
     EXPECT_FALSE(dlg.hardSidBox()->isChecked());
     EXPECT_FALSE(hardSidMode);
-    // A failed bind is tried again at the next tick.
-    QTest::mouseClick(dlg.hardSidBox(), Qt::LeftButton);
-    EXPECT_EQ(messages.shown.size(), 2u);
+    Click(dlg.hardSidBox());
+    EXPECT_EQ(messages.shown, (std::vector{corrupt, corrupt}));
+}
+
+// The stored choice and a tick alike warn and untick the box; a tick stops
+// playback, and the next Play renders in software.
+using MissingCard = WindowTest;
+
+TEST_F(MissingCard, WithoutTheLibraryTheBoxWarnsAndUnticks) {
+    settings.start.hardSidSupport = true;
+    CChipboxDlg& dlg = WindowWith("minimal");
+    const ShownMessage notFound{&dlg,
+                                QStringLiteral("Error: HardSID.DLL not found.\n\nThis feature only "
+                                               "works if you\nhave a hardsid soundcard!"),
+                                QStringLiteral("Fatal Error"), MessageIcon::Exclamation};
+    EXPECT_EQ(messages.shown, std::vector{notFound});
+    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
+    EXPECT_FALSE(hardSidMode);
+
+    Click(dlg.playPauseButton());
+    Settle();
+    ASSERT_TRUE(playerState.playing);
+    Click(dlg.hardSidBox());
+    EXPECT_EQ(messages.shown, (std::vector{notFound, notFound}));
+    EXPECT_FALSE(playerState.playing);
+    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Play"));
+    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
+    EXPECT_FALSE(hardSidMode);
+    Click(dlg.playPauseButton());
+    Settle();
+    EXPECT_TRUE(device->open);
 }
 
 }  // namespace

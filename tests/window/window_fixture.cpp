@@ -1,5 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The window tests' fixture, the mouse's ways into menus, and their main.
 #include "window_fixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <fstream>
+#include <iterator>
 
 #include "playback/audio_stream.h"
 #include "playback/hardsid_binding.h"
@@ -9,6 +18,47 @@
 #include "test_support.h"
 
 namespace chipbox::test {
+
+void PrintTo(const ShownMessage& message, std::ostream* out) {
+    *out << "{owner " << message.owner << ", \"" << message.text.toStdString() << "\", \""
+         << message.caption.toStdString() << "\", icon " << static_cast<int>(message.icon) << "}";
+}
+
+QStringList Utf8(std::initializer_list<const char*> texts) {
+    QStringList list;
+    for (const char* text : texts) list << QString::fromUtf8(text);
+    return list;
+}
+
+void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+namespace {
+
+QAction* ActionNamed(const QList<QAction*>& actions, const QString& text) {
+    for (QAction* action : actions)
+        if (action->text() == text) return action;
+    return nullptr;
+}
+
+}  // namespace
+
+void ChooseFromBar(QMenuBar* bar, const QString& title, const QString& item) {
+    QAction* titleAction = ActionNamed(bar->actions(), title);
+    ASSERT_NE(titleAction, nullptr) << title.toStdString();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(titleAction).center());
+    if (item.isEmpty()) return;
+    QMenu* menu = titleAction->menu();
+    ASSERT_NE(menu, nullptr) << title.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+    QAction* action = ActionNamed(menu->actions(), item);
+    ASSERT_NE(action, nullptr) << item.toStdString();
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
 
 WindowTest::WindowTest()
     : device(std::make_unique<TestAudioDevice>()), startDirectory(std::filesystem::current_path()) {
@@ -42,6 +92,11 @@ window::CChipboxDlg& WindowTest::OpenWindow(const std::string& commandLine) {
     return dlg;
 }
 
+window::CChipboxDlg& WindowTest::WindowWith(const std::string& tune) {
+    settings.start.lastTune = TunePath(tune);
+    return OpenWindow();
+}
+
 void WindowTest::Settle() {
     constexpr int ROUNDS = 8;  // a load posts Play, whose open posts the first fill
     for (int round = 0; round < ROUNDS; ++round) QCoreApplication::processEvents();
@@ -55,3 +110,12 @@ void WindowTest::FinishBuffers(int count) {
 }
 
 }  // namespace chipbox::test
+
+// A QApplication on the offscreen platform (no test needs a display), then
+// GoogleTest.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

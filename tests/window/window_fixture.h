@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // A main window on the offscreen platform, connected to the step-by-step test
-// device, with message boxes and settings that record what they are given.
+// device, with message boxes and settings that record what they are given;
+// and the mouse's ways into its controls and menus.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,7 +22,14 @@
 #include "ui/window/chipbox_dlg.h"
 #include "ui/window/message_boxes.h"
 
+class QAbstractButton;
+class QMenuBar;
 class QWidget;
+
+// Texts in test failures as they read.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace chipbox::test {
 
@@ -28,7 +40,9 @@ struct ShownMessage {
     QString text;
     QString caption;
     window::MessageIcon icon;
+    bool operator==(const ShownMessage&) const = default;
 };
+void PrintTo(const ShownMessage& message, std::ostream* out);
 
 class RecordingMessages final : public window::MessageBoxes {
 public:
@@ -39,8 +53,8 @@ public:
     std::vector<ShownMessage> shown;
 };
 
-// Start values as a test sets them; what is written at exit, and what the
-// engine's state was at that moment.
+// Start values as a test sets them; what is written at exit, with a hook that
+// sees the engine at that moment.
 class RecordingSettings final : public SettingsStore {
 public:
     StartSettings ReadStart() override {
@@ -58,6 +72,13 @@ public:
     std::function<void()> onWrite;
 };
 
+QStringList Utf8(std::initializer_list<const char*> texts);
+void Click(QAbstractButton* button);
+// Clicks a menu bar item with the mouse where it is drawn; given `item`, then
+// clicks that item of the pop-up the first one opened.
+void ChooseFromBar(QMenuBar* bar, const QString& title, const QString& item = {});
+std::vector<std::uint8_t> ReadFile(const std::string& path);
+
 class WindowTest : public testing::Test {
 protected:
     WindowTest();
@@ -67,6 +88,8 @@ protected:
     window::CChipboxDlg& Window();
     // Built, initialised (with `commandLine` as the start's path) and shown.
     window::CChipboxDlg& OpenWindow(const std::string& commandLine = {});
+    // Opened with the test tune `tune` as the last tune: loaded, not playing.
+    window::CChipboxDlg& WindowWith(const std::string& tune);
 
     // Lets the window handle everything posted to it so far, and what that
     // posted in turn.
