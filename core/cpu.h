@@ -82,8 +82,11 @@ struct RoutineRun {
 // jumped to $0000), the total of their cycles exceeds cycleLimit, or
 // instructionLimit instructions have run; returns both totals. The limits are
 // tested first: an instruction that both ends the routine and reaches a limit
-// leaves the total at or past it.
-RoutineRun RunUntilReturn(std::uint32_t cycleLimit, std::uint32_t instructionLimit);
+// leaves the total at or past it. With skipRepeatedRounds, a loop that
+// repeats the machine's whole state is counted round by round instead of run,
+// with exactly the same result; instructionLimit must be at least 1.
+RoutineRun RunUntilReturn(std::uint32_t cycleLimit, std::uint32_t instructionLimit,
+                          bool skipRepeatedRounds = true);
 
 // The saturating stack at $0100-$01FF: a push at s = 0 leaves s at 0, a pull
 // at s = $FF reads $01FF and leaves s at $FF. Pushes go through WriteMemory.

@@ -35,7 +35,8 @@ std::int32_t CallRoutine(std::uint16_t address, std::uint8_t accumulator, Routin
     PushStack(0);  // return address $0000: the final RTS leaves pc at $0001
     PushStack(0);
 
-    const RoutineRun run = RunUntilReturn(limits.cycles, limits.instructions);
+    const RoutineRun run =
+        RunUntilReturn(limits.cycles, limits.instructions, limits.skipRepeatedRounds);
     executedInstructions.fetch_add(run.instructions, std::memory_order_relaxed);
     if (run.cycles > limits.cycles || run.instructions >= limits.instructions) return 0;
     if (const std::uint16_t vector = ReadIrqVector(); vector != 0) tuneInfo.playAddress = vector;

@@ -17,6 +17,9 @@ constexpr std::int32_t ROUTINE_INSTRUCTION_LIMIT = 4'000'000;
 struct RoutineLimits {
     std::uint32_t cycles = ROUTINE_CYCLE_LIMIT;
     std::uint32_t instructions = ROUTINE_INSTRUCTION_LIMIT;
+    // A loop that repeats the machine's state is counted instead of run, with
+    // the same result; off only to measure or check the plain interpreter.
+    bool skipRepeatedRounds = true;
 };
 
 // Runs the routine at `address` with A = `accumulator`, X = Y = P = 0 and the
