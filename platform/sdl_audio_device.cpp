@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/sdl_audio_device.h"
 
-#include <SDL.h>
+#include "platform/sdl_library.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -41,14 +42,16 @@ private:
 }  // namespace
 
 SdlAudioDevice::~SdlAudioDevice() {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    if (device_ != 0) sdl_->CloseAudioDevice(device_);
 }
 
 bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
                           std::uint64_t stream) {
+    sdl_ = LoadSdlLibrary(failureReason_);
+    if (!sdl_) return false;
     QuietStderr quiet;
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        failureReason_ = SDL_GetError();
+    if (!sdl_->WasInit(SDL_INIT_AUDIO) && sdl_->InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        failureReason_ = sdl_->GetError();
         return false;
     }
     SDL_AudioSpec wanted{};
@@ -60,38 +63,38 @@ bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
     wanted.userdata = this;
     target_ = &target;
     stream_ = stream;
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    device_ = sdl_->OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (device_ == 0) {
-        failureReason_ = SDL_GetError();
+        failureReason_ = sdl_->GetError();
         return false;
     }
-    SDL_PauseAudioDevice(device_, 0);
+    sdl_->PauseAudioDevice(device_, 0);
     target.Post({StreamEventKind::Opened, nullptr, stream});
     return true;
 }
 
 void SdlAudioDevice::Queue(WaveHeader& header) {
-    SDL_LockAudioDevice(device_);
+    sdl_->LockAudioDevice(device_);
     queued_.push_back(&header);
-    SDL_UnlockAudioDevice(device_);
+    sdl_->UnlockAudioDevice(device_);
 }
 
-void SdlAudioDevice::Pause() { SDL_PauseAudioDevice(device_, 1); }
+void SdlAudioDevice::Pause() { sdl_->PauseAudioDevice(device_, 1); }
 
-void SdlAudioDevice::Restart() { SDL_PauseAudioDevice(device_, 0); }
+void SdlAudioDevice::Restart() { sdl_->PauseAudioDevice(device_, 0); }
 
 std::vector<WaveHeader*> SdlAudioDevice::Reset() {
-    SDL_LockAudioDevice(device_);
+    sdl_->LockAudioDevice(device_);
     std::vector<WaveHeader*> handedBack(queued_.begin(), queued_.end());
     queued_.clear();
     position_ = 0;
-    SDL_UnlockAudioDevice(device_);
+    sdl_->UnlockAudioDevice(device_);
     return handedBack;
 }
 
 // SDL stops its audio thread before it returns, so nothing is posted after.
 void SdlAudioDevice::Close() {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    if (device_ != 0) sdl_->CloseAudioDevice(device_);
     device_ = 0;
 }
 

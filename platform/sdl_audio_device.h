@@ -9,6 +9,8 @@
 
 namespace chipbox {
 
+struct SdlLibrary;
+
 class SdlAudioDevice : public AudioDevice {
 public:
     ~SdlAudioDevice() override;
@@ -25,6 +27,7 @@ private:
     void Play(std::int16_t* out, std::uint32_t samples);
 
     std::uint32_t device_ = 0;
+    const SdlLibrary* sdl_ = nullptr;  // loaded at the first open
     StreamEventTarget* target_ = nullptr;
     std::uint64_t stream_ = 0;
     std::string failureReason_;
