@@ -1,4 +1,13 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The interpreter one instruction at a time: one table per instruction family,
+// each row an instruction's bytes, the registers before and after it, the
+// memory it leaves and its cycles.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "core/c64_memory.h"
 #include "core/cpu.h"
@@ -8,425 +17,303 @@
 namespace chipbox {
 namespace {
 
+using namespace flag;
+
 constexpr std::uint16_t ORIGIN = 0x1000;
+
+// Registers before a row (unset: 0, s $FF, pc ORIGIN) and after it (unset: as
+// before, pc just past the instruction).
+struct Registers {
+    int a = -1, x = -1, y = -1, s = -1, p = -1, pc = -1;
+};
+
+struct Row {
+    std::string name;
+    std::vector<std::uint8_t> code;
+    Registers in, out;
+    std::uint32_t cycles;
+    std::uint16_t storedAt = 0;
+    std::vector<std::uint8_t> stored = {};  // the memory from storedAt on afterwards
+};
+
+CpuState With(const Registers& r, CpuState state) {
+    if (r.a >= 0) state.a = static_cast<std::uint8_t>(r.a);
+    if (r.x >= 0) state.x = static_cast<std::uint8_t>(r.x);
+    if (r.y >= 0) state.y = static_cast<std::uint8_t>(r.y);
+    if (r.s >= 0) state.s = static_cast<std::uint8_t>(r.s);
+    if (r.p >= 0) state.p = static_cast<std::uint8_t>(r.p);
+    if (r.pc >= 0) state.pc = static_cast<std::uint16_t>(r.pc);
+    return state;
+}
+
+std::string Describe(const CpuState& cpu) {
+    char text[48];
+    std::snprintf(text, sizeof text, "A=%02X X=%02X Y=%02X S=%02X P=%02X PC=%04X", cpu.a, cpu.x,
+                  cpu.y, cpu.s, cpu.p, cpu.pc);
+    return text;
+}
 
 class CpuTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        test::ResetMachine();
-        cpuState.pc = ORIGIN;
-    }
+    void SetUp() override { test::ResetMachine(); }
 
-    // Places one instruction at pc and executes it; returns its cycles.
-    std::uint32_t Execute(std::initializer_list<std::uint8_t> instruction) {
-        test::Poke(cpuState.pc, instruction);
-        return StepInstruction();
+    // Runs every row on the memory the test set up, restored before each row.
+    void Run(const std::vector<Row>& rows) {
+        const auto memory = std::make_unique<C64Memory>(c64Memory);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            c64Memory = *memory;
+            const CpuState before = With(row.in, CpuState{.pc = ORIGIN});
+            for (std::size_t i = 0; i < row.code.size(); ++i)
+                c64Memory.bytes[static_cast<std::uint16_t>(before.pc + i)] = row.code[i];
+            CpuState expected = before;
+            expected.pc = static_cast<std::uint16_t>(before.pc + row.code.size());
+            expected = With(row.out, expected);
+            cpuState = before;
+            EXPECT_EQ(StepInstruction(), row.cycles);
+            EXPECT_EQ(Describe(cpuState), Describe(expected));
+            for (std::size_t i = 0; i < row.stored.size(); ++i)
+                EXPECT_EQ(ReadMemory(static_cast<std::uint16_t>(row.storedAt + i)), row.stored[i])
+                    << std::hex << row.storedAt + i;
+        }
     }
-
-    bool Flag(std::uint8_t mask) const { return (cpuState.p & mask) != 0; }
 };
 
-TEST_F(CpuTest, TablesHoldTheDocumentedOpcodesAndNothingElse) {
-    int documented = 0;
-    for (int opcode = 0; opcode < 256; ++opcode) {
-        const bool known = kindTable[opcode] != Unknown;
-        documented += known;
-        EXPECT_EQ(known, modeTable[opcode] != NoMode) << std::hex << opcode;
-    }
-    EXPECT_EQ(documented, 151);
-    EXPECT_EQ(kindTable[0xA9], LDA);
-    EXPECT_EQ(modeTable[0xA9], Immediate);
-    EXPECT_EQ(kindTable[0xB6], LDX);
-    EXPECT_EQ(modeTable[0xB6], ZeroPageY);
-    EXPECT_EQ(kindTable[0x6C], JMP);
-    EXPECT_EQ(modeTable[0x6C], Indirect);
-    EXPECT_EQ(modeTable[0x91], IndirectIndexed);
-    EXPECT_EQ(modeTable[0xD0], Relative);
-    EXPECT_EQ(kindTable[0x02], Unknown);
-    EXPECT_EQ(kindTable[0xFF], Unknown);
+TEST_F(CpuTest, LoadsCountEveryAddressingModeAndSetNegativeAndZero) {
+    test::Poke(0x0000, {0x12});  // high byte of the pointer at $FF
+    test::Poke(0x0004, {0x99});
+    test::Poke(0x0010, {0x42, 0, 0, 0, 0, 0x43});
+    test::Poke(0x0020, {0x40, 0x12, 0x34, 0x12, 0xFF, 0x12});  // $1240, $1234, $12FF
+    test::Poke(0x00FF, {0x39});
+    test::Poke(0x1234, {0x44, 0, 0, 0, 0, 0x45});
+    test::Poke(0x1240, {0x47});
+    test::Poke(0x1300, {0x46});
+    Run({
+        {"LDA # negative", {0xA9, 0x80}, {}, {.a = 0x80, .p = N}, 2},
+        {"LDA # 0 keeps C, V", {0xA9, 0x00}, {.a = 7, .p = N | V | C}, {.a = 0, .p = Z | V | C}, 2},
+        {"LDA zp", {0xA5, 0x10}, {}, {.a = 0x42}, 3},
+        {"LDA zp,X", {0xB5, 0x10}, {.x = 5}, {.a = 0x43}, 4},
+        {"LDA zp,X wraps within page 0", {0xB5, 0xF4}, {.x = 0x10}, {.a = 0x99, .p = N}, 4},
+        {"LDA abs", {0xAD, 0x34, 0x12}, {}, {.a = 0x44}, 4},
+        {"LDA abs,X", {0xBD, 0x34, 0x12}, {.x = 5}, {.a = 0x45}, 4},
+        {"LDA abs,X across a page", {0xBD, 0xFF, 0x12}, {.x = 1}, {.a = 0x46}, 5},
+        {"LDA abs,Y", {0xB9, 0x34, 0x12}, {.y = 5}, {.a = 0x45}, 4},
+        {"LDA abs,Y across a page", {0xB9, 0xFB, 0x12}, {.y = 5}, {.a = 0x46}, 5},
+        {"LDA (zp,X)", {0xA1, 0x1B}, {.x = 5}, {.a = 0x47}, 6},
+        {"LDA (zp,X) index wraps within page 0", {0xA1, 0xF0}, {.x = 0x30}, {.a = 0x47}, 6},
+        {"LDA (zp),Y", {0xB1, 0x22}, {.y = 5}, {.a = 0x45}, 5},
+        {"LDA (zp),Y across a page", {0xB1, 0x24}, {.y = 1}, {.a = 0x46}, 6},
+        {"LDA (zp),Y pointer at $FF wraps to $00", {0xB1, 0xFF}, {}, {.a = 0x45}, 5},
+        {"LDA abs at $FFFE wraps", {0xAD, 0x34, 0x12}, {.pc = 0xFFFE}, {.a = 0x44, .pc = 1}, 4},
+        {"LDX # zero", {0xA2, 0x00}, {.x = 3}, {.x = 0, .p = Z}, 2},
+        {"LDX zp", {0xA6, 0x10}, {}, {.x = 0x42}, 3},
+        {"LDX zp,Y", {0xB6, 0x10}, {.y = 5}, {.x = 0x43}, 4},
+        {"LDX abs", {0xAE, 0x34, 0x12}, {}, {.x = 0x44}, 4},
+        {"LDX abs,Y across a page", {0xBE, 0xFF, 0x12}, {.y = 1}, {.x = 0x46}, 5},
+        {"LDY # negative", {0xA0, 0x90}, {}, {.y = 0x90, .p = N}, 2},
+        {"LDY zp", {0xA4, 0x10}, {}, {.y = 0x42}, 3},
+        {"LDY zp,X", {0xB4, 0x10}, {.x = 5}, {.y = 0x43}, 4},
+        {"LDY abs", {0xAC, 0x34, 0x12}, {}, {.y = 0x44}, 4},
+        {"LDY abs,X across a page", {0xBC, 0xFF, 0x12}, {.x = 1}, {.y = 0x46}, 5},
+    });
 }
 
-TEST_F(CpuTest, LdaCountsTheCyclesOfEveryAddressingMode) {
-    c64Memory.bytes[0x0010] = 0x42;
-    c64Memory.bytes[0x0015] = 0x43;
-    c64Memory.bytes[0x1234] = 0x44;
-    c64Memory.bytes[0x1239] = 0x45;
-    c64Memory.bytes[0x1300] = 0x46;
-    test::Poke(0x0020, {0x34, 0x12});  // pointer $1234
-    cpuState.x = 5;
-    cpuState.y = 5;
-    struct Case {
-        std::initializer_list<std::uint8_t> code;
-        std::uint8_t value;
-        std::uint32_t cycles;
-    };
-    const Case cases[] = {
-        {{0xA9, 0x80}, 0x80, 2},        // immediate
-        {{0xA5, 0x10}, 0x42, 3},        // zero page
-        {{0xB5, 0x10}, 0x43, 4},        // zero page,X
-        {{0xAD, 0x34, 0x12}, 0x44, 4},  // absolute
-        {{0xBD, 0x34, 0x12}, 0x45, 4},  // absolute,X on the same page
-        {{0xB9, 0xFB, 0x12}, 0x46, 5},  // absolute,Y across a page
-        {{0xA1, 0x1B}, 0x44, 6},        // (zp,X)
-        {{0xB1, 0x20}, 0x45, 5},        // (zp),Y on the same page
-    };
-    for (const Case& c : cases) {
-        const std::uint16_t start = cpuState.pc;
-        EXPECT_EQ(Execute(c.code), c.cycles);
-        EXPECT_EQ(cpuState.a, c.value);
-        EXPECT_EQ(cpuState.pc, start + c.code.size());
-    }
+// V is the signed overflow of the binary sum; D is kept but never changes it.
+TEST_F(CpuTest, LogicAndBinaryArithmeticSetTheirFlags) {
+    test::Poke(0x0031, {0x09, 0xFF, 0x12});  // and the pointer $12FF
+    test::Poke(0x1300, {0x01});
+    Run({
+        {"AND # to zero", {0x29, 0x0F}, {.a = 0xF0}, {.a = 0x00, .p = Z}, 2},
+        {"ORA #", {0x09, 0x81}, {.a = 0x01, .p = Z}, {.a = 0x81, .p = N}, 2},
+        {"EOR #", {0x49, 0xFF}, {.a = 0x81, .p = N}, {.a = 0x7E, .p = 0}, 2},
+        {"ADC carry out without overflow", {0x69, 0xFF}, {.a = 0x01}, {.a = 0x00, .p = C | Z}, 2},
+        {"ADC positives overflow", {0x69, 0x50}, {.a = 0x50}, {.a = 0xA0, .p = N | V}, 2},
+        {"ADC negatives overflow", {0x69, 0x80}, {.a = 0x80, .p = C}, {.a = 0x01, .p = V | C}, 2},
+        {"ADC carry in overflows", {0x69, 0x00}, {.a = 0x7F, .p = C}, {.a = 0x80, .p = N | V}, 2},
+        {"ADC (zp),Y across a page", {0x71, 0x32}, {.a = 0xFF, .y = 1}, {.a = 0x00, .p = C | Z}, 6},
+        {"ADC zp stays binary with D set", {0x65, 0x31}, {.a = 0x09, .p = D}, {.a = 0x12}, 3},
+        {"SBC borrows", {0xE9, 0x01}, {.a = 0x00, .p = C}, {.a = 0xFF, .p = N}, 2},
+        {"SBC -128 - 1 overflows", {0xE9, 0x01}, {.a = 0x80, .p = C}, {.a = 0x7F, .p = V | C}, 2},
+        {"SBC 127 - -1 overflows", {0xE9, 0xFF}, {.a = 0x7F, .p = C}, {.a = 0x80, .p = N | V}, 2},
+        {"SBC carry clear takes one more", {0xE9, 0x05}, {.a = 0x10}, {.a = 0x0A, .p = C}, 2},
+        {"SBC zp stays binary with D set", {0xE5, 0x31}, {.a = 0x10, .p = C | D}, {.a = 0x07}, 3},
+    });
 }
 
-TEST_F(CpuTest, IndexingWrapsWithinZeroPageAndPointersWrapToo) {
-    c64Memory.bytes[0x0004] = 0x99;
-    cpuState.x = 0x10;
-    Execute({0xB5, 0xF4});  // $F4 + $10 wraps to $04
-    EXPECT_EQ(cpuState.a, 0x99);
-
-    test::Poke(0x00FF, {0x00});
-    c64Memory.bytes[0x0000] = 0x20;  // high byte of the pointer at $FF comes from $00
-    c64Memory.bytes[0x2000] = 0x77;
-    cpuState.y = 0;
-    Execute({0xB1, 0xFF});
-    EXPECT_EQ(cpuState.a, 0x77);
+TEST_F(CpuTest, ComparesAndBitSetFlagsAndKeepTheRegisters) {
+    test::Poke(0x0033, {0x40});
+    test::Poke(0x0040, {0xC0, 0x01, 0x40});
+    test::Poke(0x1300, {0x7F});
+    Run({
+        {"CMP # below keeps V", {0xC9, 0x80}, {.a = 0x7F, .p = V}, {.p = N | V}, 2},
+        {"CMP # equal", {0xC9, 0x7F}, {.a = 0x7F, .p = N}, {.p = Z | C}, 2},
+        {"CMP # above", {0xC9, 0x01}, {.a = 0x7F}, {.p = C}, 2},
+        {"CMP abs,X across a page", {0xDD, 0xFF, 0x12}, {.a = 0x7F, .x = 1}, {.p = Z | C}, 5},
+        {"CPX #", {0xE0, 0x41}, {.x = 0x40}, {.p = N}, 2},
+        {"CPX zp", {0xE4, 0x33}, {.x = 0x40}, {.p = Z | C}, 3},
+        {"CPX abs", {0xEC, 0x33, 0x00}, {.x = 0x41}, {.p = C}, 4},
+        {"CPY #", {0xC0, 0x01}, {.y = 0x01}, {.p = Z | C}, 2},
+        {"CPY zp", {0xC4, 0x33}, {.y = 0x01}, {.p = N}, 3},
+        {"CPY abs", {0xCC, 0x33, 0x00}, {.y = 0x80}, {.p = C}, 4},
+        {"BIT zp: N, V from bits 7, 6, Z from A AND", {0x24, 0x40}, {.a = 1}, {.p = N | V | Z}, 3},
+        {"BIT abs clears them", {0x2C, 0x41, 0x00}, {.a = 0x01, .p = N | V | Z | C}, {.p = C}, 4},
+        {"BIT V from bit 6 alone", {0x24, 0x42}, {.a = 0x40}, {.p = V}, 3},
+    });
 }
 
-TEST_F(CpuTest, IndirectIndexedCountsAPageCrossing) {
-    test::Poke(0x0020, {0xFF, 0x12});
-    cpuState.y = 1;
-    EXPECT_EQ(Execute({0xB1, 0x20}), 6u);
+// Read-modify-write counts a write after the read, and abs,X always 7.
+TEST_F(CpuTest, ShiftsRotatesAndCountersInMemory) {
+    test::Poke(0x0050, {0x81, 0x40, 0x00});
+    test::Poke(0x2001, {0x7F});
+    test::Poke(0x2100, {0xFF});
+    Run({
+        {"ASL A", {0x0A}, {.a = 0x80}, {.a = 0x00, .p = C | Z}, 2},
+        {"LSR A", {0x4A}, {.a = 0x01, .p = N}, {.a = 0x00, .p = Z | C}, 2},
+        {"ROL A takes carry in", {0x2A}, {.a = 0x40, .p = C}, {.a = 0x81, .p = N}, 2},
+        {"ROR A takes carry in", {0x6A}, {.a = 0x01, .p = C}, {.a = 0x80, .p = N | C}, 2},
+        {"ASL zp", {0x06, 0x51}, {}, {.p = N}, 5, 0x0051, {0x80}},
+        {"LSR zp", {0x46, 0x50}, {}, {.p = C}, 5, 0x0050, {0x40}},
+        {"ROL zp,X", {0x36, 0x4F}, {.x = 1, .p = C}, {.p = C}, 6, 0x0050, {0x03}},
+        {"ROR abs", {0x6E, 0x50, 0x00}, {}, {.p = C}, 6, 0x0050, {0x40}},
+        {"ROR abs,X", {0x7E, 0x4F, 0x00}, {.x = 1, .p = C}, {.p = N | C}, 7, 0x0050, {0xC0}},
+        {"INC zp", {0xE6, 0x51}, {}, {}, 5, 0x0051, {0x41}},
+        {"INC zp,X", {0xF6, 0x50}, {.x = 1}, {}, 6, 0x0051, {0x41}},
+        {"INC abs", {0xEE, 0x01, 0x20}, {}, {.p = N}, 6, 0x2001, {0x80}},
+        {"INC abs,X", {0xFE, 0x00, 0x21}, {}, {.p = Z}, 7, 0x2100, {0x00}},
+        {"INC abs,X across a page", {0xFE, 0xFF, 0x20}, {.x = 1}, {.p = Z}, 7, 0x2100, {0x00}},
+        {"DEC zp", {0xC6, 0x52}, {}, {.p = N}, 5, 0x0052, {0xFF}},
+        {"DEC zp,X", {0xD6, 0x50}, {.x = 1}, {}, 6, 0x0051, {0x3F}},
+        {"DEC abs", {0xCE, 0x01, 0x20}, {}, {}, 6, 0x2001, {0x7E}},
+        {"DEC abs,X", {0xDE, 0x00, 0x20}, {.x = 1}, {}, 7, 0x2001, {0x7E}},
+    });
 }
 
-TEST_F(CpuTest, OperandPastTheTopOfMemoryIsReadFromZero) {
-    cpuState.pc = 0xFFFE;
-    c64Memory.bytes[0x0000] = 0x12;  // high byte of the absolute address
-    c64Memory.bytes[0x1234] = 0x5A;
-    test::Poke(0xFFFE, {0xAD, 0x34});
-    StepInstruction();
-    EXPECT_EQ(cpuState.a, 0x5A);
-    EXPECT_EQ(cpuState.pc, 0x0001);
-}
-
-TEST_F(CpuTest, LoadsAndLogicSetNegativeAndZero) {
-    Execute({0xA2, 0x00});  // LDX #0
-    EXPECT_TRUE(Flag(flag::Z));
-    Execute({0xA0, 0x90});  // LDY #$90
-    EXPECT_TRUE(Flag(flag::N));
-    EXPECT_FALSE(Flag(flag::Z));
-    Execute({0xA9, 0xF0});
-    Execute({0x29, 0x0F});  // AND
-    EXPECT_EQ(cpuState.a, 0x00);
-    EXPECT_TRUE(Flag(flag::Z));
-    Execute({0x09, 0x81});  // ORA
-    EXPECT_EQ(cpuState.a, 0x81);
-    EXPECT_TRUE(Flag(flag::N));
-    Execute({0x49, 0xFF});  // EOR
-    EXPECT_EQ(cpuState.a, 0x7E);
-    EXPECT_FALSE(Flag(flag::N));
-}
-
-TEST_F(CpuTest, AdcSetsCarryAndSignedOverflow) {
-    cpuState.a = 0x01;
-    Execute({0x69, 0xFF});
-    EXPECT_EQ(cpuState.a, 0x00);
-    EXPECT_TRUE(Flag(flag::C));
-    EXPECT_TRUE(Flag(flag::Z));
-    EXPECT_FALSE(Flag(flag::V));
-    EXPECT_FALSE(Flag(flag::N));
-
-    cpuState.p = 0;
-    cpuState.a = 0x50;
-    Execute({0x69, 0x50});
-    EXPECT_EQ(cpuState.a, 0xA0);
-    EXPECT_TRUE(Flag(flag::N));
-    EXPECT_TRUE(Flag(flag::V));
-    EXPECT_FALSE(Flag(flag::C));
-    EXPECT_FALSE(Flag(flag::Z));
-
-    cpuState.p = flag::C;
-    cpuState.a = 0x80;
-    Execute({0x69, 0x80});  // -128 + -128 + 1 overflows
-    EXPECT_EQ(cpuState.a, 0x01);
-    EXPECT_TRUE(Flag(flag::V));
-    EXPECT_TRUE(Flag(flag::C));
-}
-
-TEST_F(CpuTest, SbcBorrowsThroughInvertedCarryAndSetsSignedOverflow) {
-    cpuState.p = flag::C;
-    cpuState.a = 0x00;
-    Execute({0xE9, 0x01});
-    EXPECT_EQ(cpuState.a, 0xFF);
-    EXPECT_TRUE(Flag(flag::N));
-    EXPECT_FALSE(Flag(flag::C));
-    EXPECT_FALSE(Flag(flag::V));
-
-    cpuState.p = flag::C;
-    cpuState.a = 0x80;
-    Execute({0xE9, 0x01});  // -128 - 1 overflows to +127
-    EXPECT_EQ(cpuState.a, 0x7F);
-    EXPECT_TRUE(Flag(flag::V));
-    EXPECT_TRUE(Flag(flag::C));
-
-    cpuState.p = 0;  // carry clear subtracts one more
-    cpuState.a = 0x10;
-    Execute({0xE9, 0x05});
-    EXPECT_EQ(cpuState.a, 0x0A);
-}
-
-TEST_F(CpuTest, DecimalFlagIsKeptButArithmeticStaysBinary) {
-    Execute({0xF8});  // SED
-    EXPECT_TRUE(Flag(flag::D));
-    cpuState.a = 0x09;
-    Execute({0x69, 0x09});
-    EXPECT_EQ(cpuState.a, 0x12);
-    EXPECT_TRUE(Flag(flag::D));
-}
-
-TEST_F(CpuTest, CompareSetsCarryZeroAndNegative) {
-    cpuState.a = 0x7F;
-    EXPECT_EQ(Execute({0xC9, 0x80}), 2u);
-    EXPECT_FALSE(Flag(flag::C));
-    EXPECT_FALSE(Flag(flag::Z));
-    EXPECT_TRUE(Flag(flag::N));
-
-    cpuState.x = 0x40;
-    c64Memory.bytes[0x0033] = 0x40;
-    EXPECT_EQ(Execute({0xE4, 0x33}), 3u);  // CPX zp
-    EXPECT_TRUE(Flag(flag::C));
-    EXPECT_TRUE(Flag(flag::Z));
-
-    cpuState.y = 0x01;
-    EXPECT_EQ(Execute({0xCC, 0x33, 0x00}), 4u);  // CPY abs
-    EXPECT_FALSE(Flag(flag::C));
-}
-
-TEST_F(CpuTest, BitCopiesOperandBitsAndTestsTheMask) {
-    c64Memory.bytes[0x0040] = 0xC0;
-    cpuState.a = 0x01;
-    EXPECT_EQ(Execute({0x24, 0x40}), 3u);
-    EXPECT_TRUE(Flag(flag::Z));
-    EXPECT_TRUE(Flag(flag::N));
-    EXPECT_TRUE(Flag(flag::V));
-    EXPECT_EQ(cpuState.a, 0x01);
-}
-
-TEST_F(CpuTest, ShiftsAndRotatesMoveBitsThroughCarry) {
-    cpuState.a = 0x80;
-    EXPECT_EQ(Execute({0x0A}), 2u);  // ASL A
-    EXPECT_EQ(cpuState.a, 0x00);
-    EXPECT_TRUE(Flag(flag::C));
-    EXPECT_TRUE(Flag(flag::Z));
-    EXPECT_FALSE(Flag(flag::N));
-
-    cpuState.a = 0x01;
-    Execute({0x6A});  // ROR A, carry in from the ASL
-    EXPECT_EQ(cpuState.a, 0x80);
-    EXPECT_TRUE(Flag(flag::C));
-    EXPECT_TRUE(Flag(flag::N));
-
-    c64Memory.bytes[0x0050] = 0x81;
-    EXPECT_EQ(Execute({0x46, 0x50}), 5u);  // LSR zp
-    EXPECT_EQ(c64Memory.bytes[0x0050], 0x40);
-    EXPECT_TRUE(Flag(flag::C));
-    EXPECT_FALSE(Flag(flag::N));
-
-    EXPECT_EQ(Execute({0x2E, 0x50, 0x00}), 6u);  // ROL abs
-    EXPECT_EQ(c64Memory.bytes[0x0050], 0x81);
-    EXPECT_FALSE(Flag(flag::C));
-}
-
-TEST_F(CpuTest, ReadModifyWriteCyclesAndWrapping) {
-    cpuState.x = 1;
-    c64Memory.bytes[0x1100] = 0xFF;
-    EXPECT_EQ(Execute({0xFE, 0xFF, 0x10}), 7u);  // INC $10FF,X crosses a page
-    EXPECT_EQ(c64Memory.bytes[0x1100], 0x00);
-    EXPECT_TRUE(Flag(flag::Z));
-    EXPECT_EQ(Execute({0xFE, 0x00, 0x10}), 7u);  // INC $1000,X does not
-    EXPECT_EQ(Execute({0xD6, 0x10}), 6u);        // DEC zp,X
-    EXPECT_EQ(c64Memory.bytes[0x0011], 0xFF);
-    EXPECT_TRUE(Flag(flag::N));
-    EXPECT_EQ(Execute({0xCE, 0x11, 0x00}), 6u);  // DEC abs
-    EXPECT_EQ(c64Memory.bytes[0x0011], 0xFE);
-}
-
-TEST_F(CpuTest, ReadModifyWriteReachesTheSidOnceWithTheNewValue) {
+TEST_F(CpuTest, ReadModifyWriteReachesTheSidWithTheNewValue) {
     c64Memory.bytes[0xD404] = 0x10;
-    Execute({0xEE, 0x04, 0xD4});  // INC $D404
+    test::Poke(ORIGIN, {0xEE, 0x04, 0xD4});  // INC $D404
+    cpuState.pc = ORIGIN;
+    StepInstruction();
     EXPECT_EQ(registerImage.values[4], 0x11);
     EXPECT_EQ(sidState.voiceRegisters[0].control, 0x11);
 }
 
-TEST_F(CpuTest, StoresCountOneCycleLessWhenIndexedLikeTheHardware) {
-    cpuState.x = 1;
-    cpuState.y = 1;
-    EXPECT_EQ(Execute({0xBD, 0xFF, 0x10}), 5u);  // LDA $10FF,X
-    cpuState.a = 0x33;
-    EXPECT_EQ(Execute({0x9D, 0xFF, 0x10}), 4u);  // STA $10FF,X
-    EXPECT_EQ(c64Memory.bytes[0x1100], 0x33);
-    EXPECT_EQ(Execute({0x99, 0xFF, 0x10}), 5u);  // STA $10FF,Y crosses
-    EXPECT_EQ(Execute({0x99, 0x00, 0x10}), 4u);  // STA $1000,Y does not
-    EXPECT_EQ(Execute({0x85, 0x60}), 3u);
-    EXPECT_EQ(Execute({0x95, 0x60}), 4u);
-    EXPECT_EQ(Execute({0x8D, 0x00, 0x20}), 4u);
-    test::Poke(0x0070, {0xFF, 0x20});
-    EXPECT_EQ(Execute({0x91, 0x70}), 5u);  // STA ($70),Y crosses, still 5
-    EXPECT_EQ(c64Memory.bytes[0x2100], 0x33);
-    EXPECT_EQ(Execute({0x81, 0x6F}), 6u);  // STA ($6F,X)
-    EXPECT_EQ(c64Memory.bytes[0x20FF], 0x33);
-    cpuState.x = 0x44;
-    EXPECT_EQ(Execute({0x96, 0x60}), 4u);  // STX zp,Y
-    EXPECT_EQ(c64Memory.bytes[0x0061], 0x44);
-    const std::uint8_t flagsBefore = cpuState.p;
-    EXPECT_EQ(Execute({0x8C, 0x00, 0x30}), 4u);  // STY abs
-    EXPECT_EQ(cpuState.p, flagsBefore);
+// Indexed stores count one cycle less than the hardware, except abs,Y across
+// a page. Stores set no flag.
+TEST_F(CpuTest, StoresCountTheirCyclesAndSetNoFlag) {
+    test::Poke(0x0070, {0xFF, 0x20, 0x00, 0x20});  // pointers $20FF, $2000
+    Run({
+        {"STA zp", {0x85, 0x60}, {.a = 0x80}, {}, 3, 0x0060, {0x80}},
+        {"STA zp,X", {0x95, 0x60}, {.a = 0x80, .x = 1}, {}, 4, 0x0061, {0x80}},
+        {"STA abs", {0x8D, 0x00, 0x20}, {.a = 0x80}, {}, 4, 0x2000, {0x80}},
+        {"STA abs,X", {0x9D, 0x00, 0x20}, {.a = 0x80, .x = 1}, {}, 4, 0x2001, {0x80}},
+        {"STA abs,X across", {0x9D, 0xFF, 0x20}, {.a = 0x80, .x = 1}, {}, 4, 0x2100, {0x80}},
+        {"STA abs,Y", {0x99, 0x00, 0x20}, {.a = 0x80, .y = 1}, {}, 4, 0x2001, {0x80}},
+        {"STA abs,Y across", {0x99, 0xFF, 0x20}, {.a = 0x80, .y = 1}, {}, 5, 0x2100, {0x80}},
+        {"STA (zp,X)", {0x81, 0x6F}, {.a = 0x80, .x = 1}, {}, 6, 0x20FF, {0x80}},
+        {"STA (zp),Y", {0x91, 0x72}, {.a = 0x80, .y = 1}, {}, 5, 0x2001, {0x80}},
+        {"STA (zp),Y across", {0x91, 0x70}, {.a = 0x80, .y = 1}, {}, 5, 0x2100, {0x80}},
+        {"STX zp", {0x86, 0x60}, {.x = 0x80}, {}, 3, 0x0060, {0x80}},
+        {"STX zp,Y", {0x96, 0x60}, {.x = 0x80, .y = 1}, {}, 4, 0x0061, {0x80}},
+        {"STX abs", {0x8E, 0x00, 0x20}, {.x = 0x80}, {}, 4, 0x2000, {0x80}},
+        {"STY zp", {0x84, 0x60}, {.y = 0x80}, {}, 3, 0x0060, {0x80}},
+        {"STY zp,X", {0x94, 0x60}, {.x = 1, .y = 0x80}, {}, 4, 0x0061, {0x80}},
+        {"STY abs", {0x8C, 0x00, 0x20}, {.y = 0x80}, {}, 4, 0x2000, {0x80}},
+    });
 }
 
-TEST_F(CpuTest, TransfersAndCountersSetFlagsExceptTxs) {
-    cpuState.a = 0x80;
-    EXPECT_EQ(Execute({0xAA}), 2u);  // TAX
-    EXPECT_EQ(cpuState.x, 0x80);
-    EXPECT_TRUE(Flag(flag::N));
-    cpuState.x = 0;
-    Execute({0x9A});  // TXS
-    EXPECT_EQ(cpuState.s, 0x00);
-    EXPECT_TRUE(Flag(flag::N));  // unchanged
-    Execute({0xBA});             // TSX
-    EXPECT_TRUE(Flag(flag::Z));
-    Execute({0xCA});  // DEX
-    EXPECT_EQ(cpuState.x, 0xFF);
-    Execute({0xE8});  // INX
-    EXPECT_EQ(cpuState.x, 0x00);
-    EXPECT_TRUE(Flag(flag::Z));
-    Execute({0x88});  // DEY
-    EXPECT_EQ(cpuState.y, 0xFF);
-    Execute({0x98});  // TYA
-    EXPECT_EQ(cpuState.a, 0xFF);
+TEST_F(CpuTest, TransfersCountersAndFlagInstructions) {
+    Run({
+        {"TAX", {0xAA}, {.a = 0x80}, {.x = 0x80, .p = N}, 2},
+        {"TAY", {0xA8}, {.y = 5}, {.y = 0, .p = Z}, 2},
+        {"TXA", {0x8A}, {.x = 0x7F, .p = N}, {.a = 0x7F, .p = 0}, 2},
+        {"TYA", {0x98}, {.y = 0xFF}, {.a = 0xFF, .p = N}, 2},
+        {"TSX", {0xBA}, {.x = 5, .s = 0}, {.x = 0, .p = Z}, 2},
+        {"TXS sets no flag", {0x9A}, {.x = 0, .p = N}, {.s = 0}, 2},
+        {"INX wraps", {0xE8}, {.x = 0xFF}, {.x = 0, .p = Z}, 2},
+        {"INY", {0xC8}, {.y = 0x7F}, {.y = 0x80, .p = N}, 2},
+        {"DEX wraps", {0xCA}, {}, {.x = 0xFF, .p = N}, 2},
+        {"DEY", {0x88}, {.y = 1}, {.y = 0, .p = Z}, 2},
+        {"SEC", {0x38}, {}, {.p = C}, 2},
+        {"SEI", {0x78}, {}, {.p = I}, 2},
+        {"SED", {0xF8}, {}, {.p = D}, 2},
+        {"CLC", {0x18}, {.p = 0xFF}, {.p = 0xFF ^ C}, 2},
+        {"CLI", {0x58}, {.p = 0xFF}, {.p = 0xFF ^ I}, 2},
+        {"CLD", {0xD8}, {.p = 0xFF}, {.p = 0xFF ^ D}, 2},
+        {"CLV", {0xB8}, {.p = 0xFF}, {.p = 0xFF ^ V}, 2},
+        {"NOP", {0xEA}, {.a = 1, .p = 0xFF}, {}, 2},
+    });
 }
 
-TEST_F(CpuTest, FlagInstructionsSetAndClear) {
-    for (std::uint8_t opcode : {0x38, 0x78, 0xF8}) Execute({opcode});
-    EXPECT_EQ(cpuState.p, flag::C | flag::I | flag::D);
-    cpuState.p |= flag::V;
-    for (std::uint8_t opcode : {0x18, 0x58, 0xD8, 0xB8}) EXPECT_EQ(Execute({opcode}), 2u);
-    EXPECT_EQ(cpuState.p, 0);
-    EXPECT_EQ(Execute({0xEA}), 2u);
+// The stack saturates: a push at s = 0 leaves s at 0, a pull at $FF stays.
+TEST_F(CpuTest, StackInstructionsSaturateAtBothEnds) {
+    test::Poke(0x01FD, {0xFF, 0x80, 0x00});
+    Run({
+        {"PHA", {0x48}, {.a = 0x5A}, {.s = 0xFE}, 3, 0x01FF, {0x5A}},
+        {"PHA at s = 0", {0x48}, {.a = 0x5A, .s = 0}, {}, 3, 0x0100, {0x5A}},
+        {"PHP pushes P as it is", {0x08}, {.p = 0xCF}, {.s = 0xFE}, 3, 0x01FF, {0xCF}},
+        {"PLA", {0x68}, {.s = 0xFD}, {.a = 0x80, .s = 0xFE, .p = N}, 4},
+        {"PLA at s = $FF", {0x68}, {.a = 5}, {.a = 0, .p = Z}, 4},
+        {"PLP takes all eight bits", {0x28}, {.s = 0xFC}, {.s = 0xFD, .p = 0xFF}, 4},
+    });
 }
 
-TEST_F(CpuTest, StackSaturatesAtBothEnds) {
-    cpuState.s = 0;
-    cpuState.a = 0x5A;
-    EXPECT_EQ(Execute({0x48}), 3u);  // PHA
-    EXPECT_EQ(c64Memory.bytes[0x0100], 0x5A);
-    EXPECT_EQ(cpuState.s, 0);
-
-    cpuState.s = 0xFF;
-    c64Memory.bytes[0x01FF] = 0x80;
-    EXPECT_EQ(Execute({0x68}), 4u);  // PLA
-    EXPECT_EQ(cpuState.a, 0x80);
-    EXPECT_EQ(cpuState.s, 0xFF);
-    EXPECT_TRUE(Flag(flag::N));
+// Taken: one cycle more, two when the target is on another page than the
+// next instruction.
+TEST_F(CpuTest, BranchesTestTheirFlagAndCountTakenAndPageCrossingCycles) {
+    Run({
+        {"BCC taken", {0x90, 0x10}, {}, {.pc = 0x1012}, 3},
+        {"BCC not taken", {0x90, 0x10}, {.p = C}, {}, 2},
+        {"BCS taken", {0xB0, 0x10}, {.p = C}, {.pc = 0x1012}, 3},
+        {"BCS not taken", {0xB0, 0x10}, {}, {}, 2},
+        {"BEQ taken", {0xF0, 0x10}, {.p = Z}, {.pc = 0x1012}, 3},
+        {"BEQ not taken", {0xF0, 0x10}, {}, {}, 2},
+        {"BNE taken", {0xD0, 0x10}, {}, {.pc = 0x1012}, 3},
+        {"BNE not taken", {0xD0, 0x10}, {.p = Z}, {}, 2},
+        {"BMI taken", {0x30, 0x10}, {.p = N}, {.pc = 0x1012}, 3},
+        {"BMI not taken", {0x30, 0x10}, {}, {}, 2},
+        {"BPL taken", {0x10, 0x10}, {}, {.pc = 0x1012}, 3},
+        {"BPL not taken", {0x10, 0x10}, {.p = N}, {}, 2},
+        {"BVC taken", {0x50, 0x10}, {}, {.pc = 0x1012}, 3},
+        {"BVC not taken", {0x50, 0x10}, {.p = V}, {}, 2},
+        {"BVS taken", {0x70, 0x10}, {.p = V}, {.pc = 0x1012}, 3},
+        {"BVS not taken", {0x70, 0x10}, {}, {}, 2},
+        {"BNE forward onto the next page", {0xD0, 0x01}, {.pc = 0x10FD}, {.pc = 0x1100}, 4},
+        {"BNE back to itself", {0xD0, 0xFE}, {.pc = 0x10FD}, {.pc = 0x10FD}, 3},
+        {"BEQ backward across a page", {0xF0, 0x80}, {.p = Z}, {.pc = 0x0F82}, 4},
+    });
 }
 
-TEST_F(CpuTest, PhpAndPlpMoveAllEightBitsUnchanged) {
-    cpuState.p = flag::C | flag::D;
-    Execute({0x08});
-    EXPECT_EQ(c64Memory.bytes[0x01FF], flag::C | flag::D);  // B and bit 5 not forced
-    c64Memory.bytes[0x01FF] = 0xFF;
-    EXPECT_EQ(Execute({0x28}), 4u);
-    EXPECT_EQ(cpuState.p, 0xFF);
+TEST_F(CpuTest, JumpsSubroutinesAndBrk) {
+    test::Poke(0x10FF, {0x34, 0x12});
+    test::Poke(0x01FA, {0xC3, 0x01, 0x02, 0x03, 0x0F, 0x00});  // P, Y, X, A, PC - 1
+    Run({
+        {"JMP abs", {0x4C, 0x00, 0x30}, {}, {.pc = 0x3000}, 3},
+        {"JMP ($10FF) carries into the next page", {0x6C, 0xFF, 0x10}, {}, {.pc = 0x1234}, 5},
+        // JSR pushes the address of its last byte, high byte first
+        {"JSR", {0x20, 0x00, 0x20}, {}, {.s = 0xFD, .pc = 0x2000}, 6, 0x01FE, {0x02, 0x10}},
+        {"JSR at s = 0", {0x20, 0x00, 0x20}, {.s = 0}, {.pc = 0x2000}, 6, 0x0100, {0x02}},
+        {"RTS returns past the pulled address", {0x60}, {.s = 0xFD}, {.s = 0xFF, .pc = 0x0010}, 6},
+        // RTI pulls P, Y, X, A, then returns like RTS
+        {"RTI", {0x40}, {.s = 0xF9}, {.a = 3, .x = 2, .y = 1, .s = 0xFF, .p = 0xC3, .pc = 0x10}, 6},
+        {"BRK pushes nothing", {0x00}, {.p = C}, {.pc = 0}, 7, 0x01FE, {0x0F, 0x00}},
+    });
 }
 
-TEST_F(CpuTest, BranchesCountTakenAndPageCrossingCycles) {
-    cpuState.pc = 0x10FD;
-    EXPECT_EQ(Execute({0xD0, 0x01}), 4u);  // BNE to $1100 from $10FF
-    EXPECT_EQ(cpuState.pc, 0x1100);
-
-    cpuState.pc = 0x10FD;
-    EXPECT_EQ(Execute({0xD0, 0xFE}), 3u);  // back to itself
-    EXPECT_EQ(cpuState.pc, 0x10FD);
-
-    cpuState.p = flag::Z;
-    EXPECT_EQ(Execute({0xD0, 0x01}), 2u);  // not taken
-    EXPECT_EQ(cpuState.pc, 0x10FF);
-}
-
-TEST_F(CpuTest, EachBranchTestsItsFlag) {
-    struct Case {
-        std::uint8_t opcode;
-        std::uint8_t takenWith;
-        std::uint8_t notTakenWith;
-    };
-    const Case cases[] = {
-        {0x90, 0, flag::C}, {0xB0, flag::C, 0}, {0xF0, flag::Z, 0}, {0xD0, 0, flag::Z},
-        {0x30, flag::N, 0}, {0x10, 0, flag::N}, {0x50, 0, flag::V}, {0x70, flag::V, 0},
-    };
-    for (const Case& c : cases) {
-        cpuState.pc = ORIGIN;
-        cpuState.p = c.takenWith;
-        Execute({c.opcode, 0x10});
-        EXPECT_EQ(cpuState.pc, ORIGIN + 0x12) << std::hex << int(c.opcode);
-        cpuState.pc = ORIGIN;
-        cpuState.p = c.notTakenWith;
-        Execute({c.opcode, 0x10});
-        EXPECT_EQ(cpuState.pc, ORIGIN + 2) << std::hex << int(c.opcode);
-    }
-}
-
-TEST_F(CpuTest, JumpsAndIndirectJumpCarriesIntoTheNextPage) {
-    EXPECT_EQ(Execute({0x4C, 0x00, 0x30}), 3u);
-    EXPECT_EQ(cpuState.pc, 0x3000);
-    c64Memory.bytes[0x10FF] = 0x34;
-    c64Memory.bytes[0x1100] = 0x12;
-    EXPECT_EQ(Execute({0x6C, 0xFF, 0x10}), 5u);
-    EXPECT_EQ(cpuState.pc, 0x1234);
-}
-
-TEST_F(CpuTest, JsrPushesTheAddressOfItsLastByteAndRtsReturnsPastIt) {
-    EXPECT_EQ(Execute({0x20, 0x00, 0x20}), 6u);
-    EXPECT_EQ(cpuState.pc, 0x2000);
-    EXPECT_EQ(cpuState.s, 0xFD);
-    EXPECT_EQ(c64Memory.bytes[0x01FF], 0x10);
-    EXPECT_EQ(c64Memory.bytes[0x01FE], 0x02);
-    EXPECT_EQ(Execute({0x60}), 6u);
-    EXPECT_EQ(cpuState.pc, 0x1003);
-    EXPECT_EQ(cpuState.s, 0xFF);
-}
-
-TEST_F(CpuTest, RtiPullsFlagsYXAThenReturnsLikeRts) {
-    cpuState.s = 0xF9;
-    test::Poke(0x01FA, {0xC3, 0x11, 0x22, 0x33, 0xFF, 0x2F});
-    EXPECT_EQ(Execute({0x40}), 6u);
-    EXPECT_EQ(cpuState.p, 0xC3);
-    EXPECT_EQ(cpuState.y, 0x11);
-    EXPECT_EQ(cpuState.x, 0x22);
-    EXPECT_EQ(cpuState.a, 0x33);
-    EXPECT_EQ(cpuState.pc, 0x3000);
-}
-
-TEST_F(CpuTest, BrkJumpsToZeroWithoutPushing) {
-    cpuState.p = flag::C;
-    EXPECT_EQ(Execute({0x00}), 7u);
-    EXPECT_EQ(cpuState.pc, 0x0000);
-    EXPECT_EQ(cpuState.s, 0xFF);
-    EXPECT_EQ(cpuState.p, flag::C);
-}
-
+// The tables hold the 151 documented opcodes, each with a mode; the other 105
+// run as no-ops.
 TEST_F(CpuTest, UndocumentedOpcodesAreOneByteNoOpsOfZeroCycles) {
-    cpuState.a = 1;
-    cpuState.x = 2;
-    cpuState.y = 3;
-    cpuState.p = flag::N;
-    for (std::uint8_t opcode : {0x02, 0x1A, 0x80, 0xA7, 0xFF}) {
-        const std::uint16_t start = cpuState.pc;
-        EXPECT_EQ(Execute({opcode, 0xA9, 0x00}), 0u);
-        EXPECT_EQ(cpuState.pc, start + 1);
-        cpuState.pc = start + 3;  // skip the operand bytes we placed
+    std::vector<Row> rows;
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        EXPECT_EQ(kindTable[opcode] == Unknown, modeTable[opcode] == NoMode) << opcode;
+        if (kindTable[opcode] != Unknown) continue;
+        rows.push_back({"opcode " + std::to_string(opcode),
+                        {std::uint8_t(opcode), 0xA9, 0x00},
+                        {.a = 1, .x = 2, .y = 3, .p = N},
+                        {.pc = ORIGIN + 1},
+                        0});
     }
-    EXPECT_EQ(cpuState.a, 1);
-    EXPECT_EQ(cpuState.x, 2);
-    EXPECT_EQ(cpuState.y, 3);
-    EXPECT_EQ(cpuState.p, flag::N);
+    EXPECT_EQ(rows.size(), 105u);
+    Run(rows);
 }
 
 }  // namespace

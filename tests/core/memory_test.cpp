@@ -1,6 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "core/c64_memory.h"
+
 #include <gtest/gtest.h>
 
-#include "core/c64_memory.h"
+#include <algorithm>
+
 #include "sid/digi_registers.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_state.h"
@@ -15,17 +19,23 @@ protected:
         test::ResetMachine();
         registerImage.values.fill(0xEE);  // marks registers that no write reached
     }
+
+    static bool NoRegisterReached() {
+        return std::ranges::all_of(registerImage.values, [](std::uint8_t v) { return v == 0xEE; });
+    }
 };
 
-TEST_F(MemoryTest, EveryAddressStoresAndReadsBack) {
-    for (std::uint16_t address : {0x0001, 0xD012, 0xD41B, 0xD418, 0xDC04, 0xFFFF}) {
+TEST_F(MemoryTest, OutsideTheSidWindowAStoreOnlyStores) {
+    for (std::uint16_t address : {0x0001, 0xD012, 0xD3FF, 0xD800, 0xDC05, 0xFFFF}) {
         WriteMemory(address, 0x5C);
         EXPECT_EQ(ReadMemory(address), 0x5C) << std::hex << address;
     }
+    EXPECT_TRUE(NoRegisterReached());
 }
 
 TEST_F(MemoryTest, SidRegistersAndUpperMirrorsReachSidWrite) {
     WriteMemory(0xD418, 0x1F);
+    EXPECT_EQ(ReadMemory(0xD418), 0x1F);
     EXPECT_EQ(registerImage.values[24], 0x1F);
     EXPECT_EQ(sidState.filterRegisters.modeVolume, 0x1F);
     WriteMemory(0xD51F, 0x07);  // mirror of register 31
@@ -37,31 +47,21 @@ TEST_F(MemoryTest, SidRegistersAndUpperMirrorsReachSidWrite) {
 TEST_F(MemoryTest, DigiWindowGoesToTheDecoderNotToTheSid) {
     WriteMemory(0xD43F, 0x03);  // repeat count latch
     EXPECT_EQ(digiRegisters.repeatCount.latched, 3);
-    EXPECT_EQ(registerImage.values[31], 0xEE);
     for (std::uint16_t address : {0xD419, 0xD41B, 0xD41C, 0xD420, 0xD438, 0xD4FF}) {
         WriteMemory(address, 0x44);
         EXPECT_EQ(ReadMemory(address), 0x44);
     }
-    for (std::uint8_t value : registerImage.values) EXPECT_EQ(value, 0xEE);
+    EXPECT_TRUE(NoRegisterReached());
 }
 
 TEST_F(MemoryTest, VolumeWritesStopAtMemoryWhileTheSampleThreadRuns) {
     sampleThreadRunning = true;
     WriteMemory(0xD418, 0x0F);
-    EXPECT_EQ(ReadMemory(0xD418), 0x0F);
-    EXPECT_EQ(registerImage.values[24], 0xEE);
     WriteMemory(0xD538, 0x0F);  // a mirror of register 24 too
+    EXPECT_EQ(ReadMemory(0xD418), 0x0F);
     EXPECT_EQ(registerImage.values[24], 0xEE);
     WriteMemory(0xD417, 0x01);  // other registers still pass
     EXPECT_EQ(registerImage.values[23], 0x01);
-}
-
-TEST_F(MemoryTest, AddressesAroundTheSidWindowDoNothingElse) {
-    WriteMemory(0xD3FF, 0x01);
-    WriteMemory(0xD800, 0x01);
-    WriteMemory(0xDC05, 0x4C);
-    for (std::uint8_t value : registerImage.values) EXPECT_EQ(value, 0xEE);
-    EXPECT_EQ(ReadMemory(0xDC05), 0x4C);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include "core/psid_loader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/c64_memory.h"
-#include "core/psid_loader.h"
 #include "core/routine_call.h"
 #include "core/tune_info.h"
 #include "test_support.h"
@@ -44,17 +45,13 @@ protected:
         std::copy(text.begin(), text.end(), file_.begin() + offset);
     }
 
-    std::uint16_t Load() { return Load(Bytes()); }
-
-    std::uint16_t Load(const std::vector<std::uint8_t>& bytes) {
-        StartEngine();
-        return LoadPsidFile(bytes, name_, author_, released_);
-    }
-
-    std::vector<std::uint8_t> Bytes() const {
+    // Loads the file, cut to its first `length` bytes when given.
+    std::uint16_t Load(std::size_t length = SIZE_MAX) {
         std::vector<std::uint8_t> bytes = file_;
         bytes.insert(bytes.end(), data_.begin(), data_.end());
-        return bytes;
+        bytes.resize(std::min(length, bytes.size()));
+        StartEngine();
+        return LoadPsidFile(bytes, name_, author_, released_);
     }
 
     std::vector<std::uint8_t> file_;
@@ -62,7 +59,7 @@ protected:
     std::string name_, author_, released_;
 };
 
-TEST_F(PsidLoaderTest, ReadsTheHeaderAndPlacesTheData) {
+TEST_F(PsidLoaderTest, ReadsTheHeaderPlacesTheDataAndTakesTheImage) {
     EXPECT_EQ(Load(), 0x1000);
     EXPECT_EQ(tuneInfo.loadAddress, 0x1000);
     EXPECT_EQ(tuneInfo.initAddress, 0x1000);
@@ -78,10 +75,6 @@ TEST_F(PsidLoaderTest, ReadsTheHeaderAndPlacesTheData) {
     EXPECT_EQ(ReadMemory(0x1000), 0x60);
     EXPECT_EQ(ReadMemory(0x1003), 0x60);
     EXPECT_EQ(ReadMemory(0x1004), 0x00);
-}
-
-TEST_F(PsidLoaderTest, TakesTheTuneImageBeforeAnyCodeRuns) {
-    Load();
     EXPECT_EQ(tuneImage.bytes, c64Memory.bytes);
 }
 
@@ -127,17 +120,15 @@ TEST_F(PsidLoaderTest, SongNumbersFromTheHeaderWords) {
         std::uint16_t songs, start;
         int lastSong, currentSong;
     };
-    const Row rows[] = {
-        {3, 2, 2, 1},
-        {1, 1, 0, 0},
-        {0x0100, 0x0100, 255, 255},
-        {0, 0, 0, 0},
-        {0, 1, 0, 0},
-        {2, 0, 1, 0},
-        {2, 5, 1, 0},
-        {0x0102, 0x0102, 255, 0},
-        {0x0102, 0x00FF, 255, 254},
-    };
+    const Row rows[] = {{3, 2, 2, 1},
+                        {1, 1, 0, 0},
+                        {0x0100, 0x0100, 255, 255},
+                        {0, 0, 0, 0},
+                        {0, 1, 0, 0},
+                        {2, 0, 1, 0},
+                        {2, 5, 1, 0},
+                        {0x0102, 0x0102, 255, 0},
+                        {0x0102, 0x00FF, 255, 254}};
     for (const Row& row : rows) {
         SetWord(14, row.songs);
         SetWord(16, row.start);
@@ -154,9 +145,7 @@ TEST_F(PsidLoaderTest, OnlyTheLowByteOfTheDataOffsetCounts) {
 }
 
 TEST_F(PsidLoaderTest, CiaTimingComesFromTheSpeedBitsOfSongsOneToEight) {
-    file_[18] = 0xFF;
-    file_[19] = 0xFF;
-    file_[20] = 0xFF;
+    file_[18] = file_[19] = file_[20] = 0xFF;
     Load();
     EXPECT_FALSE(tuneInfo.ciaTiming);
     file_[21] = 0x80;
@@ -171,58 +160,42 @@ TEST_F(PsidLoaderTest, TextsStopAtZeroAndAFullFieldDoesNotRunIntoTheNext) {
     Load();
     EXPECT_EQ(name_, full);
     EXPECT_EQ(author_, "A\xE9Z");
-    EXPECT_EQ(author_.size(), 3u);
 }
 
 TEST_F(PsidLoaderTest, MissingBytesOfATruncatedFileReadAsFF) {
-    std::vector<std::uint8_t> bytes = Bytes();
-    bytes.resize(13);  // ends inside the play address
-    EXPECT_EQ(Load(bytes), 0x1000);
+    EXPECT_EQ(Load(13), 0x1000);  // ends inside the play address
     EXPECT_EQ(tuneInfo.playAddress, 0x10FF);
-    EXPECT_EQ(tuneInfo.lastSong,
-              255);  // a missing song count reads as $FFFF: the most there can be
+    EXPECT_EQ(tuneInfo.lastSong, 255);  // a song count of $FFFF: the most there can be
     EXPECT_EQ(tuneInfo.currentSong, 0);
     EXPECT_TRUE(tuneInfo.ciaTiming);
     EXPECT_EQ(tuneInfo.dataSize, 0);
     EXPECT_EQ(name_, "");
     EXPECT_EQ(ReadMemory(0x1000), 0);
-}
 
-TEST_F(PsidLoaderTest, TextEndsAtTheEndOfTheFile) {
-    std::vector<std::uint8_t> bytes = Bytes();
-    bytes.resize(24);
-    Load(bytes);
+    Load(24);  // a text ends at the end of the file
     EXPECT_EQ(name_, "Na");
-}
 
-TEST_F(PsidLoaderTest, LoadAddressFromMissingDataBytesIsFFFF) {
-    SetWord(8, 0);
+    SetWord(8, 0);  // a load address from missing data bytes
     data_.clear();
     EXPECT_EQ(Load(), 0xFFFF);
     EXPECT_EQ(tuneInfo.dataSize, 0);
 }
 
+// With play address 0, init runs once at loading (after the image is taken)
+// and the IRQ vector becomes the play address, even after a cut-off init.
 TEST_F(PsidLoaderTest, PlayAddressZeroRunsInitAndTakesTheIrqVector) {
     SetWord(12, 0);
-    // init: LDA #$34 / STA $0314 / LDA #$12 / STA $0315 / RTS
+    Load();  // init is an RTS alone: the vector stays empty
+    EXPECT_EQ(tuneInfo.playAddress, 0);
+    // LDA #$34 / STA $0314 / LDA #$12 / STA $0315 / RTS
     data_ = {0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60};
     Load();
     EXPECT_EQ(tuneInfo.playAddress, 0x1234);
-    EXPECT_EQ(tuneImage.bytes[0x0314], 0);  // the init run is not in the image
-}
-
-TEST_F(PsidLoaderTest, PlayAddressStaysZeroWhenInitLeavesTheVectorEmpty) {
-    SetWord(12, 0);
+    EXPECT_EQ(tuneImage.bytes[0x0314], 0);
+    data_.back() = 0x4C;  // a JMP to itself instead of the RTS
+    data_.insert(data_.end(), {0x0A, 0x10});
     Load();
-    EXPECT_EQ(tuneInfo.playAddress, 0);
-}
-
-TEST_F(PsidLoaderTest, PlayAddressZeroTakesTheVectorEvenAfterACutOffInit) {
-    SetWord(12, 0);
-    // init: LDA #$00 / STA $0314 / LDA #$C0 / STA $0315 / JMP to itself
-    data_ = {0xA9, 0x00, 0x8D, 0x14, 0x03, 0xA9, 0xC0, 0x8D, 0x15, 0x03, 0x4C, 0x0A, 0x10};
-    Load();
-    EXPECT_EQ(tuneInfo.playAddress, 0xC000);
+    EXPECT_EQ(tuneInfo.playAddress, 0x1234);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -17,25 +16,25 @@ namespace {
 std::vector<std::uint8_t> Psid(std::size_t dataBytes, std::uint8_t dataOffset = 0x7C) {
     std::vector<std::uint8_t> bytes(dataOffset + dataBytes, 0);
     bytes[0] = 'P', bytes[1] = 'S', bytes[2] = 'I', bytes[3] = 'D';
+    bytes[5] = 9;  // any version
     bytes[7] = dataOffset;
     return bytes;
 }
 
-TEST(TuneFileTest, ReadsATuneWholeWhateverItsVersion) {
-    std::vector<std::uint8_t> bytes = Psid(100);
-    bytes[5] = 9;
-    const TuneFile file = ReadTuneFile(test::WriteTempFile("ok.sid", bytes));
-    EXPECT_EQ(file.problem, TuneFileProblem::None);
-    EXPECT_EQ(file.bytes, bytes);
-}
-
-TEST(TuneFileTest, TellsWhyAFileIsNoTune) {
+// The header's one-byte data offset, a load address and 64 KB of data are
+// the most a tune can hold; a longer file is refused, not streamed through.
+TEST(TuneFileTest, ReadsATuneWholeOrTellsWhyItIsNone) {
     struct Row {
         const char* name;
         std::vector<std::uint8_t> bytes;
         TuneFileProblem problem;
     };
+    const std::size_t longest = 65536 + 2;
     const Row rows[] = {
+        {"ok.sid", Psid(100), TuneFileProblem::None},
+        {"full.sid", Psid(longest), TuneFileProblem::None},
+        {"long.sid", Psid(longest + 1), TuneFileProblem::TooLarge},
+        {"short offset.sid", Psid(longest + 1, 0x10), TuneFileProblem::TooLarge},
         {"rsid.sid", {'R', 'S', 'I', 'D', 0, 2}, TuneFileProblem::Rsid},
         {"lower.sid", {'P', 'S', 'I', 'd'}, TuneFileProblem::NotPsid},
         {"short.sid", {'P', 'S', 'I'}, TuneFileProblem::NotPsid},
@@ -44,27 +43,14 @@ TEST(TuneFileTest, TellsWhyAFileIsNoTune) {
     for (const Row& row : rows) {
         const TuneFile file = ReadTuneFile(test::WriteTempFile(row.name, row.bytes));
         EXPECT_EQ(file.problem, row.problem) << row.name;
-        EXPECT_TRUE(file.bytes.empty()) << row.name;
+        const bool whole = row.problem == TuneFileProblem::None;
+        EXPECT_EQ(file.bytes, whole ? row.bytes : std::vector<std::uint8_t>{}) << row.name;
     }
     const TuneFile missing = ReadTuneFile("/nonexistent/tune.sid");
     EXPECT_EQ(missing.problem, TuneFileProblem::CannotOpen);
     EXPECT_EQ(missing.error, ENOENT);
     EXPECT_EQ(ReadTuneFile("/tmp").problem, TuneFileProblem::IsDirectory);
-}
-
-// The header's one-byte data offset, a load address and 64 KB of data are
-// the most a tune can hold; a longer file is refused, not streamed through.
-TEST(TuneFileTest, AFileLongerThanAnyTuneIsRefused) {
-    const std::size_t longest = 65536 + 2;
-    EXPECT_EQ(ReadTuneFile(test::WriteTempFile("full.sid", Psid(longest))).problem,
-              TuneFileProblem::None);
-    EXPECT_EQ(ReadTuneFile(test::WriteTempFile("long.sid", Psid(longest + 1))).problem,
-              TuneFileProblem::TooLarge);
-    EXPECT_EQ(
-        ReadTuneFile(test::WriteTempFile("short offset.sid", Psid(longest + 1, 0x10))).problem,
-        TuneFileProblem::TooLarge);
-    EXPECT_EQ(ReadTuneFile("/dev/zero").problem,
-              TuneFileProblem::NotPsid);  // endless, read bounded
+    EXPECT_EQ(ReadTuneFile("/dev/zero").problem, TuneFileProblem::NotPsid);  // read bounded
 }
 
 // A pipe can be read only once: the file is opened once, so its first bytes
