@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
 #include "sid/sid_write.h"
+#include "sid/voice_synth.h"
 
 namespace chipbox::test {
 
@@ -60,6 +62,16 @@ void StartTuneAsPlaybackDoes(const std::string& name) {
     SidWrite(VOLUME_REGISTER, 0x0F);
     RestoreTuneImage();
     CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
+}
+
+void HoldVoiceOneInSustain(std::uint8_t controlValue) {
+    mixerSettings.voiceMuted[1] = 1;
+    mixerSettings.voiceMuted[2] = 1;
+    SidWrite(4, controlValue);
+    SidWrite(6, 0xF0);
+    SetupVoices();
+    sidState.voices[0].envelopePhase = Sustain;
+    sidState.voices[0].envelopeLevel = 0xF00000;
 }
 
 }  // namespace chipbox::test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shared helpers for the tests: a clean machine, programs placed in memory,
 // and the paths of the assembled test tunes.
 #pragma once
@@ -28,5 +29,10 @@ std::uint16_t LoadTune(const std::string& path);
 // at the render rate, volume 15, memory restored, init called with the start
 // song.
 void StartTuneAsPlaybackDoes(const std::string& name);
+
+// Voice 1 held at level $F00000 in Sustain with the given control value, so
+// its output is the waveform alone; voices 2 and 3 muted, so that their
+// start-up attack adds nothing.
+void HoldVoiceOneInSustain(std::uint8_t controlValue);
 
 }  // namespace chipbox::test

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/digi_registers.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "core/c64_memory.h"
-#include "sid/digi_registers.h"
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
 #include "test_support.h"
@@ -18,7 +20,7 @@ protected:
         SidInit(RENDER_RATE);
     }
 
-    void WriteWord(std::uint16_t lowAddress, std::uint16_t value) {
+    static void WriteWord(std::uint16_t lowAddress, std::uint16_t value) {
         WriteMemory(lowAddress, static_cast<std::uint8_t>(value));
         WriteMemory(static_cast<std::uint16_t>(lowAddress + 1),
                     static_cast<std::uint8_t>(value >> 8));
@@ -26,11 +28,10 @@ protected:
 
     // A sample from `start` up to `end`; period 5 makes one nybble per
     // rendered sample.
-    void SetUpSample(std::uint16_t start, std::uint16_t end, std::uint8_t order,
-                     std::uint16_t period = 5) {
+    static void SetUpSample(std::uint16_t start, std::uint16_t end, std::uint8_t order,
+                            std::uint16_t period = 5) {
         WriteWord(0xD41E, start);
-        WriteMemory(0xD43D, static_cast<std::uint8_t>(end));
-        WriteMemory(0xD43E, static_cast<std::uint8_t>(end >> 8));
+        WriteWord(0xD43D, end);
         WriteWord(0xD45D, period);
         WriteMemory(0xD47D, order);
     }
@@ -43,14 +44,14 @@ protected:
         return result;
     }
 
-    std::vector<std::int32_t> Steps(int count) {
+    static std::vector<std::int32_t> Steps(int count) {
         std::vector<std::int32_t> values;
         for (int i = 0; i < count; ++i) values.push_back(DigiStep(0));
         return values;
     }
-
-    static std::int32_t Value(int nybble) { return (nybble - 8) * 1024; }
 };
+
+constexpr std::int32_t Value(int nybble) { return (nybble - 8) * 1024; }
 
 TEST_F(DigiTest, LevelSliderSetsDivisorAndOffset) {
     const double divisors[] = {1.0, 15.0 / 14, 15.0 / 13, 1.25,     15.0 / 11,
@@ -63,47 +64,61 @@ TEST_F(DigiTest, LevelSliderSetsDivisorAndOffset) {
     }
 }
 
+// A latch keeps the other byte; any command loads the live values from the
+// latches, $FE and $FF start the sample, $FD stops it.
 TEST_F(DigiTest, LatchesKeepTheOtherByteAndCommandsLoadTheLiveValues) {
     WriteMemory(0xD41E, 0x34);
     WriteMemory(0xD41F, 0x12);
     WriteMemory(0xD41E, 0x78);
     EXPECT_EQ(digiRegisters.startAddress.latched, 0x1278);
     EXPECT_EQ(digiRegisters.startAddress.live, 0);
-    WriteMemory(0xD41D, 0x00);  // a command that neither starts nor stops
+    WriteMemory(0xD41D, 0x00);
     EXPECT_EQ(digiRegisters.startAddress.live, 0x1278);
     EXPECT_EQ(digiRegisters.currentAddress, 0x1278);
     EXPECT_EQ(digiRegisters.sampleActive, 0);
-    WriteMemory(0xD41D, 0xFF);
-    EXPECT_EQ(digiRegisters.sampleActive, 1);
-    WriteMemory(0xD41D, 0xFD);
-    EXPECT_EQ(digiRegisters.sampleActive, 0);
+    for (std::uint8_t command : {0xFF, 0xFD, 0xFE, 0x01}) {
+        WriteMemory(0xD41D, command);
+        EXPECT_EQ(digiRegisters.sampleActive, command != 0xFD) << int(command);
+    }
 }
 
-TEST_F(DigiTest, LowNybbleFirstSkipsTheStartBytesLowNybble) {
+// Each step returns the value of the step before. The selector moves before
+// each fetch and is never reset, so the start byte plays at most one nybble.
+TEST_F(DigiTest, NybblesPlayInTheirOrderFromWhereTheSelectorStands) {
+    struct Row {
+        const char* name;
+        std::uint8_t order;
+        std::int32_t selector;
+        std::uint16_t end;
+        std::vector<std::int32_t> values;
+    };
+    const Row rows[] = {
+        {"high first", 1, 1, 0x2003, {0, Value(1), Value(4), Value(3), Value(6)}},
+        {"high first from selector 0 moves on to the next byte",
+         1,
+         0,
+         0x2002,
+         {0, Value(4), Value(3), 0}},
+        {"low first from selector 1 moves on to the next byte",
+         0,
+         1,
+         0x2002,
+         {0, Value(3), Value(4), 0}},
+        {"low first skips the start byte's low nybble",
+         0,
+         0,
+         0x2002,
+         {0, Value(2), Value(3), Value(4), 0}},
+    };
     test::Poke(0x2000, {0x21, 0x43, 0x65});
-    SetUpSample(0x2000, 0x2002, 0);
-    WriteMemory(0xD41D, 0xFE);
-    // Each step returns the value of the step before; the selector moves
-    // before each fetch, so the start byte gives only its high nybble.
-    EXPECT_EQ(Steps(5), (std::vector<std::int32_t>{0, Value(2), Value(3), Value(4), 0}));
+    for (const Row& row : rows) {
+        digiPlayback.digiValue = 0;
+        SetUpSample(0x2000, row.end, row.order);
+        digiRegisters.nybbleSelector = row.selector;
+        WriteMemory(0xD41D, 0xFE);
+        EXPECT_EQ(Steps(static_cast<int>(row.values.size())), row.values) << row.name;
+    }
     EXPECT_EQ(digiPlayback.digiValue, Value(5));  // read at the end address, never added
-}
-
-TEST_F(DigiTest, HighNybbleFirstOrder) {
-    test::Poke(0x2000, {0x21, 0x43, 0x65});
-    digiRegisters.nybbleSelector = 1;
-    SetUpSample(0x2000, 0x2003, 1);
-    WriteMemory(0xD41D, 0xFE);
-    EXPECT_EQ(Steps(5), (std::vector<std::int32_t>{0, Value(1), Value(4), Value(3), Value(6)}));
-}
-
-TEST_F(DigiTest, SelectorIsNotResetByANewSample) {
-    test::Poke(0x2000, {0x21, 0x43});
-    SetUpSample(0x2000, 0x2002, 0);
-    digiRegisters.nybbleSelector = 1;
-    WriteMemory(0xD41D, 0xFE);
-    // From selector 1 the first step moves on to the next byte's low nybble.
-    EXPECT_EQ(Steps(2), (std::vector<std::int32_t>{0, Value(3)}));
 }
 
 TEST_F(DigiTest, RepeatsReplayFromTheRepeatAddress) {
@@ -113,34 +128,30 @@ TEST_F(DigiTest, RepeatsReplayFromTheRepeatAddress) {
     WriteWord(0xD47E, 0x2001);
     digiRegisters.nybbleSelector = 1;  // the start byte plays no nybble
     WriteMemory(0xD41D, 0xFE);
-    const std::vector<std::int32_t> values = Steps(1 + 4 + 4 + 4 + 1);
     const std::vector<std::int32_t> expected = {
         0,        Value(2), Value(2), Value(3), Value(3),  // first pass after the start byte
         Value(2), Value(2), Value(3), Value(3),            // first repeat
         Value(2), Value(2), Value(3), Value(3),            // second repeat
         0};
-    EXPECT_EQ(values, expected);
+    EXPECT_EQ(Steps(14), expected);
 }
 
-TEST_F(DigiTest, RepeatAddressBelowTheStartSilencesTheSample) {
+// Outside [start, end) a sample adds nothing, whatever its value.
+TEST_F(DigiTest, ASampleOutsideItsRangeAddsNothing) {
     test::Poke(0x2000, {0x99});
     SetUpSample(0x2000, 0x2001, 0);
     WriteMemory(0xD43F, 1);
-    WriteWord(0xD47E, 0x1000);
+    WriteWord(0xD47E, 0x1000);  // a repeat address below the start
     WriteMemory(0xD41D, 0xFE);
     Steps(3);
     EXPECT_EQ(digiRegisters.currentAddress, 0x1000);
     EXPECT_EQ(DigiStep(5), 5);
-}
-
-TEST_F(DigiTest, EmptyOrInvertedRangeAddsNothing) {
-    SetUpSample(0x2000, 0x2000, 0);
-    WriteMemory(0xD41D, 0xFE);
-    digiPlayback.digiValue = 1234;
-    EXPECT_EQ(DigiStep(7), 7);
-    SetUpSample(0x2000, 0x1000, 0);
-    WriteMemory(0xD41D, 0xFE);
-    EXPECT_EQ(DigiStep(7), 7);
+    for (std::uint16_t end : {0x2000, 0x1000}) {  // empty and inverted ranges
+        SetUpSample(0x2000, end, 0);
+        WriteMemory(0xD41D, 0xFE);
+        digiPlayback.digiValue = 1234;
+        EXPECT_EQ(DigiStep(7), 7) << end;
+    }
 }
 
 TEST_F(DigiTest, LatchWritesDuringPlaybackWaitForTheNextCommand) {
@@ -153,27 +164,22 @@ TEST_F(DigiTest, LatchWritesDuringPlaybackWaitForTheNextCommand) {
     EXPECT_EQ(DigiStep(0), Value(7));
 }
 
+// The period counts C64 cycles per nybble: 1000 gives 985 nybbles a second,
+// 5 in 1000 rendered samples. A period of 0 adds the value but never advances.
 TEST_F(DigiTest, NybbleRateFollowsThePeriod) {
     test::Poke(0x2000, {0xF0, 0xF0, 0xF0, 0xF0});
-    SetUpSample(0x2000, 0x2004, 0, 1000);  // 985 nybbles a second
-    WriteMemory(0xD41D, 0xFE);
-    int steps = 0;
-    std::int32_t previous = digiPlayback.digiValue;
-    for (int i = 0; i < 1000; ++i) {
-        DigiStep(0);
-        steps += digiPlayback.digiValue != previous;
-        previous = digiPlayback.digiValue;
+    for (const std::uint16_t period : {1000, 0}) {
+        SetUpSample(0x2000, 0x2004, 0, period);
+        WriteMemory(0xD41D, 0xFE);
+        digiPlayback.digiValue = 300;
+        int steps = 0;
+        for (int i = 0; i < 1000; ++i) {
+            const std::int32_t value = digiPlayback.digiValue;
+            EXPECT_EQ(DigiStep(1), value + 1);
+            steps += digiPlayback.digiValue != value;  // each step changes the value here
+        }
+        EXPECT_EQ(steps, period ? 5 : 0) << period;
     }
-    // 1000 samples x 985 per 176,400 phase units: 5 steps, each changing value.
-    EXPECT_EQ(steps, 5);
-}
-
-TEST_F(DigiTest, PeriodZeroAddsTheValueButNeverAdvances) {
-    test::Poke(0x2000, {0x12});
-    SetUpSample(0x2000, 0x2001, 0, 0);
-    digiPlayback.digiValue = 300;
-    WriteMemory(0xD41D, 0xFE);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(DigiStep(1), 301);
     EXPECT_EQ(digiRegisters.currentAddress, 0x2000);
 }
 
@@ -184,18 +190,6 @@ TEST_F(DigiTest, DivisorScalesTheValues) {
     digiRegisters.nybbleSelector = 1;
     WriteMemory(0xD41D, 0xFE);
     EXPECT_EQ(Steps(3), (std::vector<std::int32_t>{0, 477, -546}));
-}
-
-TEST_F(DigiTest, SidInitStopsTheSampleButKeepsValueAndSelector) {
-    digiRegisters.sampleActive = 1;
-    digiRegisters.nybbleSelector = 1;
-    digiPlayback.digiValue = -8192;
-    digiPlayback.digiPhase = 1000;
-    SidInit(RENDER_RATE);
-    EXPECT_EQ(digiRegisters.sampleActive, 0);
-    EXPECT_EQ(digiPlayback.digiPhase, 0);
-    EXPECT_EQ(digiRegisters.nybbleSelector, 1);
-    EXPECT_EQ(digiPlayback.digiValue, -8192);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/sid_render.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "core/c64_memory.h"
 #include "sid/digi_registers.h"
-#include "sid/sid_render.h"
 #include "sid/sid_state.h"
 #include "sid/sid_write.h"
 #include "sid/voice_chunk.h"
@@ -22,7 +26,7 @@ protected:
         SidInit(RENDER_RATE);
     }
 
-    std::vector<std::int16_t> Render(std::uint32_t count) {
+    static std::vector<std::int16_t> Render(std::uint32_t count) {
         std::vector<std::int16_t> samples(count);
         SidRender(samples.data(), count, c64Memory.bytes);
         return samples;
@@ -35,25 +39,17 @@ TEST_F(SidRenderTest, OutputStageFromRestInvertsAConstantWithADelay) {
     for (std::int32_t y : expected) EXPECT_EQ(OutputStageStep(stage, 1000), y);
 }
 
-TEST_F(SidRenderTest, DecimatorFromRestRisesTowardsAConstant) {
-    std::array<std::int16_t, 8> source;
-    source.fill(1000);
-    std::array<std::int16_t, 2> destination{};
-    Decimate4(source.data(), destination.data(), 8);
-    const std::array<std::int16_t, 8> filtered = {62, 167, 299, 441, 582, 714, 831, 930};
-    EXPECT_EQ(source, filtered);
-    EXPECT_EQ(destination[0], 62);  // samples 0 and 4
-    EXPECT_EQ(destination[1], 582);
-}
-
-TEST_F(SidRenderTest, DecimatorKeepsItsStateAcrossCalls) {
+TEST_F(SidRenderTest, DecimatorRisesTowardsAConstantAndKeepsItsStateAcrossCalls) {
     std::array<std::int16_t, 4> first, second;
     first.fill(1000);
     second.fill(1000);
-    std::int16_t out;
-    Decimate4(first.data(), &out, 4);
-    Decimate4(second.data(), &out, 4);
-    EXPECT_EQ(second[0], 582);
+    std::int16_t out1, out2;
+    Decimate4(first.data(), &out1, 4);
+    Decimate4(second.data(), &out2, 4);
+    EXPECT_EQ(first, (std::array<std::int16_t, 4>{62, 167, 299, 441}));
+    EXPECT_EQ(second, (std::array<std::int16_t, 4>{582, 714, 831, 930}));
+    EXPECT_EQ(out1, 62);  // every fourth sample, from the first on
+    EXPECT_EQ(out2, 582);
 }
 
 TEST_F(SidRenderTest, DecimatorClampsItsOvershootToSixteenBits) {
@@ -77,13 +73,12 @@ TEST_F(SidRenderTest, ClampSampleLimitsAndTruncatesTowardZero) {
 
 TEST_F(SidRenderTest, FilterSetupFromTheRegisters) {
     SidWrite(21, 0x07);
-    SidWrite(22, 0x00);
     SidWrite(23, 0xF0);
     SidWrite(24, 0xDA);  // voice 3 off, HP, LP, volume 10
     Render(0);
     const FilterSynth& filter = sidState.filter;
-    EXPECT_DOUBLE_EQ(filter.cutoff, 7 * CUTOFF_BASE / RENDER_RATE);
-    EXPECT_DOUBLE_EQ(filter.damping, 1.2 - 15 * 0.04);
+    EXPECT_NEAR(filter.cutoff, 7.0 / 8192, 1e-9);  // a cutoff value v gives v / 8192 here
+    EXPECT_DOUBLE_EQ(filter.damping, 0.6);
     EXPECT_EQ(filter.lowPassOn, 1);
     EXPECT_EQ(filter.bandPassOn, 0);
     EXPECT_EQ(filter.highPassOn, 1);
@@ -91,24 +86,19 @@ TEST_F(SidRenderTest, FilterSetupFromTheRegisters) {
     EXPECT_DOUBLE_EQ(filter.volumeFactor, 160.0);
 
     SidWrite(21, 0x00);
-    SidWrite(22, 0x01);
+    SidWrite(22, 0x01);  // the high byte weighs 16
     SidWrite(23, 0x00);
     Render(0);
-    EXPECT_DOUBLE_EQ(sidState.filter.cutoff, 16 * CUTOFF_BASE / RENDER_RATE);
-    EXPECT_DOUBLE_EQ(sidState.filter.damping, 1.2);
-}
-
-TEST_F(SidRenderTest, CutoffIsCappedAtOneAtLowRates) {
+    EXPECT_NEAR(filter.cutoff, 16.0 / 8192, 1e-9);
+    EXPECT_DOUBLE_EQ(filter.damping, 1.2);
+    SidWrite(22, 0xFF);
+    SidWrite(21, 0x07);
+    Render(0);
+    EXPECT_NEAR(filter.cutoff, 4087.0 / 8192, 1e-9);  // the largest cutoff value
     SidInit(OUTPUT_RATE / 4);
     SidWrite(22, 0xFF);
-    SidWrite(21, 0x07);
     Render(0);
-    EXPECT_EQ(sidState.filter.cutoff, 1.0);
-    SidInit(RENDER_RATE);
-    SidWrite(22, 0xFF);
-    SidWrite(21, 0x07);
-    Render(0);
-    EXPECT_LT(sidState.filter.cutoff, 0.4990);  // 4087 is the largest cutoff value
+    EXPECT_EQ(filter.cutoff, 1.0);  // capped at low rates
 }
 
 TEST_F(SidRenderTest, RenderingZeroSamplesChangesNothingButTheDerivedValues) {
@@ -116,70 +106,82 @@ TEST_F(SidRenderTest, RenderingZeroSamplesChangesNothingButTheDerivedValues) {
     const std::uint32_t accumulator = sidState.voices[0].accumulator;
     const OutputStage stage = outputStage;
     Render(0);
-    EXPECT_EQ(sidState.voices[0].increment, 0x1000u * 89);
+    EXPECT_EQ(sidState.voices[0].increment, 364544u);
     EXPECT_EQ(sidState.voices[0].accumulator, accumulator);
     EXPECT_EQ(outputStage.s1, stage.s1);
 }
 
+// The output stage has a gain of -1: volume 15 (x 240) of the constant 29.
 TEST_F(SidRenderTest, AConstantMixSettlesAtItsNegation) {
-    // Voice 1 without waveform, held at full level in Sustain: constant 31.
-    mixerSettings.voiceMuted[1] = 1;
-    mixerSettings.voiceMuted[2] = 1;
-    SidWrite(6, 0xF0);
+    test::HoldVoiceOneInSustain(0x00);  // no waveform: the constant 29
     SidWrite(24, 0x0F);
-    sidState.voices[0].envelopePhase = Sustain;
-    sidState.voices[0].envelopeLevel = 0xF00000;
-    const std::vector<std::int16_t> samples = Render(200);
-    const std::int32_t mix = ((255 - 128) * 0xF00000) >> 26;
-    EXPECT_NEAR(samples.back(), -mix * 240, 1);
+    EXPECT_NEAR(Render(200).back(), -29 * 240, 1);
 }
 
 TEST_F(SidRenderTest, RoutedVoicesAreSilentWithoutAFilterMode) {
-    mixerSettings.voiceMuted[1] = 1;
-    mixerSettings.voiceMuted[2] = 1;
-    SidWrite(6, 0xF0);
+    test::HoldVoiceOneInSustain(0x00);  // no waveform: the constant 29
     SidWrite(22, 0x40);
     SidWrite(23, 0x01);
     SidWrite(24, 0x0F);  // no mode bits
-    sidState.voices[0].envelopePhase = Sustain;
-    sidState.voices[0].envelopeLevel = 0xF00000;
     for (std::int16_t sample : Render(500)) EXPECT_EQ(sample, 0);
     EXPECT_NE(sidState.filter.low, 0.0);  // the filter keeps running on the input
 }
 
-TEST_F(SidRenderTest, OutputStageAndDecimatorSurviveSidInit) {
+// SidInit clears registers, voices and the sample's flag and phase; the output
+// stage, the decimator, the digi value and selector and the register image stay.
+TEST_F(SidRenderTest, SidInitClearsTheChipButKeepsWhatIsNeverReset) {
+    SidWrite(0, 0x12);
+    sidState.voices[1].envelopeLevel = 5;
+    sidState.voices[1].envelopePhase = Release;
+    sidState.voices[2].noiseRegister = 7;
+    digiRegisters.sampleActive = 1;
+    digiRegisters.nybbleSelector = 1;
+    digiPlayback.digiValue = -8192;
+    digiPlayback.digiPhase = 1000;
     outputStage.s1 = 12.5;
     decimator.low = 7.0;
     SidInit(RENDER_RATE);
+    for (const VoiceSynth& voice : sidState.voices) {
+        EXPECT_EQ(voice.envelopePhase, Attack);
+        EXPECT_EQ(voice.envelopeLevel, 0);
+        EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
+    }
+    EXPECT_EQ(sidState.voiceRegisters[0].frequency, 0);
+    EXPECT_EQ(registerImage.values[0], 0x12);
+    EXPECT_EQ(digiRegisters.sampleActive, 0);
+    EXPECT_EQ(digiPlayback.digiPhase, 0);
+    EXPECT_EQ(digiRegisters.nybbleSelector, 1);
+    EXPECT_EQ(digiPlayback.digiValue, -8192);
     EXPECT_EQ(outputStage.s1, 12.5);
     EXPECT_EQ(decimator.low, 7.0);
 }
 
-TEST_F(SidRenderTest, RenderingIsExactlyReproducible) {
-    auto renderTone = [this] {
-        test::ResetMachine();
-        SidInit(RENDER_RATE);
-        SidWrite(1, 0x22);
-        SidWrite(3, 0x08);
-        SidWrite(5, 0x11);
-        SidWrite(6, 0xC4);
-        SidWrite(4, 0x40);
-        SidWrite(4, 0x41);
-        SidWrite(22, 0x40);
-        SidWrite(23, 0xF1);
-        SidWrite(24, 0x1F);
-        return Render(5000);
-    };
-    const std::vector<std::int16_t> first = renderTone();
-    EXPECT_EQ(renderTone(), first);
-    EXPECT_NE(*std::max_element(first.begin(), first.end()), 0);
+// Our test tunes, started as playback does and rendered.
+
+// 73,636 rendered samples hold 100 periods of 736.36 at frequency $1000.
+TEST_F(SidRenderTest, Frequency4096RepeatsEvery736RenderedSamples) {
+    test::StartTuneAsPlaybackDoes("minimal");
+    Render(20000);  // past the attack
+    int rises = 0;  // from below -1000 to above 1000, so ringing does not count
+    bool low = false;
+    for (std::int16_t sample : Render(73636)) {
+        if (sample < -1000) low = true;
+        if (low && sample > 1000) ++rises, low = false;
+    }
+    EXPECT_NEAR(rises, 100, 1);
 }
 
-}  // namespace
-}  // namespace chipbox
-
-namespace chipbox {
-namespace {
+TEST_F(SidRenderTest, VolumeZeroSilencesVoicesButNotDigiSamplesWhichAreNotInverted) {
+    test::StartTuneAsPlaybackDoes("digi");
+    const std::vector<std::int16_t> samples = Render(20000);
+    for (std::int16_t sample : samples)
+        ASSERT_TRUE(sample == 0 || sample == 7168 || sample == -8192) << sample;
+    const auto firstSound =
+        std::find_if(samples.begin(), samples.end(), [](std::int16_t s) { return s != 0; });
+    ASSERT_NE(firstSound, samples.end());
+    EXPECT_EQ(*firstSound, 7168);  // nybble $F: positive, as the tune meant it
+    EXPECT_NE(std::find(samples.begin(), samples.end(), -8192), samples.end());
+}
 
 // A busy register state: every waveform, sync, ring, filter and a digi
 // sample, so both of the renderer's voice paths run.
@@ -213,16 +215,12 @@ TEST_P(RenderPathsTest, OnePassRenderingEqualsRenderThenDecimate) {
         }
         return std::make_pair(render, output);
     };
-    EXPECT_EQ(run(true), run(false));
+    const auto onePass = run(true);
+    EXPECT_EQ(onePass, run(false));
+    EXPECT_GT(*std::max_element(onePass.second.begin(), onePass.second.end()), 1000);
 }
 
 INSTANTIATE_TEST_SUITE_P(IndependentAndLinkedVoices, RenderPathsTest, ::testing::Bool());
-
-}  // namespace
-}  // namespace chipbox
-
-namespace chipbox {
-namespace {
 
 // Which voices sync to or ring-modulate their source (bit v for voice v+1),
 // and which voice is muted (-1 for none).

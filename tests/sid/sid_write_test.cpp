@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/sid_write.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
 #include <vector>
 
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
-#include "sid/sid_write.h"
 #include "test_support.h"
 
 namespace chipbox {
@@ -31,12 +32,12 @@ protected:
         cardWrites.clear();
     }
 
-    void UseCard() {
+    static void UseCard() {
         hardSidMode = true;
         writeToHardSid = RecordCardWrite;
     }
 
-    VoiceSynth& Voice(int v) { return sidState.voices[v]; }
+    static VoiceSynth& Voice(int v) { return sidState.voices[v]; }
 };
 
 TEST_F(SidWriteTest, DecodesVoiceAndFilterRegistersIntoTheShadow) {
@@ -47,6 +48,8 @@ TEST_F(SidWriteTest, DecodesVoiceAndFilterRegistersIntoTheShadow) {
     SidWrite(20, 0xA5);
     SidWrite(21, 0xFF);
     SidWrite(24, 0x9F);
+    for (int reg = 25; reg < 32; ++reg) SidWrite(reg, 0xEE);  // registers without meaning
+    EXPECT_EQ(sidState.voiceRegisters[0].frequency, 0);
     EXPECT_EQ(sidState.voiceRegisters[1].frequency, 0x1234);
     EXPECT_EQ(sidState.voiceRegisters[2].pulseWidth, 0xFF00);
     EXPECT_EQ(sidState.voiceRegisters[2].attackDecay, 0x5A);
@@ -58,41 +61,28 @@ TEST_F(SidWriteTest, DecodesVoiceAndFilterRegistersIntoTheShadow) {
 TEST_F(SidWriteTest, RegisterImageKeepsTheLastValueOfEveryRegister) {
     for (int reg = 0; reg < 32; ++reg) SidWrite(reg, static_cast<std::uint8_t>(reg + 100));
     for (int reg = 0; reg < 32; ++reg) EXPECT_EQ(registerImage.values[reg], reg + 100);
-    SidInit(RENDER_RATE);
-    EXPECT_EQ(registerImage.values[5], 105);  // never cleared
 }
 
-TEST_F(SidWriteTest, RegistersAbove24ChangeNothingInSoftware) {
-    const SidState before = sidState;
-    for (int reg = 25; reg < 32; ++reg) SidWrite(reg, 0xFF);
-    EXPECT_EQ(sidState.filterRegisters.modeVolume, before.filterRegisters.modeVolume);
-    EXPECT_EQ(sidState.voiceRegisters[0].frequency, 0);
-}
-
-TEST_F(SidWriteTest, GateRuleHasNoEdgeDetection) {
-    // Right after SidInit the phase is Attack, so a gate-on does nothing.
-    SidWrite(4, 0x11);
-    EXPECT_EQ(Voice(0).envelopePhase, Attack);
-    SidWrite(4, 0x10);
-    EXPECT_EQ(Voice(0).envelopePhase, Release);
-    SidWrite(4, 0x10);  // repeated clears keep forcing Release
-    EXPECT_EQ(Voice(0).envelopePhase, Release);
-    SidWrite(4, 0x11);
-    EXPECT_EQ(Voice(0).envelopePhase, Attack);
-    for (std::uint8_t phase : {Decay, Sustain}) {
-        Voice(0).envelopePhase = phase;
-        SidWrite(4, 0x41);
-        EXPECT_EQ(Voice(0).envelopePhase, phase);
+// No edge detection: a clear gate forces Release, a set gate turns Release
+// into Attack and leaves the other phases alone; the level stays.
+TEST_F(SidWriteTest, GateRuleActsAtOnceOnEveryVoice) {
+    struct Row {
+        std::uint8_t before, control, after;
+    };
+    const Row rows[] = {
+        {Attack, 0x11, Attack},   {Decay, 0x41, Decay},     {Sustain, 0x41, Sustain},
+        {Release, 0x11, Attack},  {Attack, 0x10, Release},  {Decay, 0x40, Release},
+        {Sustain, 0x40, Release}, {Release, 0x40, Release},
+    };
+    for (int v = 0; v < 3; ++v) {
+        for (const Row& row : rows) {
+            Voice(v).envelopePhase = row.before;
+            Voice(v).envelopeLevel = 0x800000;
+            SidWrite(7 * v + 4, row.control);
+            EXPECT_EQ(Voice(v).envelopePhase, row.after) << v << " " << int(row.before);
+            EXPECT_EQ(Voice(v).envelopeLevel, 0x800000);
+        }
     }
-}
-
-TEST_F(SidWriteTest, GateClearThenSetWithinOneCallRestartsFromTheCurrentLevel) {
-    Voice(1).envelopePhase = Sustain;
-    Voice(1).envelopeLevel = 0x800000;
-    SidWrite(11, 0x40);
-    SidWrite(11, 0x41);
-    EXPECT_EQ(Voice(1).envelopePhase, Attack);
-    EXPECT_EQ(Voice(1).envelopeLevel, 0x800000);
 }
 
 TEST_F(SidWriteTest, HardSidModeForwardsEverythingAndLeavesTheModelAlone) {
@@ -136,6 +126,7 @@ TEST_F(SidWriteTest, MuteReleasesAndUnmuteRestoresTheRememberedGate) {
     EXPECT_EQ(Voice(0).envelopePhase, Release);
     SidWrite(4, 0x40);  // the tune releases the note meanwhile
     SetVoiceMute(0, false);
+    EXPECT_EQ(mixerSettings.voiceMuted[0], 0);
     EXPECT_EQ(registerImage.values[4], 0x41);
     EXPECT_EQ(Voice(0).envelopePhase, Attack);
 }

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/voice_synth.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -5,7 +8,7 @@
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
 #include "sid/sid_write.h"
-#include "sid/voice_synth.h"
+#include "sid/voice_chunk.h"
 #include "test_support.h"
 
 namespace chipbox {
@@ -22,19 +25,6 @@ protected:
 
     // The per-sample update with voice 3 audible; one rendered sample.
     VoiceSums Step() { return UpdateVoices(sidState.voices, true); }
-
-    // Voice 1 held at full level in Sustain with the given control value, so
-    // its output is the waveform alone; voices 2 and 3 muted, so that their
-    // start-up attack adds nothing.
-    void HoldVoiceAtFullLevel(std::uint8_t controlValue) {
-        mixerSettings.voiceMuted[1] = 1;
-        mixerSettings.voiceMuted[2] = 1;
-        SidWrite(4, controlValue);
-        SidWrite(6, 0xF0);
-        SetupVoices();
-        Voice(0).envelopePhase = Sustain;
-        Voice(0).envelopeLevel = 0xF00000;
-    }
 };
 
 TEST_F(VoiceSynthTest, StepTablesAndFrequencyFactorAtTheRenderRate) {
@@ -47,18 +37,6 @@ TEST_F(VoiceSynthTest, StepTablesAndFrequencyFactorAtTheRenderRate) {
     EXPECT_EQ(sidState.frequencyFactor, 89u);
     SidInit(OUTPUT_RATE);
     EXPECT_EQ(sidState.frequencyFactor, 359u);
-}
-
-TEST_F(VoiceSynthTest, SidInitLeavesEveryVoiceInAttackWithAFullNoiseRegister) {
-    SidWrite(0, 0x12);
-    Voice(1).envelopeLevel = 5;
-    SidInit(RENDER_RATE);
-    for (const VoiceSynth& voice : sidState.voices) {
-        EXPECT_EQ(voice.envelopePhase, Attack);
-        EXPECT_EQ(voice.envelopeLevel, 0);
-        EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
-    }
-    EXPECT_EQ(sidState.voiceRegisters[0].frequency, 0);
 }
 
 TEST_F(VoiceSynthTest, SetupDerivesIncrementPulseRoutingAndSteps) {
@@ -81,66 +59,78 @@ TEST_F(VoiceSynthTest, SetupDerivesIncrementPulseRoutingAndSteps) {
     EXPECT_EQ(Voice(2).routedToFilter, 1);
 }
 
+// One sample of voice 1 with its oscillator held still, updated alone and as
+// a chunk: the output is (waveform - 128) x level >> 26, in -32..31 and
+// rounded down.
+TEST_F(VoiceSynthTest, WaveformsAndOutputLevels) {
+    struct Row {
+        const char* name;
+        std::uint8_t control;
+        std::uint32_t accumulator;
+        std::uint16_t pulseWidth;         // as written to the registers
+        std::uint32_t sourceAccumulator;  // voice 3, the ring source
+        std::int32_t level;
+        std::int32_t output;
+    };
+    const Row rows[] = {
+        {"no waveform: a constant", 0x00, 0x3A00000, 0, 0, 0xF00000, 29},
+        {"no waveform at full level: the highest output", 0x00, 0, 0, 0, 0xFFFFFF, 31},
+        {"triangle rising", 0x10, 0x3A00000, 0, 0, 0xF00000, -3},
+        {"triangle falls over the second half", 0x10, PHASE_HALF, 0, 0, 0xF00000, 29},
+        {"sawtooth", 0x20, 0x3A00000, 0, 0, 0xF00000, -17},
+        {"triangle and sawtooth give their AND", 0x30, 0x3A00000, 0, 0, 0xF00000, -19},
+        {"pulse width 0 is high only at phase 0", 0x40, 0, 0, 0, 0xF00000, 29},
+        {"pulse width 0 is low past phase 0", 0x40, 1, 0, 0, 0xF00000, -30},
+        {"pulse high up to its 12-bit width", 0x40, 0x0FFF0000, 0xFFFF, 0, 0xF00000, 29},
+        {"pulse low past its 12-bit width", 0x40, 0x0FFF0001, 0xFFFF, 0, 0xF00000, -30},
+        {"test bit holds the oscillator at 0", 0x18, 0x3A00000, 0, 0, 0xF00000, -30},
+        {"test bit at full level: the lowest output", 0x18, 0, 0, 0, 0xFFFFFF, -32},
+        {"ring inverts the triangle: source in its first half", 0x14, 0, 0, 0, 0xF00000, 29},
+        {"ring leaves it: source in its second half", 0x14, 0, 0, PHASE_HALF, 0xF00000, -30},
+        {"at the release floor, high", 0x40, 0, 0xFFFF, 0, RELEASE_FLOOR, 0},
+        {"at the release floor, low", 0x40, 0x0FFF0001, 0xFFFF, 0, RELEASE_FLOOR, -1},
+    };
+    for (const Row& row : rows) {
+        SidWrite(2, static_cast<std::uint8_t>(row.pulseWidth));
+        SidWrite(3, static_cast<std::uint8_t>(row.pulseWidth >> 8));
+        test::HoldVoiceOneInSustain(row.control);
+        Voice(0).increment = 0;
+        Voice(0).accumulator = row.accumulator;
+        Voice(0).envelopeLevel = row.level;
+        Voice(2).accumulator = row.sourceAccumulator;
+        VoiceSet chunked = sidState.voices;
+        VoiceChunk chunk;
+        RenderVoiceChunk(chunked, true, 1, chunk);
+        EXPECT_EQ(chunk.direct[0], row.output) << row.name;
+        EXPECT_EQ(Step().direct, row.output) << row.name;
+    }
+}
+
 TEST_F(VoiceSynthTest, FrequencyZeroStandsStillAndNeverClocksNoise) {
-    HoldVoiceAtFullLevel(0x81);
-    const std::uint32_t noise = Voice(0).noiseRegister;
+    test::HoldVoiceOneInSustain(0x81);
     for (int i = 0; i < 1000; ++i) Step();
     EXPECT_EQ(Voice(0).accumulator, 0u);
-    EXPECT_EQ(Voice(0).noiseRegister, noise);
-}
-
-TEST_F(VoiceSynthTest, AFrequencyOf4096HasAPeriodOfAbout736Samples) {
-    SidWrite(1, 0x10);
-    SetupVoices();
-    int wraps = 0;
-    std::uint32_t previous = 0;
-    for (int i = 0; i < 736 * 10 + 4; ++i) {
-        Step();
-        wraps += Voice(0).accumulator < previous;
-        previous = Voice(0).accumulator;
-    }
-    EXPECT_EQ(wraps, 10);  // 7364 samples hold ten periods of 736.36
-}
-
-TEST_F(VoiceSynthTest, TestBitHoldsTheOscillatorAndResetsNoise) {
-    SidWrite(1, 0x10);
-    HoldVoiceAtFullLevel(0x18);  // triangle and test bit
-    Voice(0).noiseRegister = 0x123;
-    const VoiceSums sums = Step();
-    EXPECT_EQ(Voice(0).accumulator, 0u);
     EXPECT_EQ(Voice(0).noiseRegister, 0xFFFFFFu);
-    EXPECT_EQ(sums.direct, (-128 * 0xF00000) >> 26);
-    Voice(0).envelopeLevel = 0xFFFFFF;
-    EXPECT_EQ(Step().direct, -32);
 }
 
-TEST_F(VoiceSynthTest, NoWaveformAtFullLevelIsAConstant31) {
-    HoldVoiceAtFullLevel(0x00);
-    Voice(0).envelopeLevel = 0xFFFFFF;
-    Voice(0).envelopePhase = Decay;
-    Voice(0).decayStep = 0;
-    Voice(0).sustainLevel = 0;
-    EXPECT_EQ(Step().direct, 31);
-}
-
-TEST_F(VoiceSynthTest, AtTheReleaseFloorOutputIsZeroOrMinusOne) {
-    HoldVoiceAtFullLevel(0x40);  // pulse, gate clear: Release
-    SidWrite(4, 0x40);
-    Voice(0).envelopeLevel = RELEASE_FLOOR;
-    Voice(0).pulseThreshold = 0xFFFFFFFF;  // pulse high: w = 255
-    EXPECT_EQ(Step().direct, 0);
-    Voice(0).pulseThreshold = 0;  // accumulator 0 is still high...
-    Voice(0).increment = 1;       // ...so move it past the threshold
-    EXPECT_EQ(Step().direct, -1);
-}
-
-TEST_F(VoiceSynthTest, ReleaseStartingBelowTheFloorJumpsToIt) {
-    SidWrite(6, 0x00);
+// Frequency $FFFF moves the top five phase bits on in 139 of 200 samples,
+// wrapping four times; each change shifts the register once, with bit 22
+// XOR bit 17 fed in. The test bit refills it.
+TEST_F(VoiceSynthTest, NoiseIsClockedOnEveryChangeOfTheTopFiveBits) {
+    SidWrite(0, 0xFF);
+    SidWrite(1, 0xFF);
     SetupVoices();
-    Voice(0).envelopePhase = Release;
-    Voice(0).envelopeLevel = 0;
+    for (int i = 0; i < 200; ++i) Step();
+    EXPECT_EQ(Voice(0).noiseRegister, 0x60E018F9u);
+    EXPECT_EQ(Voice(0).noiseOutput, 0x8E);
+    const int outputBits[8] = {22, 20, 16, 13, 11, 7, 4, 2};  // as bits 7 down to 0
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(voice_detail::NoiseWaveform(1u << outputBits[i]), 0x80 >> i) << i;
+    EXPECT_EQ(voice_detail::NoiseWaveform(~0x00512894u), 0);  // no other bit counts
+    SidWrite(4, control::TEST);
+    SetupVoices();
     Step();
-    EXPECT_EQ(Voice(0).envelopeLevel, RELEASE_FLOOR);
+    EXPECT_EQ(Voice(0).noiseRegister, 0xFFFFFFu);
 }
 
 TEST_F(VoiceSynthTest, EnvelopeRunsAttackDecaySustainLinearly) {
@@ -150,11 +140,8 @@ TEST_F(VoiceSynthTest, EnvelopeRunsAttackDecaySustainLinearly) {
     Step();
     EXPECT_EQ(Voice(0).envelopeLevel, 42216);
     int samples = 1;
-    while (Voice(0).envelopePhase == Attack) {
-        Step();
-        ++samples;
-    }
-    EXPECT_EQ(samples, 0xFFFFFF / 42216 + 1);
+    for (; Voice(0).envelopePhase == Attack; ++samples) Step();
+    EXPECT_EQ(samples, 398);
     EXPECT_EQ(Voice(0).envelopeLevel, 0xFFFFFF);
     while (Voice(0).envelopePhase == Decay) Step();
     EXPECT_EQ(Voice(0).envelopePhase, Sustain);
@@ -176,58 +163,21 @@ TEST_F(VoiceSynthTest, RaisingSustainInSustainMakesTheLevelJumpUp) {
     EXPECT_EQ(Voice(0).envelopeLevel, 0x800000);
 }
 
-TEST_F(VoiceSynthTest, PulseWidthSetsHowLongThePulseIsHigh) {
-    HoldVoiceAtFullLevel(0x40);
-    Voice(0).increment = 0;
-    Voice(0).pulseThreshold = 0;
-    Voice(0).accumulator = 0;
-    EXPECT_GT(Step().direct, 0);  // high only at accumulator 0
-    Voice(0).accumulator = 1;
-    EXPECT_LT(Step().direct, 0);
-    SidWrite(2, 0xFF);
-    SidWrite(3, 0x0F);
+// The release floor is not 0, so a released voice never falls fully silent.
+TEST_F(VoiceSynthTest, ReleaseStopsAtTheFloorNotZero) {
+    SidWrite(6, 0x00);
     SetupVoices();
-    Voice(0).increment = 0;
-    Voice(0).accumulator = 0x0FFF0000;
-    EXPECT_GT(Step().direct, 0);
-    Voice(0).accumulator = 0x0FFF0001;
-    EXPECT_LT(Step().direct, 0);
+    Voice(0).envelopePhase = Release;
+    Voice(0).envelopeLevel = RELEASE_FLOOR + 1;
+    Step();
+    EXPECT_EQ(Voice(0).envelopeLevel, RELEASE_FLOOR);
+    Voice(0).envelopeLevel = 0;  // below the floor: jumps up to it
+    Step();
+    EXPECT_EQ(Voice(0).envelopeLevel, RELEASE_FLOOR);
 }
 
-TEST_F(VoiceSynthTest, TriangleAndSawtoothTogetherGiveTheirAnd) {
-    HoldVoiceAtFullLevel(0x30);
-    Voice(0).increment = 0;
-    Voice(0).accumulator = 0x3A00000;  // triangle $74, sawtooth $3A
-    const std::int32_t expected = ((0x74 & 0x3A) - 128) * 0xF00000 >> 26;
-    EXPECT_EQ(Step().direct, expected);
-}
-
-TEST_F(VoiceSynthTest, TriangleFallsOverTheSecondHalfOfThePhase) {
-    HoldVoiceAtFullLevel(0x10);
-    Voice(0).increment = 0;
-    Voice(0).accumulator = 0x8000000;  // t = $00 XOR $FF
-    EXPECT_EQ(Step().direct, (127 * 0xF00000) >> 26);
-}
-
-TEST_F(VoiceSynthTest, NoiseIsClockedOnEveryChangeOfTheTopFiveBits) {
-    SidWrite(1, 0xFF);
-    SidWrite(0, 0xFF);
-    SetupVoices();
-    std::uint32_t expected = 0xFFFFFF;
-    for (int i = 0; i < 200; ++i) {
-        const std::uint32_t before = Voice(0).accumulator >> 23;
-        Step();
-        if ((Voice(0).accumulator >> 23) != before)
-            expected = (expected << 1) | (((expected >> 22) ^ (expected >> 17)) & 1);
-    }
-    EXPECT_EQ(Voice(0).noiseRegister, expected);
-    const std::uint32_t r = expected;
-    const std::uint8_t output = ((r >> 22) & 1) << 7 | ((r >> 20) & 1) << 6 | ((r >> 16) & 1) << 5 |
-                                ((r >> 13) & 1) << 4 | ((r >> 11) & 1) << 3 | ((r >> 7) & 1) << 2 |
-                                ((r >> 4) & 1) << 1 | ((r >> 2) & 1);
-    EXPECT_EQ(Voice(0).noiseOutput, output);
-}
-
+// A synced voice restarts when its source wraps, with the fraction of a step
+// by which the source overshot; a source standing still never wraps.
 TEST_F(VoiceSynthTest, SyncRestartsWithTheSourcesOvershoot) {
     SidWrite(15, 0x02);  // voice 3 is voice 1's source
     SidWrite(4, 0x02);   // voice 1 synced
@@ -237,34 +187,21 @@ TEST_F(VoiceSynthTest, SyncRestartsWithTheSourcesOvershoot) {
     Voice(2).increment = 400;
     Voice(2).accumulator = 100;  // wrapped on its last update
     Step();
-    EXPECT_EQ(Voice(0).accumulator, 1000u * 100 / 400);
-}
+    EXPECT_EQ(Voice(0).accumulator, 250u);  // 1000 x 100 / 400
 
-TEST_F(VoiceSynthTest, SyncToAVoiceOfFrequencyZeroNeverResets) {
     SidWrite(11, 0x02);  // voice 2 synced to voice 1, which stands still
     SidWrite(8, 0x10);
     SetupVoices();
     for (int i = 0; i < 10; ++i) Step();
-    EXPECT_EQ(Voice(1).accumulator, 10u * Voice(1).increment);
+    EXPECT_EQ(Voice(1).accumulator, 3645440u);  // ten steps of 4096 x 89
 }
 
-TEST_F(VoiceSynthTest, RingModulationInvertsTheTriangleWhileTheSourceIsInItsFirstHalf) {
-    HoldVoiceAtFullLevel(0x14);  // triangle + ring, source voice 3 at phase 0
-    Voice(0).increment = 0;
-    Voice(0).accumulator = 0;
-    EXPECT_EQ(Step().direct, (127 * 0xF00000) >> 26);
-    Voice(2).accumulator = PHASE_HALF;
-    Voice(2).increment = 0;
-    EXPECT_EQ(Step().direct, (-128 * 0xF00000) >> 26);
-}
-
-TEST_F(VoiceSynthTest, MutedVoiceIsFrozenAndSilent) {
+TEST_F(VoiceSynthTest, MutedVoiceStandsStillAndIsSilent) {
     SidWrite(1, 0x10);
-    HoldVoiceAtFullLevel(0x00);
+    test::HoldVoiceOneInSustain(0x00);
     SetVoiceMute(0, true);
     const VoiceSynth before = Voice(0);
-    const VoiceSums sums = Step();
-    EXPECT_EQ(sums.direct, 0);
+    EXPECT_EQ(Step().direct, 0);
     EXPECT_EQ(Voice(0).accumulator, before.accumulator);
     EXPECT_EQ(Voice(0).envelopeLevel, before.envelopeLevel);
 }
@@ -279,7 +216,7 @@ TEST_F(VoiceSynthTest, VoiceThreeOffDropsItFromBothSumsButKeepsItRunning) {
     const VoiceSums sums = UpdateVoices(sidState.voices, false);
     EXPECT_EQ(sums.filtered, 0);
     EXPECT_EQ(sums.direct, 0);
-    EXPECT_EQ(Voice(2).accumulator, Voice(2).increment);
+    EXPECT_EQ(Voice(2).accumulator, 364544u);
 }
 
 }  // namespace
