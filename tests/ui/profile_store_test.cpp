@@ -83,7 +83,7 @@ TEST_F(ProfileStoreTest, ExitValuesComeBackAtStartThroughUiSettings) {
 
     ResetUiSettings();
     KeepStartSettings(start, uiSettings);
-    ExitSettings again;
+    ExitSettings again;  // the window's own values, as exit had them
     again.directory = exit.directory;
     again.lastTune = exit.lastTune;
     again.hardSidSupport = exit.hardSidSupport;
@@ -108,11 +108,7 @@ TEST_F(ProfileStoreTest, ExitWriteEditsAnExistingFileAndKeepsForeignKeys) {
 TEST_F(ProfileStoreTest, MissingFileGivesDefaults) {
     CProfileStore store(PathOf("none.INI"));
     EXPECT_FALSE(store.Load());
-    const StartSettings start = ReadStartSettings(store);
-    EXPECT_EQ(start, StartSettings{});
-    EXPECT_EQ(start.browserHeight, 200);
-    EXPECT_EQ(start.playerX, -1);
-    EXPECT_FALSE(start.hardSidSupport);
+    EXPECT_EQ(ReadStartSettings(store), StartSettings{});
     EXPECT_EQ(store.ReadString("S", "k", "fallback"), "fallback");
 }
 
@@ -159,21 +155,12 @@ TEST_F(ProfileStoreTest, ReadsFindAndWritesPlaceKeysByTheirSection) {
 }
 
 TEST_F(ProfileStoreTest, IntegersReadAsWrittenOrAsTheDefault) {
-    const std::vector<std::pair<std::string, int>> cases = {{" 42 ", 42},
-                                                            {"\t-7\t", -7},
-                                                            {"+7", 7},
-                                                            {"-2147483648", INT_MIN},
-                                                            {"2147483647", INT_MAX},
-                                                            {"12abc", 123},
-                                                            {"", 123},
-                                                            {"x", 123},
-                                                            {"1.5", 123},
-                                                            {"0x10", 123},
-                                                            {"2147483648", 123},
-                                                            {"-2147483649", 123},
-                                                            {"- 5", 123},
-                                                            {"+-5", 123},
-                                                            {"99999999999999999999", 123}};
+    // clang-format off
+    const std::vector<std::pair<std::string, int>> cases = {
+        {" 42 ", 42}, {"\t-7\t", -7}, {"+7", 7}, {"-2147483648", INT_MIN}, {"2147483647", INT_MAX},
+        {"12abc", 123}, {"", 123}, {"x", 123}, {"1.5", 123}, {"0x10", 123}, {"2147483648", 123},
+        {"-2147483649", 123}, {"- 5", 123}, {"+-5", 123}, {"99999999999999999999", 123}};
+    // clang-format on
     const auto key = [](std::size_t i) { return std::string("k").append(std::to_string(i)); };
     std::string text = "[N]\n";
     for (std::size_t i = 0; i < cases.size(); ++i)
@@ -187,18 +174,14 @@ TEST_F(ProfileStoreTest, WritesThatCannotBeStoredAreRefused) {
     struct Case {
         std::string section, key, value;
     };
+    // clang-format off
+    const Case cases[] = {
+        {"", "k", "v"}, {" S", "k", "v"}, {"S]", "k", "v"}, {"S\n", "k", "v"}, {"S", "", "v"},
+        {"S", "k=1", "v"}, {"S", ";k", "v"}, {"S", "[k", "v"}, {"S", "k ", "v"},
+        {"S", "k", "a\nb"}, {"S", "k", "a\r"}};
+    // clang-format on
     CProfileStore store(WriteFile("chipbox.INI", "[S]\nk=old\n"));
-    for (const Case& c : std::vector<Case>{{"", "k", "v"},
-                                           {" S", "k", "v"},
-                                           {"S]", "k", "v"},
-                                           {"S\n", "k", "v"},
-                                           {"S", "", "v"},
-                                           {"S", "k=1", "v"},
-                                           {"S", ";k", "v"},
-                                           {"S", "[k", "v"},
-                                           {"S", "k ", "v"},
-                                           {"S", "k", "a\nb"},
-                                           {"S", "k", "a\r"}}) {
+    for (const Case& c : cases) {
         EXPECT_FALSE(store.WriteString(c.section, c.key, c.value)) << c.section << '/' << c.key;
         EXPECT_EQ(store.text(), "[S]\nk=old\n");
     }
