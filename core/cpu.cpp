@@ -5,22 +5,22 @@
 
 #include "core/interpreter.h"
 #include "core/interpreter_dispatch.h"
+#include "core/machine_model.h"
 #include "core/repeating_loop.h"
 
 namespace chipbox {
 
 CpuState cpuState;
+RelaxedAtomic<bool> completeMachine{false};
 
 namespace {
 
 using interpreter::Interpreter;
+using interpreter::LIMIT_BIT;
 using interpreter::LOW_BITS;
+using interpreter::NoStoreWatch;
+using interpreter::PAST_A_LIMIT;
 using interpreter::RepeatingLoop;
-
-// A total starts this far below bit 31 of its half of the clock, so that the
-// half's top bit sets exactly when the total passes its limit.
-constexpr std::uint64_t LIMIT_BIT = std::uint64_t{1} << 31;
-constexpr std::uint64_t PAST_A_LIMIT = LIMIT_BIT | LIMIT_BIT << 32;
 
 // Play routines end long before this; only a call that runs this long is
 // watched for a loop that repeats the machine's state.
@@ -64,8 +64,8 @@ private:
     std::uint64_t cycleBias_, instructionBias_;
 };
 
-template <class Watch>
-void RunToALimit(Interpreter<Watch>& machine) {
+template <class Watch, bool complete>
+void RunToALimit(Interpreter<Watch, complete>& machine) {
     while (machine.cpu.pc >= 2) {
         machine.Execute();
         if (machine.clock & PAST_A_LIMIT) break;
@@ -75,7 +75,8 @@ void RunToALimit(Interpreter<Watch>& machine) {
 // Runs on, anchoring at each jump or branch backwards; when the machine comes
 // back to the anchor in the same state, the rounds that fit before a limit
 // are counted at once and the rest is run.
-void RunSkippingRepeatedRounds(Interpreter<RepeatingLoop>& machine, RepeatingLoop& loop,
+template <bool complete>
+void RunSkippingRepeatedRounds(Interpreter<RepeatingLoop, complete>& machine, RepeatingLoop& loop,
                                const CallClock& limits) {
     while (machine.cpu.pc >= 2) {
         const std::uint16_t before = machine.cpu.pc;
@@ -95,35 +96,45 @@ void RunSkippingRepeatedRounds(Interpreter<RepeatingLoop>& machine, RepeatingLoo
     }
 }
 
-}  // namespace
-
-// The entry points are flattened: the whole interpreter is inlined into them,
+// Each machine's interpreter is flattened: all of it is inlined into these,
 // so its registers stay in machine registers.
-[[gnu::flatten]] std::uint32_t StepInstruction() {
-    Interpreter<> machine(cpuState);
+template <bool complete>
+[[gnu::flatten]] std::uint32_t Step() {
+    Interpreter<NoStoreWatch, complete> machine(cpuState);
     machine.Execute();
     cpuState = machine.State();
     cpuState.cycles = static_cast<std::uint32_t>(machine.clock & LOW_BITS);
     return cpuState.cycles;
 }
 
-[[gnu::flatten]] RoutineRun RunUntilReturn(std::uint32_t cycleLimit, std::uint32_t instructionLimit,
-                                           bool skipRepeatedRounds) {
+template <bool complete>
+[[gnu::flatten]] RoutineRun Run(std::uint32_t cycleLimit, std::uint32_t instructionLimit,
+                                bool skipRepeatedRounds) {
     const CallClock limits(cycleLimit, instructionLimit);
     const std::uint32_t plainLimit =
         skipRepeatedRounds ? std::min(cycleLimit, WATCH_AFTER_CYCLES) : cycleLimit;
     const CallClock plainLimits(plainLimit, instructionLimit);
-    Interpreter<> plain(cpuState, plainLimits.Encode({}));
+    Interpreter<NoStoreWatch, complete> plain(cpuState, plainLimits.Encode({}));
     RunToALimit(plain);
     cpuState = plain.State();
     const RoutineRun run = plainLimits.Decode(plain.clock);
     if (cpuState.pc < 2 || limits.Passed(run)) return run;
 
     RepeatingLoop loop;
-    Interpreter<RepeatingLoop> watched(cpuState, limits.Encode(run), &loop);
+    Interpreter<RepeatingLoop, complete> watched(cpuState, limits.Encode(run), &loop);
     RunSkippingRepeatedRounds(watched, loop, limits);
     cpuState = watched.State();
     return limits.Decode(watched.clock);
+}
+
+}  // namespace
+
+std::uint32_t StepInstruction() { return completeMachine ? Step<true>() : Step<false>(); }
+
+RoutineRun RunUntilReturn(std::uint32_t cycleLimit, std::uint32_t instructionLimit,
+                          bool skipRepeatedRounds) {
+    return completeMachine ? Run<true>(cycleLimit, instructionLimit, skipRepeatedRounds)
+                           : Run<false>(cycleLimit, instructionLimit, skipRepeatedRounds);
 }
 
 void PushStack(std::uint8_t value) {

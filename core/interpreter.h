@@ -12,6 +12,10 @@ namespace chipbox::interpreter {
 
 constexpr std::uint64_t ONE_INSTRUCTION = std::uint64_t{1} << 32;
 constexpr std::uint64_t LOW_BITS = 0xFFFFFFFF;
+// A total starts this far below bit 31 of its half of the clock, so that the
+// half's top bit sets exactly when the total passes its limit.
+constexpr std::uint64_t LIMIT_BIT = std::uint64_t{1} << 31;
+constexpr std::uint64_t PAST_A_LIMIT = LIMIT_BIT | LIMIT_BIT << 32;
 
 // Sees every store before it happens; the plain interpreter's does nothing.
 struct NoStoreWatch {
@@ -26,7 +30,10 @@ struct NoStoreWatch {
 // Flags are kept apart and packed into p only when p is pushed or the
 // registers are handed back: C and V as 0 or 1, N and Z as the value they
 // were last set from.
-template <class StoreWatch = NoStoreWatch>
+//
+// The complete machine also runs the undocumented opcodes as the NMOS 6510
+// does and honours decimal mode; the default model does neither.
+template <class StoreWatch = NoStoreWatch, bool complete = false>
 struct Interpreter {
     explicit Interpreter(const CpuState& state, std::uint64_t startClock = 0,
                          StoreWatch* storeWatch = nullptr)
@@ -146,12 +153,13 @@ struct Interpreter {
         }
     }
 
-    // The write of a read-modify-write instruction, to where Fetch read.
+    // The write of a read-modify-write instruction, to where Fetch read. The
+    // indexed modes take 3 cycles whether the read crossed a page or not.
     template <AddressingMode mode>
     void WriteBack(std::uint8_t value) {
         if constexpr (mode == Accumulator) {
             cpu.a = value;
-        } else if constexpr (mode == AbsoluteX) {
+        } else if constexpr (mode == AbsoluteX || mode == AbsoluteY || mode == IndirectIndexed) {
             Store(cpu.operandAddress, value);
             Spend(3 - cpu.operandCrossedPage);
         } else {
@@ -175,13 +183,57 @@ struct Interpreter {
     }
 
     // Binary addition with carry; V is the signed overflow of the operation.
-    // SBC comes here with its operand inverted.
-    void AddWithCarry(std::uint8_t operand) {
+    void AddBinary(std::uint8_t operand) {
         const unsigned sum = cpu.a + operand + carry;
         const auto result = static_cast<std::uint8_t>(sum);
         carry = sum > 0xFF;
         overflow = ((cpu.a ^ result) & (operand ^ result)) >> 7;
         cpu.a = SetNZ(result);
+    }
+
+    bool Decimal() const { return complete && (otherFlags & flag::D); }
+
+    void AddWithCarry(std::uint8_t operand) {
+        if (Decimal())
+            AddDecimal(operand);
+        else
+            AddBinary(operand);
+    }
+
+    void SubtractWithBorrow(std::uint8_t operand) {
+        if (Decimal())
+            SubtractDecimal(operand);
+        else
+            AddBinary(static_cast<std::uint8_t>(~operand));
+    }
+
+    // Decimal addition as the NMOS chip does it: Z comes from the binary sum,
+    // N and V from the sum before the high digit is adjusted.
+    void AddDecimal(std::uint8_t operand) {
+        const unsigned binary = cpu.a + operand + carry;
+        unsigned low = (cpu.a & 0x0F) + (operand & 0x0F) + carry;
+        if (low > 9) low += 6;
+        unsigned sum = (low & 0x0F) + (cpu.a & 0xF0) + (operand & 0xF0) + (low > 0x0F ? 0x10 : 0);
+        zeroSource = static_cast<std::uint8_t>(binary);
+        negativeSource = static_cast<std::uint8_t>(sum);
+        overflow = ((cpu.a ^ sum) & ~(cpu.a ^ operand) & 0x80) != 0;
+        if ((sum & 0x1F0) > 0x90) sum += 0x60;
+        carry = (sum & 0xFF0) > 0xF0;
+        cpu.a = static_cast<std::uint8_t>(sum);
+    }
+
+    // Decimal subtraction as the NMOS chip does it: every flag comes from the
+    // binary difference; only the accumulator is adjusted.
+    void SubtractDecimal(std::uint8_t operand) {
+        const std::uint8_t borrow = 1 - carry;
+        int low = (cpu.a & 0x0F) - (operand & 0x0F) - borrow;
+        int difference = (low & 0x10)
+                             ? ((low - 6) & 0x0F) | ((cpu.a & 0xF0) - (operand & 0xF0) - 0x10)
+                             : (low & 0x0F) | ((cpu.a & 0xF0) - (operand & 0xF0));
+        if (difference & 0x100) difference -= 0x60;
+        const std::uint8_t result = static_cast<std::uint8_t>(difference);
+        AddBinary(static_cast<std::uint8_t>(~operand));
+        cpu.a = result;
     }
 
     void Compare(std::uint8_t reg, std::uint8_t operand) {
@@ -280,6 +332,55 @@ struct Interpreter {
         Spend(2);
     }
 
+    // The undocumented opcodes of the complete machine.
+
+    template <AddressingMode mode, std::uint8_t (Interpreter::*change)(std::uint8_t),
+              void (Interpreter::*combine)(std::uint8_t)>
+    void ChangeThenCombine() {
+        const std::uint8_t value = (this->*change)(Fetch<mode>());
+        WriteBack<mode>(value);
+        (this->*combine)(value);
+    }
+
+    void Or(std::uint8_t value) { cpu.a = SetNZ(cpu.a | value); }
+    void And(std::uint8_t value) { cpu.a = SetNZ(cpu.a & value); }
+    void ExclusiveOr(std::uint8_t value) { cpu.a = SetNZ(cpu.a ^ value); }
+    void CompareAccumulator(std::uint8_t value) { Compare(cpu.a, value); }
+
+    template <AddressingMode mode>
+    void LoadAccumulatorAndX() {
+        cpu.a = cpu.x = SetNZ(Fetch<mode>());
+    }
+
+    // SHA, SHX, SHY and TAS store their value ANDed with the high byte of the
+    // base address plus one.
+    template <AddressingMode mode>
+    void StoreAndedWithHighByte(std::uint8_t value) {
+        const std::uint16_t base =
+            mode == IndirectIndexed ? ReadZeroPageWord(NextByte()) : NextWord();
+        const std::uint8_t index = mode == AbsoluteX ? cpu.x : cpu.y;
+        const auto address = static_cast<std::uint16_t>(base + index);
+        Store(address, static_cast<std::uint8_t>(value & ((base >> 8) + 1)));
+        Spend(mode == IndirectIndexed ? 6 : 5);
+    }
+
+    void AndThenRotateRight(std::uint8_t operand) {
+        const auto value = static_cast<std::uint8_t>((cpu.a & operand) >> 1 | carry << 7);
+        cpu.a = SetNZ(value);
+        carry = (value >> 6) & 1;
+        overflow = ((value >> 6) ^ (value >> 5)) & 1;
+    }
+
+    void AndXThenSubtract(std::uint8_t operand) {
+        const auto masked = static_cast<std::uint8_t>(cpu.a & cpu.x);
+        carry = masked >= operand;
+        cpu.x = SetNZ(static_cast<std::uint8_t>(masked - operand));
+    }
+
+    // A JAM stops the processor: the call ends as at the cycle limit.
+    void Jam() { clock |= LIMIT_BIT; }
+
+    void ExecuteUndocumented(std::uint8_t opcode);
     void Execute();
 };
 

@@ -4,13 +4,15 @@
 #pragma once
 
 #include "core/interpreter.h"
+#include "core/interpreter_undocumented.h"
 
 namespace chipbox::interpreter {
 
-template <class StoreWatch>
-inline void Interpreter<StoreWatch>::Execute() {
+template <class StoreWatch, bool complete>
+inline void Interpreter<StoreWatch, complete>::Execute() {
     clock += ONE_INSTRUCTION;
-    switch (NextByte()) {
+    const std::uint8_t opcode = NextByte();
+    switch (opcode) {
         case 0x00:
             cpu.pc = 0;
             Spend(7);
@@ -171,33 +173,31 @@ inline void Interpreter<StoreWatch>::Execute() {
         case 0xDD: Compare(cpu.a, Fetch<AbsoluteX>()); break;                     // CMP
         case 0xDE: ReadModifyWrite<AbsoluteX, &Interpreter::Decrement>(); break;  // DEC
         case 0xE0: Compare(cpu.x, Fetch<Immediate>()); break;                     // CPX
-        case 0xE1:
-            AddWithCarry(static_cast<std::uint8_t>(~Fetch<IndexedIndirect>()));
-            break;                                                                       // SBC
-        case 0xE4: Compare(cpu.x, Fetch<ZeroPage>()); break;                             // CPX
-        case 0xE5: AddWithCarry(static_cast<std::uint8_t>(~Fetch<ZeroPage>())); break;   // SBC
-        case 0xE6: ReadModifyWrite<ZeroPage, &Interpreter::Increment>(); break;          // INC
-        case 0xE8: Transfer(cpu.x, static_cast<std::uint8_t>(cpu.x + 1)); break;         // INX
-        case 0xE9: AddWithCarry(static_cast<std::uint8_t>(~Fetch<Immediate>())); break;  // SBC
-        case 0xEA: Spend(2); break;                                                      // NOP
-        case 0xEC: Compare(cpu.x, Fetch<Absolute>()); break;                             // CPX
-        case 0xED: AddWithCarry(static_cast<std::uint8_t>(~Fetch<Absolute>())); break;   // SBC
-        case 0xEE: ReadModifyWrite<Absolute, &Interpreter::Increment>(); break;          // INC
-        case 0xF0: BranchIf(zeroSource == 0); break;                                     // BEQ
-        case 0xF1:
-            AddWithCarry(static_cast<std::uint8_t>(~Fetch<IndirectIndexed>()));
-            break;                                                                       // SBC
-        case 0xF5: AddWithCarry(static_cast<std::uint8_t>(~Fetch<ZeroPageX>())); break;  // SBC
-        case 0xF6: ReadModifyWrite<ZeroPageX, &Interpreter::Increment>(); break;         // INC
-        case 0xF8: SetOtherFlag(flag::D, true); break;                                   // SED
-        case 0xF9: AddWithCarry(static_cast<std::uint8_t>(~Fetch<AbsoluteY>())); break;  // SBC
-        case 0xFD: AddWithCarry(static_cast<std::uint8_t>(~Fetch<AbsoluteX>())); break;  // SBC
+        case 0xE1: SubtractWithBorrow(Fetch<IndexedIndirect>()); break;           // SBC
+        case 0xE4: Compare(cpu.x, Fetch<ZeroPage>()); break;                      // CPX
+        case 0xE5: SubtractWithBorrow(Fetch<ZeroPage>()); break;                  // SBC
+        case 0xE6: ReadModifyWrite<ZeroPage, &Interpreter::Increment>(); break;   // INC
+        case 0xE8: Transfer(cpu.x, static_cast<std::uint8_t>(cpu.x + 1)); break;  // INX
+        case 0xE9: SubtractWithBorrow(Fetch<Immediate>()); break;                 // SBC
+        case 0xEA: Spend(2); break;                                               // NOP
+        case 0xEC: Compare(cpu.x, Fetch<Absolute>()); break;                      // CPX
+        case 0xED: SubtractWithBorrow(Fetch<Absolute>()); break;                  // SBC
+        case 0xEE: ReadModifyWrite<Absolute, &Interpreter::Increment>(); break;   // INC
+        case 0xF0: BranchIf(zeroSource == 0); break;                              // BEQ
+        case 0xF1: SubtractWithBorrow(Fetch<IndirectIndexed>()); break;           // SBC
+        case 0xF5: SubtractWithBorrow(Fetch<ZeroPageX>()); break;                 // SBC
+        case 0xF6: ReadModifyWrite<ZeroPageX, &Interpreter::Increment>(); break;  // INC
+        case 0xF8: SetOtherFlag(flag::D, true); break;                            // SED
+        case 0xF9: SubtractWithBorrow(Fetch<AbsoluteY>()); break;                 // SBC
+        case 0xFD: SubtractWithBorrow(Fetch<AbsoluteX>()); break;                 // SBC
         case 0xFE:
             ReadModifyWrite<AbsoluteX, &Interpreter::Increment>();
             break;  // INC
-        // Undocumented opcodes: one byte, no effect and no cycles. Their
-        // operand bytes, if the chip has any, run as the next instructions.
-        default: break;
+        // Undocumented opcodes: in the default model one byte, no effect and
+        // no cycles, their operand bytes running as the next instructions.
+        default:
+            if constexpr (complete) ExecuteUndocumented(opcode);
+            break;
     }
 }
 

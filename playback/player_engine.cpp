@@ -8,6 +8,7 @@
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_timing.h"
+#include "playback/play_rate.h"
 #include "playback/player_texts.h"
 #include "playback/player_view.h"
 #include "playback/sample_thread.h"
@@ -106,6 +107,7 @@ void StartPlayback() {
     playerState.playing = true;
     playerState.paused = false;
     playerState.tuneMicros = 0;
+    playerState.sampleFraction = 0;
     SidInit(RENDER_RATE);
     SidWrite(VOLUME_REGISTER, FULL_VOLUME);
     RunInitRoutine();
@@ -189,8 +191,9 @@ void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
     std::int32_t carry = 0;
     const auto end = static_cast<std::int32_t>(STREAM_BUFFER_SAMPLES);
     while (position < end && !playerState.stopRequested) {
-        playerState.frameMicros = FrameMicros();
-        const std::int32_t samples = SamplesPerPlayCall(playerState.frameMicros, playbackSpeed);
+        const PlayFrame frame = NextPlayFrame(playerState.sampleFraction);
+        playerState.frameMicros = frame.micros;
+        const std::int32_t samples = frame.samples;
         const std::int32_t n = samples < end - position ? samples : end - position;
         playerState.cycleTally +=
             CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros));

@@ -32,6 +32,7 @@ struct PlayerState {
     // How much of the tune has played since the start: a frame per play call,
     // so it runs at 2x and 4x as the music does.
     std::int64_t tuneMicros = 0;
+    std::uint64_t sampleFraction = 0;  // a sample's part owed, in the complete machine
 };
 
 extern PlayerState playerState;

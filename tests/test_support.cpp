@@ -8,6 +8,7 @@
 
 #include "core/c64_memory.h"
 #include "core/cpu.h"
+#include "core/machine_model.h"
 #include "core/psid_loader.h"
 #include "core/routine_call.h"
 #include "core/tune_file.h"
@@ -20,6 +21,7 @@
 namespace chipbox::test {
 
 void ResetMachine() {
+    completeMachine = false;
     hardSidMode = false;
     sampleThreadRunning = false;
     writeToHardSid = nullptr;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "cli_run.h"
@@ -69,6 +71,21 @@ TEST(CliProgramTest, MutesAndSongChoiceChangeTheRendering) {
     EXPECT_NE(read(plain), read(muted));
     EXPECT_NE(read(plain), read(song3));
     EXPECT_EQ(read(plain).size(), read(song3).size());
+}
+
+// The complete machine plays at the video standard's rate: a different
+// number of samples per frame, so different sound.
+TEST(CliProgramTest, TheCompleteMachineIsChosenWithAnOption) {
+    const std::string plain = test::WriteTempFile("plain.wav", {});
+    const std::string complete = test::WriteTempFile("complete.wav", {});
+    const std::string tune = test::TunePath("minimal");
+    ASSERT_EQ(RunCli("-o " + Quoted(plain) + " --seconds 1 " + tune).status, 0);
+    ASSERT_EQ(RunCli("--complete -o " + Quoted(complete) + " --seconds 1 " + tune).status, 0);
+    std::ifstream a(plain, std::ios::binary), b(complete, std::ios::binary);
+    const std::string first{std::istreambuf_iterator<char>(a), {}};
+    const std::string second{std::istreambuf_iterator<char>(b), {}};
+    EXPECT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second);
 }
 
 TEST(CliProgramTest, InfoShowsTheHeaderAndSongInformation) {

@@ -97,6 +97,7 @@ TEST_F(ProfileStoreTest, ExitWriteEditsAnExistingFileAndKeepsForeignKeys) {
     const std::string path = WriteFile("chipbox.INI",
                                        "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=1\n\n"
                                        "[Mixer]\ny=7\n");
+    EXPECT_TRUE(IniSettingsStore(path).ReadStart().completeMachine);  // read, never written
     ASSERT_TRUE(IniSettingsStore(path).WriteExit(ExitSettings{}));
     EXPECT_EQ(ReadFile(path),
               "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=0\nx=-1\ny=-1\nLastTune=\n\n"

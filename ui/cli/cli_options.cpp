@@ -93,6 +93,7 @@ bool ApplyFlag(CliOptions& options, const std::string& argument) {
     if (argument == "--info") return options.info = true;
     if (argument == "-r") return options.recursive = true;
     if (argument == "--all-songs") return options.allSongs = true;
+    if (argument == "--complete") return options.completeMachine = true;
     return false;
 }
 
@@ -166,6 +167,8 @@ std::string UsageText() {
            "  --speed 1|2|4      playback speed\n"
            "  --mute 1|2|3       mute a voice (may be given more than once)\n"
            "  --digi-level P     digi sample level, 1 (loudest) to 15\n"
+           "  --complete         the complete machine: undocumented opcodes, decimal\n"
+           "                     mode, all SID mirrors and the real play rate\n"
            "  --info             show the tunes' headers, song lengths and song\n"
            "                     information, then exit\n"
            "  --help             show this text\n"

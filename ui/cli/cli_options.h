@@ -25,6 +25,7 @@ struct CliOptions {
     std::optional<int> digiLevel;                             // --digi-level 1..15
     std::optional<std::string> songLengths;                   // --songlengths FILE
     std::uint32_t defaultLengthMillis = DEFAULT_SONG_MILLIS;  // --default-length
+    bool completeMachine = false;                             // --complete
     bool info = false;
     bool help = false;
     bool version = false;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/machine_model.h"
 #include "playback/player_engine.h"
 #include "ui/cli/event_queue.h"
 #include "ui/cli/listed_tune.h"
@@ -80,6 +81,7 @@ int RunCliPlayer(const CliOptions& options) {
                      TerminalText(options.inputs.front()).c_str());
         return EXIT_LOAD_FAILED;
     }
+    completeMachine = options.completeMachine;
     const std::optional<SongLengths> lengths = LoadSongLengths(options);
     const SongLengths* known = lengths ? &*lengths : nullptr;
     const bool toStandardOutput = options.outputPath == STANDARD_OUTPUT;

@@ -55,6 +55,8 @@ StartSettings ReadStartSettings(const CProfileStore& store) {
     start.browserFontHeight =
         store.ReadInt(SECTION_FILE_BROWSER, KEY_FONT_HEIGHT, none.browserFontHeight);
     start.browserFontName = store.ReadString(SECTION_FILE_BROWSER, KEY_FONT_NAME);
+    start.completeMachine =
+        store.ReadInt(SECTION_PLAYER_WINDOW, KEY_COMPLETE_MACHINE, none.completeMachine) != 0;
     return start;
 }
 

@@ -25,6 +25,8 @@ inline constexpr std::string_view KEY_Y = "y";
 // handed to loading, whether or not it loaded.
 inline constexpr std::string_view KEY_HARDSID_SUPPORT = "HardSID_Support";
 inline constexpr std::string_view KEY_LAST_TUNE = "LastTune";
+// Read only: the user's choice of the complete machine, kept as written.
+inline constexpr std::string_view KEY_COMPLETE_MACHINE = "CompleteMachine";
 // FileBrowser: its size, its folder, the list text (no folder) of the file last
 // chosen in it, and its font.
 inline constexpr std::string_view KEY_HEIGHT = "Height";
@@ -57,6 +59,7 @@ struct StoredSettings {
     int mixerY = NO_POSITION;
     int browserFontHeight = NO_FONT_HEIGHT;
     std::string browserFontName;
+    bool completeMachine = false;  // read at start, never written
 
     bool operator==(const StoredSettings&) const = default;
 };

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/machine_model.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_binding.h"
 #include "playback/player_engine.h"
@@ -242,6 +243,7 @@ void CChipboxDlg::OnInitDialog() {
     setWindowIcon(ApplicationIcon());
 
     const StartSettings start = settings_.ReadStart();
+    completeMachine = start.completeMachine;
     hardSidBox_->setChecked(start.hardSidSupport);
     if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
     hardSidMode = hardSidBox_->isChecked();

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Which machine runs the tunes. The default model is the one every render so
+// far was made with: undocumented opcodes as one-byte no-ops, no decimal
+// mode, SID mirrors only from $D500, and a play rate of 19,456 timer counts
+// per 20 ms. The complete machine, chosen by the user, runs undocumented
+// opcodes and decimal mode as the NMOS 6510 does, forwards the SID's mirrors
+// at $D420-$D4FF, and plays at the rate of the tune's video standard.
+//
+// Threads: chosen on the window's thread before playback starts; read by
+// whichever thread runs the tune's code.
+#pragma once
+
+#include "sid/relaxed_atomic.h"
+
+namespace chipbox {
+
+extern RelaxedAtomic<bool> completeMachine;
+
+}  // namespace chipbox
