@@ -22,9 +22,11 @@ using interpreter::NoStoreWatch;
 using interpreter::PAST_A_LIMIT;
 using interpreter::RepeatingLoop;
 
-// Play routines end long before this; only a call that runs this long is
-// watched for a loop that repeats the machine's state.
+// Play routines end long before this; only a call that runs this long (or
+// this many instructions, as undocumented opcodes take no cycles) is watched
+// for a loop that repeats the machine's state.
 constexpr std::uint32_t WATCH_AFTER_CYCLES = 32768;
+constexpr std::uint32_t WATCH_AFTER_INSTRUCTIONS = 65536;
 
 // Where a routine call stands, with the clock's halves biased for its limits.
 class CallClock {
@@ -111,9 +113,10 @@ template <bool complete>
 [[gnu::flatten]] RoutineRun Run(std::uint32_t cycleLimit, std::uint32_t instructionLimit,
                                 bool skipRepeatedRounds) {
     const CallClock limits(cycleLimit, instructionLimit);
-    const std::uint32_t plainLimit =
-        skipRepeatedRounds ? std::min(cycleLimit, WATCH_AFTER_CYCLES) : cycleLimit;
-    const CallClock plainLimits(plainLimit, instructionLimit);
+    const CallClock plainLimits =
+        skipRepeatedRounds ? CallClock(std::min(cycleLimit, WATCH_AFTER_CYCLES),
+                                       std::min(instructionLimit, WATCH_AFTER_INSTRUCTIONS))
+                           : limits;
     Interpreter<NoStoreWatch, complete> plain(cpuState, plainLimits.Encode({}));
     RunToALimit(plain);
     cpuState = plain.State();

@@ -50,7 +50,9 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, const char (&magic)[5]) 
     return bytes.size() >= 4 && std::equal(magic, magic + 4, bytes.begin());
 }
 
-TuneFileProblem CheckContents(const std::vector<std::uint8_t>& bytes) {
+}  // namespace
+
+TuneFileProblem CheckTuneContents(const std::vector<std::uint8_t>& bytes) {
     if (StartsWith(bytes, "RSID")) return TuneFileProblem::Rsid;
     if (!StartsWith(bytes, "PSID")) return TuneFileProblem::NotPsid;
     const std::size_t dataOffset =
@@ -58,8 +60,6 @@ TuneFileProblem CheckContents(const std::vector<std::uint8_t>& bytes) {
     if (bytes.size() > dataOffset + LONGEST_TUNE_DATA) return TuneFileProblem::TooLarge;
     return TuneFileProblem::None;
 }
-
-}  // namespace
 
 TuneFile ReadTuneFile(const std::string& path) {
     TuneFile file;
@@ -80,7 +80,7 @@ TuneFile ReadTuneFile(const std::string& path) {
         file.bytes.clear();
         return file;
     }
-    file.problem = CheckContents(file.bytes);
+    file.problem = CheckTuneContents(file.bytes);
     if (file.problem != TuneFileProblem::None) file.bytes.clear();
     return file;
 }

@@ -29,6 +29,10 @@ struct TuneFile {
     std::vector<std::uint8_t> bytes;  // the whole file when there is no problem
 };
 
+// The checks of a file's bytes, once read: the magic, and a length no longer
+// than its data offset allows.
+TuneFileProblem CheckTuneContents(const std::vector<std::uint8_t>& bytes);
+
 // Reads the file through one open stream, so a pipe or /dev/stdin works, and
 // never more than the longest tune can be, so an endless or huge input costs
 // a bounded read.

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake g++ make acme libgtest-dev libsdl2-dev
     # Song lengths are looked up by the MD5 of the tune file.
     pkgconf nettle-dev
+    # The fuzz targets: clang with libFuzzer.
+    clang libclang-rt-14-dev
     # The window: Qt Widgets with its X11 platform (in libqt6gui6) and the
     # Wayland one, the font its tests lay text out in, the session bus its
     # media-control tests run on, and the desktop entry's checker.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Chipbox and runs every test: once in a
 # release build, once under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the threaded playback tests once more under ThreadSanitizer.
+# the threaded playback tests once more under ThreadSanitizer, and each fuzz
+# target for a minute on its seeds (it fails on any finding, or when a target
+# reaches fewer coverage counters than its floor).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -19,3 +21,5 @@ run_tests build ""
 run_tests build-sanitize "" -DCHIPBOX_SANITIZE=ON
 BUILD_TARGETS="playback_tests hardsid_tests" run_tests build-thread-sanitize threaded \
     -DCHIPBOX_THREAD_SANITIZE=ON
+echo "== Fuzzing each target for 60 s"
+scripts/fuzz.sh 60 --check

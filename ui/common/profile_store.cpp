@@ -165,6 +165,12 @@ bool CProfileStore::Load() {
         text_.clear();
         return false;
     }
+    TakeText(std::move(text_));
+    return true;
+}
+
+void CProfileStore::TakeText(std::string text) {
+    text_ = std::move(text);
     if (text_.size() > PROFILE_READ_LIMIT) {
         // The line cut at the limit would give a wrong value; drop it.
         const std::size_t lastBreak = text_.rfind('\n', PROFILE_READ_LIMIT - 1);
@@ -172,7 +178,6 @@ bool CProfileStore::Load() {
     }
     const std::size_t firstBreak = text_.find('\n');
     crlf_ = firstBreak != std::string::npos && firstBreak > 0 && text_[firstBreak - 1] == '\r';
-    return true;
 }
 
 int CProfileStore::ReadInt(std::string_view section, std::string_view key, int defaultValue) const {

@@ -67,6 +67,10 @@ public:
     // The file's text as it will be saved.
     const std::string& text() const { return text_; }
 
+    // Takes `text` as if it had been read from the file: what lies past
+    // PROFILE_READ_LIMIT is dropped with the line cut there.
+    void TakeText(std::string text);
+
 private:
     bool WriteValue(std::string_view section, std::string_view key, std::string_view value);
 

@@ -12,7 +12,6 @@
 // HAND_OVER_READ_TIMEOUT_MS is ignored and its connection closed.
 #pragma once
 
-#include <QByteArray>
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
@@ -20,33 +19,12 @@
 #include <memory>
 #include <string>
 
+#include "ui/window/hand_over_message.h"
+
 class QLocalSocket;
 class QLockFile;
 
 namespace chipbox::window {
-
-inline constexpr qint64 HAND_OVER_LIMIT = 64 * 1024;  // path and terminator, in bytes
-inline constexpr int HAND_OVER_LENGTH_BYTES = 4;
-inline constexpr char HAND_OVER_HANDLED = 1;
-inline constexpr int HAND_OVER_READ_TIMEOUT_MS = 10000;
-
-// The message for `path`; empty when the path is too long to be handed over.
-QByteArray EncodeHandOver(const std::string& path);
-
-// Reads one message as its bytes arrive.
-class HandOverReader {
-public:
-    enum class Status { Incomplete, Complete, Malformed };
-    Status Feed(const QByteArray& bytes);
-    Status status() const { return status_; }
-    // The path, once Complete.
-    const std::string& path() const { return path_; }
-
-private:
-    QByteArray buffer_;
-    Status status_ = Status::Incomplete;
-    std::string path_;
-};
 
 // Where the running instance listens: "chipbox.instance" in $XDG_RUNTIME_DIR
 // (the user's own folder), or without one in a folder "chipbox-UID" of the

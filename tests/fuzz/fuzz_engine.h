@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// What every fuzz target needs around the engine: program start's state
+// before each input, and a face and a sound device that show and play
+// nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/audio_device.h"
+#include "playback/player_view.h"
+
+namespace chipbox::fuzz {
+
+class SilentView : public PlayerView {
+public:
+    void SetPlayButtonText(const std::string&) override {}
+    void SetCpuLoad(int) override {}
+    void SetSubsongText(const std::string&) override {}
+    void SetTitle(const std::string&) override {}
+    void SetTuneTexts(const std::string&, const std::string&, const std::string&) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
+    void PostPlayCommand() override {}
+    void ReportAudioOpenFailure(const std::string&, const std::string&,
+                                const std::string&) override {}
+};
+
+// Takes every buffer and never plays it: the fuzz target fills buffers itself.
+class SilentDevice : public AudioDevice {
+public:
+    bool Open(StreamEventTarget&, std::uint32_t, std::uint64_t) override { return true; }
+    void Queue(WaveHeader&) override {}
+    void Pause() override {}
+    void Restart() override {}
+    std::vector<WaveHeader*> Reset() override { return {}; }
+    void Close() override {}
+};
+
+// Returns the engine, the SID and the player to program start and connects
+// the player to a silent view and device.
+void ResetEngine();
+
+// Reads input bytes from the front, zero once they run out.
+class InputBytes {
+public:
+    InputBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint8_t Next() { return position_ < size_ ? data_[position_++] : 0; }
+    const std::uint8_t* rest() const { return data_ + position_; }
+    std::size_t restSize() const { return size_ - position_; }
+    bool empty() const { return position_ >= size_; }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
+};
+
+}  // namespace chipbox::fuzz
