@@ -12,29 +12,27 @@ UiSettings uiSettings;
 
 void ResetUiSettings() { uiSettings = UiSettings{}; }
 
-void KeepStartSettings(const StartSettings& start, UiSettings& ui) {
-    ui.browserX = start.browserX;
-    ui.browserY = start.browserY;
-    ui.browserWidth = start.browserWidth;
-    ui.browserHeight = start.browserHeight;
-    ui.mixerX = start.mixerX;
-    ui.mixerY = start.mixerY;
-    ui.lastChosenFile = start.lastChosenFile;
-    ui.browserFontHeight = start.browserFontHeight;
-    ui.browserFontName = start.browserFontName;
+namespace {
+
+// The values UiSettings keeps go by the same names in the stored settings.
+template <typename From, typename To>
+void CopyWindowValues(const From& from, To& to) {
+    to.browserX = from.browserX;
+    to.browserY = from.browserY;
+    to.browserWidth = from.browserWidth;
+    to.browserHeight = from.browserHeight;
+    to.mixerX = from.mixerX;
+    to.mixerY = from.mixerY;
+    to.lastChosenFile = from.lastChosenFile;
+    to.browserFontHeight = from.browserFontHeight;
+    to.browserFontName = from.browserFontName;
 }
 
-void FillExitSettings(const UiSettings& ui, ExitSettings& exit) {
-    exit.browserX = ui.browserX;
-    exit.browserY = ui.browserY;
-    exit.browserWidth = ui.browserWidth;
-    exit.browserHeight = ui.browserHeight;
-    exit.mixerX = ui.mixerX;
-    exit.mixerY = ui.mixerY;
-    exit.lastChosenFile = ui.lastChosenFile;
-    exit.browserFontHeight = ui.browserFontHeight;
-    exit.browserFontName = ui.browserFontName;
-}
+}  // namespace
+
+void KeepStartSettings(const StartSettings& start, UiSettings& ui) { CopyWindowValues(start, ui); }
+
+void FillExitSettings(const UiSettings& ui, ExitSettings& exit) { CopyWindowValues(ui, exit); }
 
 StartSettings ReadStartSettings(const CProfileStore& store) {
     const StartSettings none;
