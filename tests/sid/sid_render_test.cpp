@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/c64_memory.h"
@@ -221,6 +222,69 @@ TEST_P(RenderPathsTest, OnePassRenderingEqualsRenderThenDecimate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(IndependentAndLinkedVoices, RenderPathsTest, ::testing::Bool());
+
+// One render call the plain way: each sample through voices, filter, volume,
+// output stage, digi value and limit before the next sample starts.
+std::vector<std::int16_t> RenderSampleBySample(std::uint32_t count) {
+    std::int16_t unused;
+    SidRender(&unused, 0, c64Memory.bytes);  // the per-call setup
+    FilterSynth& filter = sidState.filter;
+    DigiCursor digi(c64Memory.bytes);
+    std::vector<std::int16_t> samples(count);
+    for (std::int16_t& sample : samples) {
+        const VoiceSums sums = UpdateVoices(sidState.voices, filter.voice3On != 0);
+        const double filterOutput = FilterStep(filter, sums.filtered);
+        const auto x =
+            static_cast<std::int32_t>((filterOutput + sums.direct) * filter.volumeFactor);
+        sample = ClampSample(static_cast<double>(digi.Step(OutputStageStep(outputStage, x))));
+    }
+    digi.StoreBack();
+    return samples;
+}
+
+// The render calls run the filter, the output stage and the decimator a few
+// samples apart; call lengths around those distances and the chunk size.
+class StaggeredChainTest : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(StaggeredChainTest, EqualsTheSampleBySampleChain) {
+    const std::uint32_t count = GetParam();
+    auto run = [count](int path) {
+        test::ResetMachine();
+        SidInit(RENDER_RATE);
+        SetBusyState(true);
+        for (std::uint16_t address = 0x3000; address < 0x3800; ++address)
+            WriteMemory(address, static_cast<std::uint8_t>(address * 37));
+        const std::uint8_t digiWrites[][2] = {{0x1E, 0x00}, {0x1F, 0x30}, {0x3D, 0x00},
+                                              {0x3E, 0x38}, {0x5D, 20},   {0xFF, 0}};
+        for (const auto& [low, value] : digiWrites) WriteMemory(0xD400 | low, value);
+        WriteMemory(0xD41D, 0xFF);  // the sample sounds from here on
+        std::vector<std::int16_t> render, output;
+        for (int call = 0; call < 4; ++call) {
+            SidWrite(1, static_cast<std::uint8_t>(0x10 + call));
+            std::vector<std::int16_t> samples(count), reduced((count + 3) / 4);
+            if (path == 0) samples = RenderSampleBySample(count);
+            if (path == 1) SidRender(samples.data(), count, c64Memory.bytes);
+            if (path != 2) Decimate4(samples.data(), reduced.data(), count);
+            if (path == 2)
+                SidRenderDecimated(samples.data(), reduced.data(), count, c64Memory.bytes);
+            render.insert(render.end(), samples.begin(), samples.end());
+            output.insert(output.end(), reduced.begin(), reduced.end());
+        }
+        return std::make_tuple(render, output, sidState.filter.low, outputStage.s2, decimator.low);
+    };
+    const auto plain = run(0);
+    EXPECT_EQ(run(1), plain);
+    EXPECT_EQ(run(2), plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(CallLengths, StaggeredChainTest,
+                         ::testing::Values(1u, 3u, 4u, 5u, 8u, 9u, 13u, 511u, 512u, 513u, 1500u));
+
+}  // namespace
+}  // namespace chipbox
+
+namespace chipbox {
+namespace {
 
 // Which voices sync to or ring-modulate their source (bit v for voice v+1),
 // and which voice is muted (-1 for none).
