@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -335,6 +337,128 @@ INSTANTIATE_TEST_SUITE_P(EveryVoiceOrder, VoiceChunkTest,
                              return "Linked" + std::to_string(param.param.linkedVoices) + "Muted" +
                                     std::to_string(muted);
                          });
+
+}  // namespace
+}  // namespace chipbox
+
+namespace chipbox {
+namespace {
+
+// Register changes between render calls, made up once and played on two
+// machines: one renders the voices by chunks, the other sample by sample.
+struct ScriptStep {
+    std::vector<std::pair<int, std::uint8_t>> writes;
+    std::array<std::uint8_t, 3> muted;
+    std::uint32_t count;
+    // Per voice, 0 or the samples until its level meets the end of its phase,
+    // give or take `nudge`; and a noise clock to put out of step, or -1.
+    std::array<std::int32_t, 3> landing, nudge, noiseClock;
+};
+
+// Level states that register writes reach only by chance: exactly on, one
+// below and one past the end of an envelope phase.
+void PlaceLevel(VoiceSynth& voice, std::int32_t samples, std::int32_t nudge) {
+    if (voice.envelopePhase == Attack)
+        voice.envelopeLevel = ENVELOPE_FULL - samples * voice.attackStep + nudge;
+    if (voice.envelopePhase == Decay)
+        voice.envelopeLevel = (voice.sustainLevel << 16) + samples * voice.decayStep + nudge;
+    if (voice.envelopePhase == Release)
+        voice.envelopeLevel = RELEASE_FLOOR + samples * voice.releaseStep + nudge;
+}
+
+// Every voice plays `waveform`; the link bits (sync, ring, test) come and go
+// per voice. Short envelope times and gate changes cross every phase change
+// (Release reaching its floor and starting below it among them), and the
+// frequencies run from 0 to the highest.
+std::vector<ScriptStep> MakeScript(std::uint32_t waveform, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    auto bits = [&random] { return static_cast<std::uint32_t>(random()); };
+    auto pick = [&bits](std::uint32_t n) { return bits() % n; };
+    const std::uint32_t frequencies[] = {0, 1, 0x0123, 0x1000, 0x4000, 0xFFFF};
+    const std::uint32_t links[] = {0, control::SYNC, control::RING, control::SYNC | control::RING,
+                                   control::TEST};
+    std::vector<ScriptStep> script;
+    for (int step = 0; step < 60; ++step) {
+        // Short calls too, so that some end right where a level lands.
+        ScriptStep s{{}, {}, 1 + (pick(2) ? pick(8) : pick(1200)), {}, {}, {}};
+        for (int v = 0; v < 3; ++v) {
+            s.landing[v] = pick(3) == 0 ? static_cast<std::int32_t>(1 + pick(8)) : 0;
+            s.nudge[v] = static_cast<std::int32_t>(pick(3)) - 1;
+            s.noiseClock[v] = pick(16) == 0 ? static_cast<std::int32_t>(pick(32)) : -1;
+            const std::uint32_t frequency = pick(2) ? frequencies[pick(6)] : bits() & 0xFFFF;
+            const std::uint32_t gate = pick(4) != 0;
+            // Frequency, pulse width, control, attack/decay, sustain/release.
+            const std::uint32_t fields[] = {frequency,
+                                            frequency >> 8,
+                                            bits(),
+                                            bits() & 0x0F,
+                                            waveform | links[pick(5)] | gate,
+                                            pick(4) << 4 | pick(4),
+                                            pick(16) << 4 | pick(3)};
+            for (int field = 0; field < 7; ++field)
+                s.writes.push_back({7 * v + field, static_cast<std::uint8_t>(fields[field])});
+            s.muted[v] = pick(8) == 0;
+        }
+        s.writes.push_back({23, static_cast<std::uint8_t>(pick(8))});
+        s.writes.push_back({24, static_cast<std::uint8_t>(pick(2) << 7 | 0x0F)});
+        script.push_back(s);
+    }
+    return script;
+}
+
+// The voice sums of every sample and each voice's state after every call.
+std::vector<std::int64_t> Play(const std::vector<ScriptStep>& script, std::uint32_t rate,
+                               bool byChunks) {
+    test::ResetMachine();
+    SidInit(rate);
+    std::vector<std::int64_t> trace;
+    auto chunk = std::make_unique<VoiceChunk>();
+    for (const ScriptStep& step : script) {
+        for (const auto& [reg, value] : step.writes) SidWrite(reg, value);
+        for (int v = 0; v < 3; ++v) mixerSettings.voiceMuted[v] = step.muted[v];
+        SetupVoices();
+        for (int v = 0; v < 3; ++v) {
+            VoiceSynth& voice = sidState.voices[v];
+            if (step.landing[v] != 0) PlaceLevel(voice, step.landing[v], step.nudge[v]);
+            if (step.noiseClock[v] >= 0)
+                voice.noiseClock = static_cast<std::uint32_t>(step.noiseClock[v]);
+        }
+        const bool voice3On = !(sidState.filterRegisters.modeVolume & 0x80);
+        for (std::uint32_t done = 0; done < step.count; done += CHUNK_SAMPLES) {
+            const std::uint32_t n = std::min(CHUNK_SAMPLES, step.count - done);
+            if (byChunks) RenderVoiceChunk(sidState.voices, voice3On, n, *chunk);
+            for (std::uint32_t i = 0; i < n; ++i) {
+                const VoiceSums sums = byChunks ? VoiceSums{chunk->filtered[i], chunk->direct[i]}
+                                                : UpdateVoices(sidState.voices, voice3On);
+                trace.insert(trace.end(), {sums.filtered, sums.direct});
+            }
+        }
+        for (const VoiceSynth& v : sidState.voices)
+            trace.insert(trace.end(), {v.accumulator, v.envelopeLevel, v.envelopePhase,
+                                       v.noiseClock, v.noiseRegister, v.noiseOutput});
+    }
+    return trace;
+}
+
+class VoiceRunsTest : public ::testing::TestWithParam<std::tuple<int, std::uint32_t>> {};
+
+TEST_P(VoiceRunsTest, EqualTheSampleBySampleUpdate) {
+    const auto [selection, rate] = GetParam();
+    const std::vector<ScriptStep> script =
+        MakeScript(static_cast<std::uint32_t>(selection) << 4, 1000 + selection);
+    const std::vector<std::int64_t> plain = Play(script, rate, false);
+    const std::vector<std::int64_t> chunked = Play(script, rate, true);
+    ASSERT_EQ(chunked.size(), plain.size());
+    const auto difference = std::mismatch(chunked.begin(), chunked.end(), plain.begin());
+    EXPECT_EQ(difference.first, chunked.end())
+        << "first difference at " << difference.first - chunked.begin();
+}
+
+// The playback rate, and a low one at which high notes step the accumulator
+// by 2^23 or more, which the runs leave to the plain path.
+INSTANTIATE_TEST_SUITE_P(EveryWaveformSelection, VoiceRunsTest,
+                         ::testing::Combine(::testing::Range(0, 16),
+                                            ::testing::Values(RENDER_RATE, OUTPUT_RATE)));
 
 }  // namespace
 }  // namespace chipbox
