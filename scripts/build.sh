@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Configures and builds one build tree:
 #   scripts/build.sh DIR [cmake options...]
 # BUILD_TARGETS, when set, builds only those targets (separated by blanks).

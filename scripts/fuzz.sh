@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the four fuzz targets with clang (libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer, our libraries instrumented for coverage) and runs
 # each on its seed corpus for SECONDS (default 600), one job each, with a

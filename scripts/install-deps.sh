@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian packages Chipbox needs to build and test, and only those
 # that are missing. Quiet when everything is already there.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Prints one checksum per rendered song, so that two builds can be compared
 # sample for sample after a change to the engine:
 #   scripts/render-checksums.sh BUILD_DIR [TUNE.sid...] > before.txt

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what is missing, builds Chipbox and plays the bundled demo tune:
 # in the window when there is a display, else on the terminal until Ctrl-C.
 # Without a sound card it renders the demo into demo.wav instead.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what is missing, builds Chipbox and runs every test: once in a
 # release build, once under AddressSanitizer and UndefinedBehaviorSanitizer,
 # the threaded playback tests once more under ThreadSanitizer, and each fuzz

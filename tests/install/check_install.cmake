@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the build into a fresh prefix and checks that every file a user
 # needs is in its usual place:
 #   cmake -DBUILD=<build dir> -DPREFIX=<empty dir> -P check_install.cmake

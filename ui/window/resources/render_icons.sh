@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Renders chipbox.svg into the PNG sizes the desktop and the window use.
 # Run after changing the drawing (needs rsvg-convert, package librsvg2-bin);
 # the PNGs are committed.
