@@ -42,14 +42,15 @@ def cpu_seconds(command):
     return best
 
 
-def wall_ms(command):
-    """The fastest of 30 wall-clock runs."""
-    best = math.inf
+def start_up_ms(command):
+    """The least wall-clock and the least CPU time of 30 runs, in ms."""
+    wall = cpu = math.inf
     for _ in range(30):
-        start = time.perf_counter()
+        start, before = time.perf_counter(), child_cpu_seconds()
         subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        best = min(best, time.perf_counter() - start)
-    return best * 1000
+        wall = min(wall, time.perf_counter() - start)
+        cpu = min(cpu, child_cpu_seconds() - before)
+    return wall * 1000, cpu * 1000
 
 
 def peak_memory_mib(command):
@@ -127,10 +128,12 @@ def main():
     with tempfile.TemporaryDirectory() as out:
         wav = os.path.join(out, "out.wav")
         print_table(measure(clis, tunes, wav), compared=len(clis) == 2)
-        print(f"\nStarting /bin/true takes {wall_ms(['true']):.2f} ms here.")
+        wall, cpu = start_up_ms(["true"])
+        print(f"\nStarting /bin/true takes {wall:.2f} ms ({cpu:.2f} ms of CPU) here.")
         for label, cli in zip(("after", "before"), clis):
-            start_up = wall_ms([cli, "-o", "-", "--seconds", "0.01", tunes[0]])
-            print(f"{label}: chipbox-cli -o - rendering 0.01 s takes {start_up:.2f} ms, "
+            wall, cpu = start_up_ms([cli, "-o", "-", "--seconds", "0.01", tunes[0]])
+            print(f"{label}: chipbox-cli -o - rendering 0.01 s takes {wall:.2f} ms "
+                  f"({cpu:.2f} ms of CPU), "
                   f"peak memory playing 3 s "
                   f"{peak_memory_mib([cli, '--seconds', '3', tunes[0]]):.1f} MiB")
 

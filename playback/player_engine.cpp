@@ -151,10 +151,13 @@ void StopPlayback() {
     if (!playerState.playing) return;
     playerState.stopRequested = true;
     playerState.playing = false;
+    const bool cardPlaying = HardSidOutput();
     StopOutput();
     playerView->SetPlayButtonText("&Play");
     ShowCpuLoad(0);
-    std::this_thread::sleep_for(STOP_SETTLE_TIME);
+    // The card's writes may still be settling; a closed sound stream renders
+    // nothing more, so software output need not wait.
+    if (cardPlaying) std::this_thread::sleep_for(STOP_SETTLE_TIME);
     SidWrite(VOLUME_REGISTER, 0);
     StopSampleThread();
 }
