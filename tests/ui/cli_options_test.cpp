@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
+
 #include "ui/cli/terminal.h"
 #include "ui/cli/terminal_view.h"
 
@@ -13,29 +16,15 @@ std::variant<CliOptions, UsageError> Parse(std::vector<std::string> arguments) {
     return ParseCliOptions(arguments);
 }
 
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream words(line);
+    return {std::istream_iterator<std::string>(words), {}};
+}
+
 TEST(CliOptionsTest, ReadsEveryOption) {
-    const auto parsed = Parse({"-o",
-                               "out/",
-                               "--seconds",
-                               "2.5",
-                               "--song",
-                               "3",
-                               "--speed",
-                               "4",
-                               "--mute",
-                               "1",
-                               "--mute",
-                               "3",
-                               "--digi-level",
-                               "15",
-                               "-r",
-                               "--all-songs",
-                               "--songlengths",
-                               "lengths.md5",
-                               "--default-length",
-                               "1:30",
-                               "a.sid",
-                               "music"});
+    const auto parsed =
+        Parse(Words("-o out/ --seconds 2.5 --song 3 --speed 4 --mute 1 --mute 3 --digi-level 15 -r "
+                    "--all-songs --songlengths lengths.md5 --default-length 1:30 a.sid music"));
     ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed));
     const CliOptions& options = std::get<CliOptions>(parsed);
     EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.sid", "music"}));

@@ -20,22 +20,15 @@ namespace chipbox {
 namespace {
 
 using test::Quoted;
+using test::ReadFile;
 using test::RunCli;
 namespace fs = std::filesystem;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// A fresh folder holding only `target`, with "old" in it.
+// A fresh folder holding only the target, with "old" in it.
 std::string FolderWithOldTarget(const std::string& name) {
-    const fs::path folder = fs::path(test::WriteTempFile(name, {})).replace_extension(".d");
-    fs::remove(test::WriteTempFile(name, {}));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    std::ofstream(folder / "out.wav") << "old";
-    return (folder / "out.wav").string();
+    const fs::path target = test::FreshFolder(name) / "out.wav";
+    std::ofstream(target) << "old";
+    return target.string();
 }
 
 std::size_t EntriesIn(const fs::path& folder) {

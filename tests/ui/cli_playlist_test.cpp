@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "cli_run.h"
 #include "core/tune_file.h"
@@ -16,6 +15,7 @@ namespace chipbox {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FreshFolder;
 using test::Quoted;
 using test::RunCli;
 
@@ -25,14 +25,6 @@ std::string Copy(const std::string& tune, const fs::path& to) {
     fs::create_directories(to.parent_path());
     fs::copy_file(test::TunePath(tune), to, fs::copy_options::overwrite_existing);
     return to.string();
-}
-
-// A fresh folder of the test's own.
-fs::path Folder(const std::string& name) {
-    const fs::path folder = fs::path(test::WriteTempFile(name, {})).replace_extension(".d");
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
 }
 
 std::uintmax_t Samples(const fs::path& wav) { return (fs::file_size(wav) - 44) / 2; }
@@ -51,7 +43,7 @@ std::string WriteSongLengths(const fs::path& file) {
 }
 
 TEST(CliPlaylistTest, FoldersGiveTheirTunesInTheBrowsersOrderAndSubfoldersWithR) {
-    const fs::path music = Folder("music");
+    const fs::path music = FreshFolder("music");
     Copy("minimal", music / "B.SID");
     Copy("subsongs", music / "a.sid");
     Copy("cia_timed", music / "sub" / "c.Sid");
@@ -63,13 +55,13 @@ TEST(CliPlaylistTest, FoldersGiveTheirTunesInTheBrowsersOrderAndSubfoldersWithR)
     EXPECT_EQ(flat.output.find("c.Sid"), std::string::npos);
     const auto deep = RunCli("-r --info " + Quoted(music.string()));
     EXPECT_GT(deep.output.find("c.Sid"), deep.output.find("B.SID"));
-    const auto empty = RunCli("--info " + Quoted(Folder("empty").string()));
+    const auto empty = RunCli("--info " + Quoted(FreshFolder("empty").string()));
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.output.find("no .sid files in"), std::string::npos);
 }
 
 TEST(CliPlaylistTest, ATuneThatCannotBeLoadedIsSkippedInOneLineWithItsReason) {
-    const fs::path folder = Folder("broken");
+    const fs::path folder = FreshFolder("broken");
     const std::string rsid = test::WriteTempFile("rsid.sid", {'R', 'S', 'I', 'D', 0, 2});
     const std::string tune = test::TunePath("minimal");
     const auto list = RunCli("--info /nonexistent.sid " + Quoted(rsid) + " " + tune);
@@ -91,7 +83,7 @@ TEST(CliPlaylistTest, ATuneThatCannotBeLoadedIsSkippedInOneLineWithItsReason) {
 }
 
 TEST(CliPlaylistTest, SongLengthsAreFoundShownAndRenderedExactly) {
-    const fs::path folder = Folder("lengths");
+    const fs::path folder = FreshFolder("lengths");
     const std::string lengths = WriteSongLengths(folder / "Songlengths.md5");
     const auto info = RunCli("--songlengths " + Quoted(lengths) + " --info " +
                              test::TunePath("subsongs") + " " + test::TunePath("cia_timed"));
@@ -108,7 +100,7 @@ TEST(CliPlaylistTest, SongLengthsAreFoundShownAndRenderedExactly) {
     EXPECT_EQ(Samples(out / "subsongs-3.wav"), 3u * 44100);
 
     // Found below $HVSC_BASE; --seconds still decides.
-    const fs::path base = Folder("hvsc");
+    const fs::path base = FreshFolder("hvsc");
     WriteSongLengths(base / "C64Music" / "DOCUMENTS" / "Songlengths.md5");
     const std::string wav = (folder / "one.wav").string();
     ASSERT_EQ(RunCli("-o " + Quoted(wav) + " " + test::TunePath("minimal"),
@@ -124,7 +116,7 @@ TEST(CliPlaylistTest, SongLengthsAreFoundShownAndRenderedExactly) {
 }
 
 TEST(CliPlaylistTest, SeveralSongsNeedAFolderAndNamesStayApart) {
-    const fs::path folder = Folder("names");
+    const fs::path folder = FreshFolder("names");
     const std::string first = Copy("minimal", folder / "one" / "tune.sid");
     const std::string second = Copy("cia_timed", folder / "two" / "tune.sid");
     const auto file =
@@ -142,7 +134,7 @@ TEST(CliPlaylistTest, SeveralSongsNeedAFolderAndNamesStayApart) {
 // On the sound card a list moves on at the end of each song and the player
 // ends after the last.
 TEST(CliPlaylistTest, PlayingAListEndsEachSongAtItsLength) {
-    const fs::path folder = Folder("play");
+    const fs::path folder = FreshFolder("play");
     const std::string lengths = WriteSongLengths(folder / "Songlengths.md5");
     const auto run = RunCli("--songlengths " + Quoted(lengths) + " --all-songs --speed 4 " +
                                 test::TunePath("minimal") + " " + test::TunePath("subsongs"),

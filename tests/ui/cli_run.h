@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// chipbox-cli started as a user starts it, from a shell or on a terminal.
+// chipbox-cli started as a user starts it, from a shell, and the files it
+// leaves.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace chipbox::test {
@@ -17,5 +19,9 @@ struct CliRun {
 CliRun RunCli(const std::string& arguments, const std::string& environment = "");
 
 std::string Quoted(const std::string& path);
+std::string ReadFile(const std::string& path);
+
+// An empty folder of the running test's own.
+std::filesystem::path FreshFolder(const std::string& name);
 
 }  // namespace chipbox::test
