@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Tunes built to make the player work without end. The work per second of
 // audio stays bounded: counted in executed instructions, not in time.
-#include <vector>
-
 #include "core/routine_call.h"
 #include "playback_fixture.h"
 #include "sid/sid_render.h"
@@ -17,9 +15,8 @@ using test::PlaybackTest;
 constexpr double MOST_INSTRUCTIONS_PER_SECOND = 50.0 * ROUTINE_INSTRUCTION_LIMIT;
 
 std::uint64_t InstructionsForOneBuffer() {
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
     const std::uint64_t before = ExecutedInstructions();
-    FillBuffer(buffer.data(), render.data());
+    test::FillOneBuffer();
     return ExecutedInstructions() - before;
 }
 

@@ -84,14 +84,5 @@ TEST_F(PlayRateTest, AMinuteOfTuneTimeGetsItsExactSamples) {
     }
 }
 
-TEST_F(PlayRateTest, TheDefaultModelKeepsItsFrameTable) {
-    completeMachine = false;
-    Tune(true, NTSC_FLAGS, 19656);
-    std::uint64_t fraction = 0;
-    const PlayFrame frame = NextPlayFrame(fraction);
-    EXPECT_EQ(frame.micros, 20205);
-    EXPECT_EQ(frame.samples, 891);
-}
-
 }  // namespace
 }  // namespace chipbox

@@ -23,54 +23,44 @@ namespace chipbox::test {
 class RecordingView : public PlayerView {
 public:
     explicit RecordingView(cli::EventQueue& queue) : queue_(queue) {}
-    void SetPlayButtonText(const std::string& text) override { Log("Button " + text); }
-    void SetCpuLoad(int percent) override {
-        cpuLoad = percent;
-        Log("Bar " + std::to_string(percent));
-    }
+    void SetPlayButtonText(const std::string& text) override { calls.push_back("Button " + text); }
+    void SetCpuLoad(int percent) override { calls.push_back("Bar " + std::to_string(percent)); }
     void SetSubsongText(const std::string& text) override {
         subsong = text;
-        Log("Subsong " + text);
+        calls.push_back("Subsong " + text);
     }
     void SetTitle(const std::string& text) override {
         title = text;
-        Log("Title " + text);
+        calls.push_back("Title " + text);
     }
     void SetTuneTexts(const std::string& name, const std::string&, const std::string&) override {
-        tuneName = name;
-        Log("Texts " + name);
+        calls.push_back("Texts " + name);
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back(text);
-        Log("Message " + caption);
+        calls.push_back("Message " + caption);
     }
     void PostPlayCommand() override {
-        Log("PostPlay");
+        calls.push_back("PostPlay");
         queue_.PostPlayCommand();
     }
     void ReportAudioOpenFailure(const std::string& text, const std::string& caption,
                                 const std::string& reason) override {
-        Log("AudioFailure " + caption + ": " + text + " (" + reason + ")");
+        calls.push_back("AudioFailure " + caption + ": " + text + " (" + reason + ")");
     }
 
-    // The log without the bar's values, which every fill repeats.
-    std::vector<std::string> CallsBesidesTheBar() const {
-        std::vector<std::string> result;
-        for (const std::string& call : calls)
-            if (call.rfind("Bar ", 0) != 0) result.push_back(call);
-        return result;
-    }
-
-    std::vector<std::string> calls;
-    std::vector<std::string> messages;
-    std::string subsong, title, tuneName;
-    int cpuLoad = -1;
+    std::vector<std::string> calls, messages;
+    std::string subsong, title;
 
 private:
-    void Log(const std::string& call) { calls.push_back(call); }
-
     cli::EventQueue& queue_;
 };
+
+// Fills a buffer as the stream does, without a device.
+inline void FillOneBuffer() {
+    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
+    FillBuffer(buffer.data(), render.data());
+}
 
 class PlaybackTest : public ::testing::Test {
 protected:

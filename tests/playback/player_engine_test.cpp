@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include <utility>
+
 #include "playback_fixture.h"
 #include "sid/sid_state.h"
 
@@ -15,9 +17,12 @@ TEST(FrameLengthTest, FollowsTheCiaTimerForCiaTunesOnly) {
         std::int32_t micros, at1, at2, at4;
     };
     const Row rows[] = {
-        {0x1234, false, 20000, 882, 441, 220}, {0, true, 20000, 882, 441, 220},
-        {19456, true, 20000, 882, 441, 220},   {19656, true, 20205, 891, 445, 222},
-        {9728, true, 10000, 441, 220, 110},    {48640, true, 50000, 2204, 1102, 551},
+        {0x1234, false, 20000, 882, 441, 220},
+        {0, true, 20000, 882, 441, 220},
+        {19456, true, 20000, 882, 441, 220},
+        {19656, true, 20205, 891, 445, 222},
+        {9728, true, 10000, 441, 220, 110},
+        {48640, true, 50000, 2204, 1102, 551},
         {65535, true, 67367, 2970, 1485, 742},
         {22, true, 22, 1, 1, 1},  // shorter than a sample: still one per play call
         {1, true, 1, 1, 1, 1},
@@ -34,58 +39,36 @@ TEST(FrameLengthTest, FollowsTheCiaTimerForCiaTunesOnly) {
     }
 }
 
-TEST_F(PlaybackTest, VerticalBlankTuneMakesEightPlayCallsPerBuffer) {
-    Load("minimal");
-    StartPlayback();
-    Pump();  // the open notification fills A and B
-    EXPECT_EQ(PlayCalls(), 16);
-    EXPECT_EQ(playerState.carrySamples, 0);
-    EXPECT_EQ(view.CallsBesidesTheBar().back(), "Button &Pause");
-}
-
+// A speed change acts at the next frame and keeps the carried samples.
 TEST_F(PlaybackTest, CiaTuneCarriesTheRestOfAFrameIntoTheNextBuffer) {
     Load("cia_timed");
     StartPlayback();
-    ASSERT_TRUE(audioStream.blocks);
     const int before = PlayCalls();
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES);
-    std::vector<std::int16_t> render(RENDER_BUFFER_SAMPLES);
-    FillBuffer(buffer.data(), render.data());
+    test::FillOneBuffer();
     EXPECT_EQ(PlayCalls() - before, 8);  // 7 whole frames of 891 and 819 samples of the 8th
     EXPECT_EQ(playerState.carrySamples, 72);
-    FillBuffer(buffer.data(), render.data());
+    test::FillOneBuffer();
     EXPECT_EQ(PlayCalls() - before, 16);  // (7056 - 72) / 891 = 7.8: 8 more calls
     EXPECT_EQ(playerState.carrySamples, 8 * 891 - (7056 - 72));
+    SetPlaybackSpeed(2);
+    test::FillOneBuffer();
+    EXPECT_EQ(PlayCalls() - before, 32);  // 144 carried, then frames of 445
+    EXPECT_EQ(playerState.carrySamples, 16 * 445 - (7056 - 144));
 }
 
-TEST_F(PlaybackTest, BarShowsThePlayCallsOfThePreviousFill) {
-    Load("endless");
-    StartPlayback();
-    Pump();
-    EXPECT_EQ(view.cpuLoad, 1);  // the second fill shows the first, whose calls were all capped
-    playerState.cycleTally = 31504;
-    PlayOneBuffer();
-    EXPECT_EQ(view.cpuLoad, 100);
-}
-
-TEST_F(PlaybackTest, StopWhileStoppedWritesNothing) {
-    Load("minimal");
-    registerImage.values.fill(0xEE);
-    view.calls.clear();
-    StopPlayback();
-    for (std::uint8_t value : registerImage.values) EXPECT_EQ(value, 0xEE);
-    EXPECT_TRUE(view.calls.empty());
-}
-
-TEST_F(PlaybackTest, StopSilencesTheChipAndResetsTheBar) {
+// A second stop writes nothing more.
+TEST_F(PlaybackTest, StopSilencesTheChipOnce) {
     Load("minimal");
     StartPlayback();
     Pump();
     StopPlayback();
     EXPECT_EQ(registerImage.values[24], 0);
-    EXPECT_EQ(view.cpuLoad, 0);
-    EXPECT_EQ(view.CallsBesidesTheBar().back(), "Button &Play");
     EXPECT_FALSE(playerState.playing);
+    registerImage.values.fill(0xEE);
+    view.calls.clear();
+    StopPlayback();
+    for (std::uint8_t value : registerImage.values) EXPECT_EQ(value, 0xEE);
+    EXPECT_TRUE(view.calls.empty());
 }
 
 TEST_F(PlaybackTest, PauseThenStopThenPlayStartsAgainFromInit) {
@@ -143,12 +126,24 @@ TEST_F(PlaybackTest, LoadTuneRecordsThePathEvenWhenTheFileIsRejected) {
     EXPECT_TRUE(queue.empty());
 }
 
-TEST_F(PlaybackTest, LoadTuneWithAutoPlayPostsPlay) {
-    ASSERT_TRUE(LoadTune(test::TunePath("minimal"), true).loaded());
-    EXPECT_EQ(view.title, "minimal.sid - Chipbox v0.965");
-    EXPECT_EQ(view.subsong, "1 / 1");
-    Pump();
-    EXPECT_TRUE(playerState.playing);
+// Every call the engine makes of its view, in order, through a load, a play,
+// a pause and resume, and a stop: the bar shows each fill's predecessor.
+TEST_F(PlaybackTest, ViewCallsFollowTheCommandsInOrder) {
+    using Calls = std::vector<std::string>;
+    const auto taken = [this] { return std::exchange(view.calls, {}); };
+    view.calls.clear();
+    Load("minimal");
+    EXPECT_EQ(taken(),
+              (Calls{"Title minimal.sid - Chipbox v0.965", "Texts Minimal", "Subsong 1 / 1"}));
+    PlayPauseCommand();
+    Pump();  // the open notification fills A (no calls yet), then B (8 calls)
+    EXPECT_EQ(taken(), (Calls{"Button &Pause", "Bar 1", "Bar 2"}));
+    TogglePause();
+    EXPECT_EQ(taken(), (Calls{"Button &Play", "Bar 0"}));
+    TogglePause();
+    EXPECT_EQ(taken(), (Calls{"Button &Pause"}));
+    StopPlayback();  // the handed-back buffers take the carried samples only
+    EXPECT_EQ(taken(), (Calls{"Bar 2", "Bar 1", "Bar 0", "Button &Play", "Bar 0"}));
 }
 
 TEST_F(PlaybackTest, ExitWhilePlayingStopsAndRunsInitOnceMore) {
@@ -159,46 +154,6 @@ TEST_F(PlaybackTest, ExitWhilePlayingStopsAndRunsInitOnceMore) {
     EXPECT_FALSE(playerState.playing);
     EXPECT_EQ(ReadMemory(0x0380), 0);  // memory restored and init run
     EXPECT_EQ(audioStream.state, StreamState::Closed);
-}
-
-TEST_F(PlaybackTest, SpeedChangeActsAtTheNextFrameAndKeepsTheCarriedSamples) {
-    Load("cia_timed");
-    StartPlayback();
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
-    FillBuffer(buffer.data(), render.data());
-    ASSERT_EQ(playerState.carrySamples, 72);
-    SetPlaybackSpeed(2);
-    const int before = PlayCalls();
-    FillBuffer(buffer.data(), render.data());
-    EXPECT_EQ(PlayCalls() - before, 16);  // 72 carried, then frames of 445
-    EXPECT_EQ(playerState.carrySamples, 16 * 445 - (7056 - 72));
-}
-
-// Every call the engine makes of its view, in order, through a load, a play,
-// a pause and resume, and a stop: the bar shows each fill's predecessor.
-TEST_F(PlaybackTest, ViewCallsFollowTheCommandsInOrder) {
-    view.calls.clear();
-    Load("minimal");
-    PlayPauseCommand();
-    Pump();  // the open notification fills A (no calls yet), then B (8 calls)
-    TogglePause();
-    TogglePause();
-    StopPlayback();  // the handed-back buffers take the carried samples only
-    const std::vector<std::string> expected = {"Title minimal.sid - Chipbox v0.965",
-                                               "Texts Minimal",
-                                               "Subsong 1 / 1",
-                                               "Button &Pause",
-                                               "Bar 1",
-                                               "Bar 2",
-                                               "Button &Play",
-                                               "Bar 0",
-                                               "Button &Pause",
-                                               "Bar 2",
-                                               "Bar 1",
-                                               "Bar 0",
-                                               "Button &Play",
-                                               "Bar 0"};
-    EXPECT_EQ(view.calls, expected);
 }
 
 TEST_F(PlaybackTest, LoadingATuneWhileOnePlaysStopsItAndStartsTheNewOne) {
@@ -226,8 +181,7 @@ TEST_F(PlaybackTest, AStopDropsTheSamplesCarriedFromTheLastFrame) {
     StopPlayback();
     EXPECT_EQ(playerState.carrySamples, 0);
     StartPlayback();
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
-    FillBuffer(buffer.data(), render.data());
+    test::FillOneBuffer();
     EXPECT_EQ(PlayCalls(), 8);  // a fresh start: 7 whole frames and part of the 8th
     EXPECT_EQ(playerState.carrySamples, 72);
 }
