@@ -254,6 +254,7 @@ CFileBrowseDialog::CFileBrowseDialog(QWidget* owner)
     PlaceWindow(owner);
     BuildPlaceTable();
     show();
+    activateWindow();
     FillList();
     const std::string& lastChosen = uiSettings.lastChosenFile;
     for (int row = 0; !lastChosen.empty() && row < fileList_->count(); ++row) {

@@ -107,7 +107,10 @@ CMixer::CMixer(QWidget* owner)
         move(uiSettings.mixerX, uiSettings.mixerY);
     else
         PlaceBesideOwner(this, owner);
+    // Shown normally, it takes the keyboard: window managers that leave a new
+    // tool window unfocused would otherwise send Escape to the player window.
     show();
+    activateWindow();
     onDigiLevelChanged(digiSlider_->value());
 }
 
