@@ -34,19 +34,12 @@ void RecordWrite(std::uint8_t, std::uint8_t reg, std::uint8_t) {
     ticks.push_back(SampleClockNow());
 }
 
-class SilentView : public PlayerView {
+// Load failures still show, on the terminal.
+class SilentView : public SilentPlayerView {
 public:
-    void SetPlayButtonText(const std::string&) override {}
-    void SetCpuLoad(int) override {}
-    void SetSubsongText(const std::string&) override {}
-    void SetTitle(const std::string&) override {}
-    void SetTuneTexts(const std::string&, const std::string&, const std::string&) override {}
     void ShowMessage(const std::string& text, const std::string&) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
-    void PostPlayCommand() override {}
-    void ReportAudioOpenFailure(const std::string&, const std::string&,
-                                const std::string&) override {}
 };
 
 class NoStream : public StreamEventTarget {

@@ -27,4 +27,18 @@ public:
                                         const std::string& reason) = 0;
 };
 
+// A face that shows nothing, for players without one (benchmarks, fuzzing).
+class SilentPlayerView : public PlayerView {
+public:
+    void SetPlayButtonText(const std::string&) override {}
+    void SetCpuLoad(int) override {}
+    void SetSubsongText(const std::string&) override {}
+    void SetTitle(const std::string&) override {}
+    void SetTuneTexts(const std::string&, const std::string&, const std::string&) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
+    void PostPlayCommand() override {}
+    void ReportAudioOpenFailure(const std::string&, const std::string&,
+                                const std::string&) override {}
+};
+
 }  // namespace chipbox

@@ -22,7 +22,7 @@ public:
 }  // namespace
 
 void ResetEngine() {
-    static SilentView view;
+    static SilentPlayerView view;
     static SilentDevice device;
     static DroppedEvents events;
     completeMachine = false;

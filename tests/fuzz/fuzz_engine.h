@@ -12,19 +12,6 @@
 
 namespace chipbox::fuzz {
 
-class SilentView : public PlayerView {
-public:
-    void SetPlayButtonText(const std::string&) override {}
-    void SetCpuLoad(int) override {}
-    void SetSubsongText(const std::string&) override {}
-    void SetTitle(const std::string&) override {}
-    void SetTuneTexts(const std::string&, const std::string&, const std::string&) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
-    void PostPlayCommand() override {}
-    void ReportAudioOpenFailure(const std::string&, const std::string&,
-                                const std::string&) override {}
-};
-
 // Takes every buffer and never plays it: the fuzz target fills buffers itself.
 class SilentDevice : public AudioDevice {
 public:
