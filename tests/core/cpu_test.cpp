@@ -4,8 +4,6 @@
 // memory it leaves and its cycles.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -206,27 +204,25 @@ TEST_F(CpuTest, StackInstructionsSaturateAtBothEnds) {
 // Taken: one cycle more, two when the target is on another page than the
 // next instruction.
 TEST_F(CpuTest, BranchesTestTheirFlagAndCountTakenAndPageCrossingCycles) {
-    Run({
-        {"BCC taken", {0x90, 0x10}, {}, {.pc = 0x1012}, 3},
-        {"BCC not taken", {0x90, 0x10}, {.p = C}, {}, 2},
-        {"BCS taken", {0xB0, 0x10}, {.p = C}, {.pc = 0x1012}, 3},
-        {"BCS not taken", {0xB0, 0x10}, {}, {}, 2},
-        {"BEQ taken", {0xF0, 0x10}, {.p = Z}, {.pc = 0x1012}, 3},
-        {"BEQ not taken", {0xF0, 0x10}, {}, {}, 2},
-        {"BNE taken", {0xD0, 0x10}, {}, {.pc = 0x1012}, 3},
-        {"BNE not taken", {0xD0, 0x10}, {.p = Z}, {}, 2},
-        {"BMI taken", {0x30, 0x10}, {.p = N}, {.pc = 0x1012}, 3},
-        {"BMI not taken", {0x30, 0x10}, {}, {}, 2},
-        {"BPL taken", {0x10, 0x10}, {}, {.pc = 0x1012}, 3},
-        {"BPL not taken", {0x10, 0x10}, {.p = N}, {}, 2},
-        {"BVC taken", {0x50, 0x10}, {}, {.pc = 0x1012}, 3},
-        {"BVC not taken", {0x50, 0x10}, {.p = V}, {}, 2},
-        {"BVS taken", {0x70, 0x10}, {.p = V}, {.pc = 0x1012}, 3},
-        {"BVS not taken", {0x70, 0x10}, {}, {}, 2},
+    struct Branch {
+        std::string name;
+        std::uint8_t opcode;
+        int takenWith, notTakenWith;  // P
+    };
+    const Branch branches[] = {{"BCC", 0x90, 0, C}, {"BCS", 0xB0, C, 0}, {"BEQ", 0xF0, Z, 0},
+                               {"BNE", 0xD0, 0, Z}, {"BMI", 0x30, N, 0}, {"BPL", 0x10, 0, N},
+                               {"BVC", 0x50, 0, V}, {"BVS", 0x70, V, 0}};
+    std::vector<Row> rows = {
         {"BNE forward onto the next page", {0xD0, 0x01}, {.pc = 0x10FD}, {.pc = 0x1100}, 4},
         {"BNE back to itself", {0xD0, 0xFE}, {.pc = 0x10FD}, {.pc = 0x10FD}, 3},
         {"BEQ backward across a page", {0xF0, 0x80}, {.p = Z}, {.pc = 0x0F82}, 4},
-    });
+    };
+    for (const Branch& b : branches) {
+        rows.push_back(
+            {b.name + " taken", {b.opcode, 0x10}, {.p = b.takenWith}, {.pc = 0x1012}, 3});
+        rows.push_back({b.name + " not taken", {b.opcode, 0x10}, {.p = b.notTakenWith}, {}, 2});
+    }
+    Run(rows);
 }
 
 TEST_F(CpuTest, JumpsSubroutinesAndBrk) {
