@@ -65,33 +65,34 @@ protected:
     bool late = false;
 };
 
-TEST_F(SampleThreadTest, NybbleOrderPicksLowOrHighFirst) {
-    StartSample({0x21, 0x43}, 0);
-    EXPECT_EQ(PlayAll(), (std::vector<int>{1, 2, 3, 4}));
-    volumeWrites.clear();
-    StartSample({0x21, 0x43}, 1);
-    EXPECT_EQ(PlayAll(), (std::vector<int>{2, 1, 4, 3}));
-}
-
-TEST_F(SampleThreadTest, AnAddressStepPlaysOneNybblePerStep) {
-    StartSample({0x21, 0x43, 0x65, 0x87}, 0, 2);
-    EXPECT_EQ(PlayAll(), (std::vector<int>{1, 5}));  // the second value on: low nybbles
-}
-
-TEST_F(SampleThreadTest, RepeatsPlayTheRepeatRangeAgain) {
-    StartSample({0x21, 0x43}, 0);
-    digiRegisters.repeatCount.live = 2;
-    digiRegisters.repeatAddress.live = 0x2001;
-    EXPECT_EQ(PlayAll(), (std::vector<int>{1, 2, 3, 4, 3, 4, 3, 4}));
-    EXPECT_EQ(digiRegisters.repeatCount.live, 0);
-}
-
-TEST_F(SampleThreadTest, TheLevelAndTheSavedFilterBitsShapeEachValue) {
-    savedVolumeHigh = 0xF0;
-    mixerSettings.digiDivisor = 15.0;  // the lowest digi level
-    mixerSettings.digiOffset = 14;
-    StartSample({0xF0}, 0);
-    EXPECT_EQ(PlayAll(), (std::vector<int>{0xF0 | 14, 0xF0 | 15}));
+// The nybble order, an address step (one nybble per step: the second value
+// on, the low nybbles), repeats from $2001, and the level on top of the saved
+// filter bits.
+TEST_F(SampleThreadTest, EachValueFollowsOrderStepRepeatsAndLevel) {
+    struct Row {
+        const char* name;
+        std::initializer_list<std::uint8_t> bytes;
+        int order, step, repeats, level;
+        std::uint8_t filterBits;
+        std::vector<int> values;
+    };
+    const Row rows[] = {
+        {"low first", {0x21, 0x43}, 0, 0, 0, 1, 0, {1, 2, 3, 4}},
+        {"high first", {0x21, 0x43}, 1, 0, 0, 1, 0, {2, 1, 4, 3}},
+        {"address step", {0x21, 0x43, 0x65, 0x87}, 0, 2, 0, 1, 0, {1, 5}},
+        {"repeats", {0x21, 0x43}, 0, 0, 2, 1, 0, {1, 2, 3, 4, 3, 4, 3, 4}},
+        {"the lowest level", {0xF0}, 0, 0, 0, 15, 0xF0, {0xF0 | 14, 0xF0 | 15}},
+    };
+    for (const Row& row : rows) {
+        volumeWrites.clear();
+        savedVolumeHigh = row.filterBits;
+        SetDigiLevel(row.level);
+        StartSample(row.bytes, row.order, row.step);
+        digiRegisters.repeatCount.live = row.repeats;
+        digiRegisters.repeatAddress.live = 0x2001;
+        EXPECT_EQ(PlayAll(), row.values) << row.name;
+        EXPECT_EQ(digiRegisters.repeatCount.live, 0) << row.name;
+    }
 }
 
 // Each value has its moment, period x 1e9 / 985,248 counts after the last.

@@ -54,12 +54,9 @@ protected:
 constexpr std::int32_t Value(int nybble) { return (nybble - 8) * 1024; }
 
 TEST_F(DigiTest, LevelSliderSetsDivisorAndOffset) {
-    const double divisors[] = {1.0, 15.0 / 14, 15.0 / 13, 1.25,     15.0 / 11,
-                               1.5, 15.0 / 9,  1.875,     15.0 / 7, 2.5,
-                               3.0, 3.75,      5.0,       7.5,      15.0};
     for (int p = 1; p <= 15; ++p) {
         SetDigiLevel(p);
-        EXPECT_DOUBLE_EQ(mixerSettings.digiDivisor, divisors[p - 1]) << p;
+        EXPECT_DOUBLE_EQ(mixerSettings.digiDivisor, 15.0 / (16 - p)) << p;  // 1 up to 15
         EXPECT_EQ(mixerSettings.digiOffset, p - 1) << p;
     }
 }
@@ -84,56 +81,36 @@ TEST_F(DigiTest, LatchesKeepTheOtherByteAndCommandsLoadTheLiveValues) {
 
 // Each step returns the value of the step before. The selector moves before
 // each fetch and is never reset, so the start byte plays at most one nybble.
+// Repeats replay from $2001 to the end.
 TEST_F(DigiTest, NybblesPlayInTheirOrderFromWhereTheSelectorStands) {
     struct Row {
         const char* name;
         std::uint8_t order;
         std::int32_t selector;
         std::uint16_t end;
-        std::vector<std::int32_t> values;
+        std::uint8_t repeats;
+        std::vector<int> nybbles;  // of the values; 8 is the value 0
     };
     const Row rows[] = {
-        {"high first", 1, 1, 0x2003, {0, Value(1), Value(4), Value(3), Value(6)}},
-        {"high first from selector 0 moves on to the next byte",
-         1,
-         0,
-         0x2002,
-         {0, Value(4), Value(3), 0}},
-        {"low first from selector 1 moves on to the next byte",
-         0,
-         1,
-         0x2002,
-         {0, Value(3), Value(4), 0}},
-        {"low first skips the start byte's low nybble",
-         0,
-         0,
-         0x2002,
-         {0, Value(2), Value(3), Value(4), 0}},
+        {"two repeats", 0, 1, 0x2003, 2, {8, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 5, 6, 8}},
+        {"high first", 1, 1, 0x2003, 0, {8, 1, 4, 3, 6}},
+        {"high first from selector 0 moves on to the next byte", 1, 0, 0x2002, 0, {8, 4, 3, 8}},
+        {"low first from selector 1 moves on to the next byte", 0, 1, 0x2002, 0, {8, 3, 4, 8}},
+        {"low first skips the start byte's low nybble", 0, 0, 0x2002, 0, {8, 2, 3, 4, 8}},
     };
     test::Poke(0x2000, {0x21, 0x43, 0x65});
     for (const Row& row : rows) {
         digiPlayback.digiValue = 0;
         SetUpSample(0x2000, row.end, row.order);
+        WriteMemory(0xD43F, row.repeats);
+        WriteWord(0xD47E, 0x2001);
         digiRegisters.nybbleSelector = row.selector;
         WriteMemory(0xD41D, 0xFE);
-        EXPECT_EQ(Steps(static_cast<int>(row.values.size())), row.values) << row.name;
+        std::vector<std::int32_t> expected;
+        for (int nybble : row.nybbles) expected.push_back(Value(nybble));
+        EXPECT_EQ(Steps(static_cast<int>(expected.size())), expected) << row.name;
     }
     EXPECT_EQ(digiPlayback.digiValue, Value(5));  // read at the end address, never added
-}
-
-TEST_F(DigiTest, RepeatsReplayFromTheRepeatAddress) {
-    test::Poke(0x2000, {0x11, 0x22, 0x33});
-    SetUpSample(0x2000, 0x2003, 0);
-    WriteMemory(0xD43F, 2);
-    WriteWord(0xD47E, 0x2001);
-    digiRegisters.nybbleSelector = 1;  // the start byte plays no nybble
-    WriteMemory(0xD41D, 0xFE);
-    const std::vector<std::int32_t> expected = {
-        0,        Value(2), Value(2), Value(3), Value(3),  // first pass after the start byte
-        Value(2), Value(2), Value(3), Value(3),            // first repeat
-        Value(2), Value(2), Value(3), Value(3),            // second repeat
-        0};
-    EXPECT_EQ(Steps(14), expected);
 }
 
 // Outside [start, end) a sample adds nothing, whatever its value.
