@@ -59,7 +59,12 @@ protected:
     std::string name_, author_, released_;
 };
 
+// Only the low byte of the data offset counts; texts stop at a zero byte, and
+// a full field does not run into the next.
 TEST_F(PsidLoaderTest, ReadsTheHeaderPlacesTheDataAndTakesTheImage) {
+    SetWord(6, 0x0176);
+    SetText(22, std::string(32, 'N'));
+    SetText(54, "A\xE9Z");  // Latin-1 e acute, kept as one byte
     EXPECT_EQ(Load(), 0x1000);
     EXPECT_EQ(tuneInfo.loadAddress, 0x1000);
     EXPECT_EQ(tuneInfo.initAddress, 0x1000);
@@ -68,10 +73,10 @@ TEST_F(PsidLoaderTest, ReadsTheHeaderPlacesTheDataAndTakesTheImage) {
     EXPECT_EQ(tuneInfo.currentSong, 1);
     EXPECT_FALSE(tuneInfo.ciaTiming);
     EXPECT_EQ(tuneInfo.dataSize, 4);
-    EXPECT_EQ(name_, "Name");
-    EXPECT_EQ(author_, "Author");
+    EXPECT_EQ(name_, std::string(32, 'N'));
+    EXPECT_EQ(author_, "A\xE9Z");
     EXPECT_EQ(released_, "Released");
-    EXPECT_EQ(tuneInfo.name, "Name");
+    EXPECT_EQ(tuneInfo.name, name_);
     EXPECT_EQ(ReadMemory(0x1000), 0x60);
     EXPECT_EQ(ReadMemory(0x1003), 0x60);
     EXPECT_EQ(ReadMemory(0x1004), 0x00);
@@ -87,7 +92,9 @@ TEST_F(PsidLoaderTest, LoadAddressZeroTakesItFromTheFirstTwoDataBytes) {
     EXPECT_EQ(ReadMemory(0xC001), 0x60);
 }
 
-TEST_F(PsidLoaderTest, DataPastTheTopOfMemoryWrapToZero) {
+// Data past the top of memory wrap to zero; data longer than memory overwrite
+// their own beginning, and their size wraps.
+TEST_F(PsidLoaderTest, DataWrapAroundMemory) {
     SetWord(8, 0xFF00);
     data_.assign(256, 0xAA);
     data_.resize(512, 0xBB);
@@ -99,9 +106,7 @@ TEST_F(PsidLoaderTest, DataPastTheTopOfMemoryWrapToZero) {
     EXPECT_EQ(ReadMemory(0x0000), 0xBB);
     EXPECT_EQ(ReadMemory(0x00FF), 0xCC);
     EXPECT_EQ(ReadMemory(0x0100), 0x00);
-}
 
-TEST_F(PsidLoaderTest, DataLongerThanMemoryOverwriteTheirBeginningAndSizeWraps) {
     SetWord(8, 0x0000);
     data_.assign(65536 + 2 + 3, 0x11);
     data_[0] = 0x00;  // load address $1000, from the data
@@ -138,12 +143,6 @@ TEST_F(PsidLoaderTest, SongNumbersFromTheHeaderWords) {
     }
 }
 
-TEST_F(PsidLoaderTest, OnlyTheLowByteOfTheDataOffsetCounts) {
-    SetWord(6, 0x0176);
-    Load();
-    EXPECT_EQ(ReadMemory(0x1000), 0x60);
-}
-
 TEST_F(PsidLoaderTest, CiaTimingComesFromTheSpeedBitsOfSongsOneToEight) {
     file_[18] = file_[19] = file_[20] = 0xFF;
     Load();
@@ -151,15 +150,6 @@ TEST_F(PsidLoaderTest, CiaTimingComesFromTheSpeedBitsOfSongsOneToEight) {
     file_[21] = 0x80;
     Load();
     EXPECT_TRUE(tuneInfo.ciaTiming);
-}
-
-TEST_F(PsidLoaderTest, TextsStopAtZeroAndAFullFieldDoesNotRunIntoTheNext) {
-    const std::string full(32, 'N');
-    SetText(22, full);
-    SetText(54, "A\xE9Z");  // Latin-1 e acute, kept as one byte
-    Load();
-    EXPECT_EQ(name_, full);
-    EXPECT_EQ(author_, "A\xE9Z");
 }
 
 TEST_F(PsidLoaderTest, MissingBytesOfATruncatedFileReadAsFF) {

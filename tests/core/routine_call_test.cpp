@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/c64_memory.h"
 #include "core/cpu.h"
 #include "core/tune_info.h"
@@ -57,11 +59,8 @@ TEST_F(RoutineCallTest, EveryCallStartsFromTheSameRegisters) {
                         0x24, 0xE6, 0x40, 0x60});
     CallRoutine(0x1000, 0x42);
     CallRoutine(0x1000, 0x07);
-    EXPECT_EQ(ReadMemory(0x20), 0x07);
-    EXPECT_EQ(ReadMemory(0x21), 0);
-    EXPECT_EQ(ReadMemory(0x22), 0);
-    EXPECT_EQ(ReadMemory(0x23), 0);
-    EXPECT_EQ(ReadMemory(0x24), 0xFD);
+    const std::vector<std::uint8_t> saved(&c64Memory.bytes[0x20], &c64Memory.bytes[0x25]);
+    EXPECT_EQ(saved, (std::vector<std::uint8_t>{0x07, 0, 0, 0, 0xFD}));  // A, X, Y, P, S
     EXPECT_EQ(ReadMemory(0x40), 2);
 }
 

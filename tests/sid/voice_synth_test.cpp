@@ -133,9 +133,12 @@ TEST_F(VoiceSynthTest, NoiseIsClockedOnEveryChangeOfTheTopFiveBits) {
     EXPECT_EQ(Voice(0).noiseRegister, 0xFFFFFFu);
 }
 
-TEST_F(VoiceSynthTest, EnvelopeRunsAttackDecaySustainLinearly) {
+// The envelope runs Attack, Decay and Sustain linearly; raising the sustain
+// level in Sustain makes the level jump up through one step of Decay. The
+// release floor is not 0, so a released voice never falls fully silent.
+TEST_F(VoiceSynthTest, EnvelopePhases) {
     SidWrite(5, 0x00);  // attack step 42216, decay step 10665
-    SidWrite(6, 0x80);  // sustain 8
+    SidWrite(6, 0x40);  // sustain 4
     SetupVoices();
     Step();
     EXPECT_EQ(Voice(0).envelopeLevel, 42216);
@@ -145,14 +148,8 @@ TEST_F(VoiceSynthTest, EnvelopeRunsAttackDecaySustainLinearly) {
     EXPECT_EQ(Voice(0).envelopeLevel, 0xFFFFFF);
     while (Voice(0).envelopePhase == Decay) Step();
     EXPECT_EQ(Voice(0).envelopePhase, Sustain);
-    EXPECT_EQ(Voice(0).envelopeLevel, 0x800000);
-}
+    EXPECT_EQ(Voice(0).envelopeLevel, 0x400000);
 
-TEST_F(VoiceSynthTest, RaisingSustainInSustainMakesTheLevelJumpUp) {
-    SidWrite(6, 0x40);
-    SetupVoices();
-    Voice(0).envelopePhase = Sustain;
-    Voice(0).envelopeLevel = 0x400000;
     SidWrite(6, 0x80);
     SetupVoices();
     Step();
@@ -161,15 +158,11 @@ TEST_F(VoiceSynthTest, RaisingSustainInSustainMakesTheLevelJumpUp) {
     Step();
     EXPECT_EQ(Voice(0).envelopePhase, Sustain);
     EXPECT_EQ(Voice(0).envelopeLevel, 0x800000);
-}
 
-// The release floor is not 0, so a released voice never falls fully silent.
-TEST_F(VoiceSynthTest, ReleaseStopsAtTheFloorNotZero) {
-    SidWrite(6, 0x00);
-    SetupVoices();
-    Voice(0).envelopePhase = Release;
+    SidWrite(4, 0x00);  // gate off
     Voice(0).envelopeLevel = RELEASE_FLOOR + 1;
     Step();
+    EXPECT_EQ(Voice(0).envelopePhase, Release);
     EXPECT_EQ(Voice(0).envelopeLevel, RELEASE_FLOOR);
     Voice(0).envelopeLevel = 0;  // below the floor: jumps up to it
     Step();
