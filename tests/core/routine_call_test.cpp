@@ -140,20 +140,6 @@ TEST_F(RoutineCallTest, CpuSelfTestTunePassesEveryCheck) {
     EXPECT_EQ(ReadMemory(0x0380), 0xAA) << "failed check " << int(ReadMemory(0x0381));
 }
 
-TEST_F(RoutineCallTest, SubsongTuneSeesTheSongNumberItIsGiven) {
-    test::LoadTune(test::TunePath("subsongs"));  // starts at the second of three songs
-    CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
-    EXPECT_EQ(ReadMemory(0x0380), 1);
-    EXPECT_EQ(sidState.voiceRegisters[0].frequency >> 8, 0x20);
-}
-
-TEST_F(RoutineCallTest, CiaTunePutsItsTimerValueInMemory) {
-    test::LoadTune(test::TunePath("cia_timed"));
-    EXPECT_TRUE(tuneInfo.ciaTiming);
-    CallRoutine(tuneInfo.initAddress, 0);
-    EXPECT_EQ(ReadCiaTimerA(), 19656);
-}
-
 TEST_F(RoutineCallTest, IrqVectorTuneIsFollowedFromHandlerToHandler) {
     test::LoadTune(test::TunePath("irq_vector"));
     EXPECT_EQ(tuneInfo.playAddress, 0x100B);  // handler A, from the init run at loading

@@ -3,6 +3,7 @@
 // LD_LIBRARY_PATH: one suite per variant (see CMakeLists.txt).
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "playback/hardsid_binding.h"
 #include "playback/sample_thread.h"
@@ -48,14 +49,10 @@ TEST_F(BoundCard, StartZeroesTheRegistersThenPauseResumeAndStopSetTheVolume) {
     // StartPlayback's volume, the tune's init (its last write is the volume),
     // then the card's reset: registers 0 to 23 at 0 and the volume at 15.
     ASSERT_GE(start.size(), 1 + 8 + 25u);
-    EXPECT_EQ(start[0].reg, 24);
-    EXPECT_EQ(start[0].value, 0x0F);
-    for (int reg = 0; reg < 24; ++reg) {
-        EXPECT_EQ(start[9 + reg].reg, reg);
-        EXPECT_EQ(start[9 + reg].value, 0);
-    }
-    EXPECT_EQ(start[33].reg, 24);
-    EXPECT_EQ(start[33].value, 0x0F);
+    auto write = [&start](int i) { return std::pair<int, int>(start[i].reg, start[i].value); };
+    EXPECT_EQ(write(0), std::pair(24, 0x0F));
+    for (int reg = 0; reg < 24; ++reg) EXPECT_EQ(write(9 + reg), std::pair(reg, 0));
+    EXPECT_EQ(write(33), std::pair(24, 0x0F));
     EXPECT_EQ(start[34].reg, 0);  // the first play call, straight away
     EXPECT_FALSE(audioStream.open);
 

@@ -72,8 +72,7 @@ TEST_F(SampleThreadTest, EachValueFollowsOrderStepRepeatsAndLevel) {
     struct Row {
         const char* name;
         std::initializer_list<std::uint8_t> bytes;
-        int order, step, repeats, level;
-        std::uint8_t filterBits;
+        int order, step, repeats, level, filterBits;
         std::vector<int> values;
     };
     const Row rows[] = {
@@ -85,7 +84,7 @@ TEST_F(SampleThreadTest, EachValueFollowsOrderStepRepeatsAndLevel) {
     };
     for (const Row& row : rows) {
         volumeWrites.clear();
-        savedVolumeHigh = row.filterBits;
+        savedVolumeHigh = static_cast<std::uint8_t>(row.filterBits);
         SetDigiLevel(row.level);
         StartSample(row.bytes, row.order, row.step);
         digiRegisters.repeatCount.live = row.repeats;

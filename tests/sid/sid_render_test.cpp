@@ -74,11 +74,19 @@ TEST_F(SidRenderTest, ClampSampleLimitsAndTruncatesTowardZero) {
     EXPECT_EQ(ClampSample(1.9), 1);
 }
 
-TEST_F(SidRenderTest, FilterSetupFromTheRegisters) {
+// A render call of no samples derives the voices' and the filter's values
+// from the registers and changes nothing else.
+TEST_F(SidRenderTest, RenderingZeroSamplesSetsUpTheVoicesAndTheFilter) {
+    SidWrite(1, 0x10);
     SidWrite(21, 0x07);
     SidWrite(23, 0xF0);
     SidWrite(24, 0xDA);  // voice 3 off, HP, LP, volume 10
+    const std::uint32_t accumulator = sidState.voices[0].accumulator;
+    const OutputStage stage = outputStage;
     Render(0);
+    EXPECT_EQ(sidState.voices[0].increment, 364544u);
+    EXPECT_EQ(sidState.voices[0].accumulator, accumulator);
+    EXPECT_EQ(outputStage.s1, stage.s1);
     const FilterSynth& filter = sidState.filter;
     EXPECT_NEAR(filter.cutoff, 7.0 / 8192, 1e-9);  // a cutoff value v gives v / 8192 here
     EXPECT_DOUBLE_EQ(filter.damping, 0.6);
@@ -104,30 +112,20 @@ TEST_F(SidRenderTest, FilterSetupFromTheRegisters) {
     EXPECT_EQ(filter.cutoff, 1.0);  // capped at low rates
 }
 
-TEST_F(SidRenderTest, RenderingZeroSamplesChangesNothingButTheDerivedValues) {
-    SidWrite(1, 0x10);
-    const std::uint32_t accumulator = sidState.voices[0].accumulator;
-    const OutputStage stage = outputStage;
-    Render(0);
-    EXPECT_EQ(sidState.voices[0].increment, 364544u);
-    EXPECT_EQ(sidState.voices[0].accumulator, accumulator);
-    EXPECT_EQ(outputStage.s1, stage.s1);
-}
-
 // The output stage has a gain of -1: volume 15 (x 240) of the constant 29.
-TEST_F(SidRenderTest, AConstantMixSettlesAtItsNegation) {
+// Routed to the filter without a mode bit, the constant is silent, though the
+// filter keeps running on it.
+TEST_F(SidRenderTest, AConstantMixSettlesAtItsNegationAndAFilterWithoutAModeIsSilent) {
     test::HoldVoiceOneInSustain(0x00);  // no waveform: the constant 29
     SidWrite(24, 0x0F);
     EXPECT_NEAR(Render(200).back(), -29 * 240, 1);
-}
-
-TEST_F(SidRenderTest, RoutedVoicesAreSilentWithoutAFilterMode) {
-    test::HoldVoiceOneInSustain(0x00);  // no waveform: the constant 29
+    SetUp();  // the output stage at rest again
+    test::HoldVoiceOneInSustain(0x00);
     SidWrite(22, 0x40);
     SidWrite(23, 0x01);
-    SidWrite(24, 0x0F);  // no mode bits
+    SidWrite(24, 0x0F);
     for (std::int16_t sample : Render(500)) EXPECT_EQ(sample, 0);
-    EXPECT_NE(sidState.filter.low, 0.0);  // the filter keeps running on the input
+    EXPECT_NE(sidState.filter.low, 0.0);
 }
 
 // SidInit clears registers, voices and the sample's flag and phase; the output
