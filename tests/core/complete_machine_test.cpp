@@ -11,8 +11,6 @@ namespace chipbox {
 namespace {
 
 using namespace flag;
-using test::Registers;
-using test::Row;
 
 class CompleteMachineTest : public test::CpuTest {
 protected:

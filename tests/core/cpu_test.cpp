@@ -20,7 +20,6 @@ using namespace flag;
 
 using test::CpuTest;
 using test::ORIGIN;
-using test::Registers;
 using test::Row;
 
 TEST_F(CpuTest, LoadsCountEveryAddressingModeAndSetNegativeAndZero) {
@@ -105,9 +104,11 @@ TEST_F(CpuTest, ComparesAndBitSetFlagsAndKeepTheRegisters) {
     });
 }
 
-// Read-modify-write counts a write after the read, and abs,X always 7.
+// Read-modify-write counts a write after the read, and abs,X always 7. The
+// SID gets the new value.
 TEST_F(CpuTest, ShiftsRotatesAndCountersInMemory) {
     test::Poke(0x0050, {0x81, 0x40, 0x00});
+    test::Poke(0xD404, {0x10});
     test::Poke(0x2001, {0x7F});
     test::Poke(0x2100, {0xFF});
     Run({
@@ -129,14 +130,8 @@ TEST_F(CpuTest, ShiftsRotatesAndCountersInMemory) {
         {"DEC zp,X", {0xD6, 0x50}, {.x = 1}, {}, 6, 0x0051, {0x3F}},
         {"DEC abs", {0xCE, 0x01, 0x20}, {}, {}, 6, 0x2001, {0x7E}},
         {"DEC abs,X", {0xDE, 0x00, 0x20}, {.x = 1}, {}, 7, 0x2001, {0x7E}},
+        {"INC abs on the SID", {0xEE, 0x04, 0xD4}, {}, {}, 6, 0xD404, {0x11}},
     });
-}
-
-TEST_F(CpuTest, ReadModifyWriteReachesTheSidWithTheNewValue) {
-    c64Memory.bytes[0xD404] = 0x10;
-    test::Poke(ORIGIN, {0xEE, 0x04, 0xD4});  // INC $D404
-    cpuState.pc = ORIGIN;
-    StepInstruction();
     EXPECT_EQ(registerImage.values[4], 0x11);
     EXPECT_EQ(sidState.voiceRegisters[0].control, 0x11);
 }

@@ -85,7 +85,7 @@ void PokeLoopAfterPadding(std::int32_t cycles) {
 
 // A cut-off call is abandoned where it stands: its cycles count as 0 and the
 // IRQ vector is not followed.
-TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneCycleMoreIsCutOff) {
+TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneMoreIsCutOff) {
     PokeLoopAfterPadding(ROUTINE_CYCLE_LIMIT - SIX_PASS_LOOP_CYCLES);
     EXPECT_EQ(CallRoutine(0x1000, 0), ROUTINE_CYCLE_LIMIT);
 
@@ -94,9 +94,9 @@ TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneCycleMoreIsCutOff) 
     PointVectorAtC000();
     EXPECT_EQ(CallRoutine(0x1000, 0), 0);
     EXPECT_EQ(tuneInfo.playAddress, 0x1003);
-}
 
-TEST_F(RoutineCallTest, ACallEndsAtItsInstructionLimitAsAtTheCycleLimit) {
+    // The instruction limit ends a call in the same way.
+    test::ResetMachine();
     const RoutineLimits fiveInstructions{ROUTINE_CYCLE_LIMIT, 5};
     test::Poke(0x1000, {0xEA, 0xEA, 0xEA, 0x60});  // 3 NOPs and RTS: 4 instructions
     EXPECT_EQ(CallRoutine(0x1000, 0, fiveInstructions), 3 * 2 + 6);

@@ -43,9 +43,7 @@ TEST_F(SidRenderTest, OutputStageFromRestInvertsAConstantWithADelay) {
 }
 
 TEST_F(SidRenderTest, DecimatorRisesTowardsAConstantAndKeepsItsStateAcrossCalls) {
-    std::array<std::int16_t, 4> first, second;
-    first.fill(1000);
-    second.fill(1000);
+    std::array<std::int16_t, 4> first = {1000, 1000, 1000, 1000}, second = first;
     std::int16_t out1, out2;
     Decimate4(first.data(), &out1, 4);
     Decimate4(second.data(), &out2, 4);
@@ -184,15 +182,6 @@ TEST_F(SidRenderTest, VolumeZeroSilencesVoicesButNotDigiSamplesWhichAreNotInvert
     EXPECT_NE(std::find(samples.begin(), samples.end(), -8192), samples.end());
 }
 
-// A busy register state: every waveform, the filter, voice 2 synced to voice 1
-// and voice 3 ring-modulated by voice 2, so both of the renderer's voice paths run.
-void SetBusyState() {
-    const std::uint8_t registers[25] = {0x00, 0x1C, 0x00, 0x08, 0x41, 0x22, 0xA8, 0x40, 0x33,
-                                        0x00, 0x04, 0x23, 0x13, 0xC6, 0x90, 0x05, 0x00, 0x06,
-                                        0x95, 0x09, 0xF0, 0x05, 0x40, 0xF7, 0x3F};
-    for (int reg = 0; reg < 25; ++reg) SidWrite(reg, registers[reg]);
-}
-
 // One render call the plain way: each sample through voices, filter, volume,
 // output stage, digi value and limit before the next sample starts.
 std::vector<std::int16_t> RenderSampleBySample(std::uint32_t count) {
@@ -221,7 +210,12 @@ TEST_P(StaggeredChainTest, EqualsTheSampleBySampleChain) {
     auto run = [count](int path) {
         test::ResetMachine();
         SidInit(RENDER_RATE);
-        SetBusyState();
+        // Every waveform, the filter, voice 2 synced to voice 1 and voice 3
+        // ring-modulated by voice 2, so both of the renderer's voice paths run.
+        const std::uint8_t registers[25] = {0x00, 0x1C, 0x00, 0x08, 0x41, 0x22, 0xA8, 0x40, 0x33,
+                                            0x00, 0x04, 0x23, 0x13, 0xC6, 0x90, 0x05, 0x00, 0x06,
+                                            0x95, 0x09, 0xF0, 0x05, 0x40, 0xF7, 0x3F};
+        for (int reg = 0; reg < 25; ++reg) SidWrite(reg, registers[reg]);
         for (std::uint16_t address = 0x3000; address < 0x3800; ++address)
             WriteMemory(address, static_cast<std::uint8_t>(address * 37));
         const std::uint8_t digiWrites[][2] = {{0x1E, 0x00}, {0x1F, 0x30}, {0x3D, 0x00},
