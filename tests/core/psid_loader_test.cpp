@@ -20,8 +20,7 @@ protected:
     void SetUp() override {
         test::ResetMachine();
         file_.assign(0x76, 0);
-        const std::string magic = "PSID";
-        std::copy(magic.begin(), magic.end(), file_.begin());
+        std::copy_n("PSID", 4, file_.begin());
         SetWord(4, 2);
         SetWord(6, 0x76);     // data offset
         SetWord(8, 0x1000);   // load address

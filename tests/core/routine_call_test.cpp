@@ -140,20 +140,6 @@ TEST_F(RoutineCallTest, CpuSelfTestTunePassesEveryCheck) {
     EXPECT_EQ(ReadMemory(0x0380), 0xAA) << "failed check " << int(ReadMemory(0x0381));
 }
 
-TEST_F(RoutineCallTest, IrqVectorTuneIsFollowedFromHandlerToHandler) {
-    test::LoadTune(test::TunePath("irq_vector"));
-    EXPECT_EQ(tuneInfo.playAddress, 0x100B);  // handler A, from the init run at loading
-    RestoreTuneImage();
-    CallRoutine(tuneInfo.initAddress, 0);
-    CallRoutine(tuneInfo.playAddress, 0);
-    EXPECT_EQ(tuneInfo.playAddress, 0x1100);
-    CallRoutine(tuneInfo.playAddress, 0);
-    CallRoutine(tuneInfo.playAddress, 0);
-    EXPECT_EQ(ReadMemory(0x0380), 2);
-    EXPECT_EQ(ReadMemory(0x0381), 1);
-    EXPECT_EQ(tuneInfo.playAddress, 0x1100);
-}
-
 TEST_F(RoutineCallTest, EndlessTuneHitsTheCapOnEveryPlayCall) {
     test::LoadTune(test::TunePath("endless"));
     CallRoutine(tuneInfo.initAddress, 0);

@@ -65,11 +65,9 @@ TEST_F(SidRenderTest, DecimatorClampsItsOvershootToSixteenBits) {
 }
 
 TEST_F(SidRenderTest, ClampSampleLimitsAndTruncatesTowardZero) {
-    EXPECT_EQ(ClampSample(40000.0), 32767);
-    EXPECT_EQ(ClampSample(-40000.0), -32767);
-    EXPECT_EQ(ClampSample(-32767.5), -32767);
-    EXPECT_EQ(ClampSample(-1.9), -1);
-    EXPECT_EQ(ClampSample(1.9), 1);
+    const std::pair<double, std::int16_t> cases[] = {
+        {40000.0, 32767}, {-40000.0, -32767}, {-32767.5, -32767}, {-1.9, -1}, {1.9, 1}};
+    for (const auto& [x, y] : cases) EXPECT_EQ(ClampSample(x), y) << x;
 }
 
 // A render call of no samples derives the voices' and the filter's values

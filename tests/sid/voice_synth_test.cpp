@@ -40,7 +40,6 @@ TEST_F(VoiceSynthTest, StepTablesAndFrequencyFactorAtTheRenderRate) {
 }
 
 TEST_F(VoiceSynthTest, SetupDerivesIncrementPulseRoutingAndSteps) {
-    SidWrite(0, 0x00);
     SidWrite(1, 0x10);  // frequency 4096
     SidWrite(2, 0x34);
     SidWrite(3, 0xFF);  // only the low nibble counts
