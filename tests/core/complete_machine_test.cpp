@@ -44,7 +44,9 @@ TEST_F(CompleteMachineTest, ReadModifyWritePairsChangeMemoryThenCombine) {
 }
 
 // SAX stores A AND X and sets no flag; LAS loads A, X and S with memory AND S.
-TEST_F(CompleteMachineTest, LoadsAndStoresOfAAndX) {
+// SHA, SHX, SHY and TAS store their value AND the base address's high byte
+// + 1; TAS sets S = A AND X as well.
+TEST_F(CompleteMachineTest, LoadsAndStores) {
     test::Poke(0x20FF, {0x7E, 0x00, 0x9A});
     // clang-format off
     Run({
@@ -55,6 +57,11 @@ TEST_F(CompleteMachineTest, LoadsAndStoresOfAAndX) {
         {"LAX (zp),Y", {0xB3, 0x54}, {.y = 0x0F}, {.a = 0x7E, .x = 0x7E}, 5},
         {"LAX zp,Y", {0xB7, 0x3F}, {.y = 0x01}, {.a = 0x81, .x = 0x81, .p = N}, 4},
         {"LAS abs,Y", {0xBB, 0x01, 0x21}, {.s = 0x3F}, {.a = 0x1A, .x = 0x1A, .s = 0x1A}, 4},
+        {"SHA abs,Y", {0x9F, 0x00, 0x20}, {.a = 0xFF, .x = 0xFF, .y = 1}, {}, 5, 0x2001, {0x21}},
+        {"SHA (zp),Y", {0x93, 0x50}, {.a = 0x37, .x = 0xFF, .y = 1}, {}, 6, 0x2001, {0x21}},
+        {"SHX abs,Y", {0x9E, 0x00, 0x20}, {.x = 0x0F, .y = 1}, {}, 5, 0x2001, {0x01}},
+        {"SHY abs,X", {0x9C, 0x00, 0x20}, {.x = 1, .y = 0xFF}, {}, 5, 0x2001, {0x21}},
+        {"TAS", {0x9B, 0x00, 0x20}, {.a = 0xFF, .x = 0x0F, .y = 1}, {.s = 0x0F}, 5, 0x2001, {0x01}},
     });
     // clang-format on
 }
@@ -72,18 +79,6 @@ TEST_F(CompleteMachineTest, ImmediateOperations) {
         {"SBC $EB as $E9", {0xEB, 0x01}, {.a = 0x00, .p = C}, {.a = 0xFF, .p = N}, 2},
         {"ANE", {0x8B, 0xFF}, {.a = 0x00, .x = 0xF0}, {.a = 0xE0, .p = N}, 2},
         {"LXA", {0xAB, 0x0F}, {.a = 0x11}, {.a = 0x0F, .x = 0x0F}, 2},
-    });
-}
-
-// SHA, SHX, SHY and TAS store their value AND the base address's high byte
-// + 1; TAS sets S = A AND X as well.
-TEST_F(CompleteMachineTest, StoresAndedWithTheHighByte) {
-    Run({
-        {"SHA abs,Y", {0x9F, 0x00, 0x20}, {.a = 0xFF, .x = 0xFF, .y = 1}, {}, 5, 0x2001, {0x21}},
-        {"SHA (zp),Y", {0x93, 0x50}, {.a = 0x37, .x = 0xFF, .y = 1}, {}, 6, 0x2001, {0x21}},
-        {"SHX abs,Y", {0x9E, 0x00, 0x20}, {.x = 0x0F, .y = 1}, {}, 5, 0x2001, {0x01}},
-        {"SHY abs,X", {0x9C, 0x00, 0x20}, {.x = 1, .y = 0xFF}, {}, 5, 0x2001, {0x21}},
-        {"TAS", {0x9B, 0x00, 0x20}, {.a = 0xFF, .x = 0x0F, .y = 1}, {.s = 0x0F}, 5, 0x2001, {0x01}},
     });
 }
 

@@ -121,15 +121,11 @@ TEST_F(PsidLoaderTest, SongNumbersFromTheHeaderWords) {
         std::uint16_t songs, start;
         int lastSong, currentSong;
     };
-    const Row rows[] = {{3, 2, 2, 1},
-                        {1, 1, 0, 0},
-                        {0x0100, 0x0100, 255, 255},
-                        {0, 0, 0, 0},
-                        {0, 1, 0, 0},
-                        {2, 0, 1, 0},
-                        {2, 5, 1, 0},
-                        {0x0102, 0x0102, 255, 0},
+    // clang-format off
+    const Row rows[] = {{3, 2, 2, 1}, {1, 1, 0, 0}, {0x0100, 0x0100, 255, 255}, {0, 0, 0, 0},
+                        {0, 1, 0, 0}, {2, 0, 1, 0}, {2, 5, 1, 0}, {0x0102, 0x0102, 255, 0},
                         {0x0102, 0x00FF, 255, 254}};
+    // clang-format on
     for (const Row& row : rows) {
         SetWord(14, row.songs);
         SetWord(16, row.start);

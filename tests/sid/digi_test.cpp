@@ -61,8 +61,8 @@ TEST_F(DigiTest, LevelSliderSetsDivisorAndOffset) {
     }
 }
 
-// A latch keeps the other byte; any command loads the live values from the
-// latches, $FE and $FF start the sample, $FD stops it.
+// A latch keeps the other byte; any command, and nothing else, loads the live
+// values from the latches. $FE and $FF start the sample, $FD stops it.
 TEST_F(DigiTest, LatchesKeepTheOtherByteAndCommandsLoadTheLiveValues) {
     WriteMemory(0xD41E, 0x34);
     WriteMemory(0xD41F, 0x12);
@@ -77,6 +77,13 @@ TEST_F(DigiTest, LatchesKeepTheOtherByteAndCommandsLoadTheLiveValues) {
         WriteMemory(0xD41D, command);
         EXPECT_EQ(digiRegisters.sampleActive, command != 0xFD) << int(command);
     }
+    test::Poke(0x2000, {0x77, 0x77, 0x77, 0x77});
+    SetUpSample(0x2000, 0x2004, 0);
+    WriteMemory(0xD41D, 0xFE);
+    WriteMemory(0xD43D, 0x01);  // during playback: would end the sample at once
+    EXPECT_EQ(digiRegisters.endAddress.live, 0x2004);
+    Steps(2);
+    EXPECT_EQ(DigiStep(0), Value(7));
 }
 
 // Each step returns the value of the step before. The selector moves before
@@ -129,16 +136,6 @@ TEST_F(DigiTest, ASampleOutsideItsRangeAddsNothing) {
         digiPlayback.digiValue = 1234;
         EXPECT_EQ(DigiStep(7), 7) << end;
     }
-}
-
-TEST_F(DigiTest, LatchWritesDuringPlaybackWaitForTheNextCommand) {
-    test::Poke(0x2000, {0x77, 0x77, 0x77, 0x77});
-    SetUpSample(0x2000, 0x2004, 0);
-    WriteMemory(0xD41D, 0xFE);
-    WriteMemory(0xD43D, 0x01);  // would end the sample at once
-    EXPECT_EQ(digiRegisters.endAddress.live, 0x2004);
-    Steps(2);
-    EXPECT_EQ(DigiStep(0), Value(7));
 }
 
 // The period counts C64 cycles per nybble: 1000 gives 985 nybbles a second,
