@@ -67,8 +67,9 @@ TEST_F(CompleteMachineTest, LoadsAndStores) {
 }
 
 // ANC: AND, C from N. ALR: AND then LSR. ARR: AND then ROR, C from bit 6, V
-// from bits 6 and 5. SBX: X = (A AND X) - operand, C as CMP.
-TEST_F(CompleteMachineTest, ImmediateOperations) {
+// from bits 6 and 5. SBX: X = (A AND X) - operand, C as CMP. The NOPs take
+// their operands and cycles.
+TEST_F(CompleteMachineTest, ImmediateOperationsAndNops) {
     Run({
         {"ANC", {0x0B, 0x80}, {.a = 0xFF}, {.a = 0x80, .p = N | C}, 2},
         {"ANC $2B", {0x2B, 0x7F}, {.a = 0xFF, .p = C}, {.a = 0x7F, .p = 0}, 2},
@@ -79,17 +80,12 @@ TEST_F(CompleteMachineTest, ImmediateOperations) {
         {"SBC $EB as $E9", {0xEB, 0x01}, {.a = 0x00, .p = C}, {.a = 0xFF, .p = N}, 2},
         {"ANE", {0x8B, 0xFF}, {.a = 0x00, .x = 0xF0}, {.a = 0xE0, .p = N}, 2},
         {"LXA", {0xAB, 0x0F}, {.a = 0x11}, {.a = 0x0F, .x = 0x0F}, 2},
-    });
-}
-
-TEST_F(CompleteMachineTest, NopsTakeTheirOperandsAndCycles) {
-    Run({
-        {"implied", {0x1A}, {}, {}, 2},
-        {"immediate", {0x80, 0x55}, {}, {}, 2},
-        {"zero page", {0x04, 0x40}, {}, {}, 3},
-        {"zero page,X", {0x14, 0x40}, {}, {}, 4},
-        {"absolute", {0x0C, 0x00, 0x20}, {}, {}, 4},
-        {"absolute,X across a page", {0x1C, 0xFF, 0x20}, {.x = 1}, {}, 5},
+        {"NOP implied", {0x1A}, {}, {}, 2},
+        {"NOP immediate", {0x80, 0x55}, {}, {}, 2},
+        {"NOP zero page", {0x04, 0x40}, {}, {}, 3},
+        {"NOP zero page,X", {0x14, 0x40}, {}, {}, 4},
+        {"NOP absolute", {0x0C, 0x00, 0x20}, {}, {}, 4},
+        {"NOP absolute,X across a page", {0x1C, 0xFF, 0x20}, {.x = 1}, {}, 5},
     });
 }
 

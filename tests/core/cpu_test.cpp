@@ -160,7 +160,9 @@ TEST_F(CpuTest, StoresCountTheirCyclesAndSetNoFlag) {
     });
 }
 
-TEST_F(CpuTest, TransfersCountersAndFlagInstructions) {
+// The stack saturates: a push at s = 0 leaves s at 0, a pull at $FF stays.
+TEST_F(CpuTest, TransfersCountersFlagsAndTheStack) {
+    test::Poke(0x01FD, {0xFF, 0x80, 0x00});
     Run({
         {"TAX", {0xAA}, {.a = 0x80}, {.x = 0x80, .p = N}, 2},
         {"TAY", {0xA8}, {.y = 5}, {.y = 0, .p = Z}, 2},
@@ -180,13 +182,6 @@ TEST_F(CpuTest, TransfersCountersAndFlagInstructions) {
         {"CLD", {0xD8}, {.p = 0xFF}, {.p = 0xFF ^ D}, 2},
         {"CLV", {0xB8}, {.p = 0xFF}, {.p = 0xFF ^ V}, 2},
         {"NOP", {0xEA}, {.a = 1, .p = 0xFF}, {}, 2},
-    });
-}
-
-// The stack saturates: a push at s = 0 leaves s at 0, a pull at $FF stays.
-TEST_F(CpuTest, StackInstructionsSaturateAtBothEnds) {
-    test::Poke(0x01FD, {0xFF, 0x80, 0x00});
-    Run({
         {"PHA", {0x48}, {.a = 0x5A}, {.s = 0xFE}, 3, 0x01FF, {0x5A}},
         {"PHA at s = 0", {0x48}, {.a = 0x5A, .s = 0}, {}, 3, 0x0100, {0x5A}},
         {"PHP pushes P as it is", {0x08}, {.p = 0xCF}, {.s = 0xFE}, 3, 0x01FF, {0xCF}},

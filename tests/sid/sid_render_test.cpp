@@ -36,13 +36,12 @@ protected:
     }
 };
 
-TEST_F(SidRenderTest, OutputStageFromRestInvertsAConstantWithADelay) {
+// From rest, the output stage inverts a constant with a delay; the decimator
+// rises towards it and keeps its state across calls.
+TEST_F(SidRenderTest, OutputStageAndDecimatorFromRest) {
     OutputStage stage;
     const std::array<std::int32_t, 8> expected = {0, -640, -934, -1005, -1009, -1003, -1000, -999};
     for (std::int32_t y : expected) EXPECT_EQ(OutputStageStep(stage, 1000), y);
-}
-
-TEST_F(SidRenderTest, DecimatorRisesTowardsAConstantAndKeepsItsStateAcrossCalls) {
     std::array<std::int16_t, 4> first = {1000, 1000, 1000, 1000}, second = first;
     std::int16_t out1, out2;
     Decimate4(first.data(), &out1, 4);
