@@ -18,9 +18,6 @@ namespace {
 class RoutineCallTest : public ::testing::Test {
 protected:
     void SetUp() override { test::ResetMachine(); }
-
-    // Sets the IRQ vector to $C000, for a call to follow or not.
-    static void PointVectorAtC000() { test::Poke(0x0314, {0x00, 0xC0}); }
 };
 
 TEST_F(RoutineCallTest, ACallEndsWhenPcFallsBelowTwo) {
@@ -41,7 +38,7 @@ TEST_F(RoutineCallTest, ACallEndsWhenPcFallsBelowTwo) {
     for (const Row& row : rows) {
         test::ResetMachine();
         test::Poke(0x1000, row.code);
-        PointVectorAtC000();
+        test::Poke(0x0314, {0x00, 0xC0});  // an IRQ vector of $C000 for the call to follow
         EXPECT_EQ(CallRoutine(row.address, 0), row.cycles) << row.name;
         EXPECT_EQ(cpuState.pc, row.endPc) << row.name;
         EXPECT_EQ(tuneInfo.playAddress, 0xC000) << row.name;  // a completed call reads the vector
@@ -91,7 +88,7 @@ TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneMoreIsCutOff) {
 
     test::ResetMachine();
     PokeLoopAfterPadding(ROUTINE_CYCLE_LIMIT - SIX_PASS_LOOP_CYCLES + 1);
-    PointVectorAtC000();
+    test::Poke(0x0314, {0x00, 0xC0});
     EXPECT_EQ(CallRoutine(0x1000, 0), 0);
     EXPECT_EQ(tuneInfo.playAddress, 0x1003);
 
@@ -101,7 +98,7 @@ TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneMoreIsCutOff) {
     test::Poke(0x1000, {0xEA, 0xEA, 0xEA, 0x60});  // 3 NOPs and RTS: 4 instructions
     EXPECT_EQ(CallRoutine(0x1000, 0, fiveInstructions), 3 * 2 + 6);
     test::Poke(0x1000, {0xEA, 0xEA, 0xEA, 0xEA, 0x60});  // the fifth ends it, but too late
-    PointVectorAtC000();
+    test::Poke(0x0314, {0x00, 0xC0});
     const std::uint64_t before = ExecutedInstructions();
     EXPECT_EQ(CallRoutine(0x1000, 0, fiveInstructions), 0);
     EXPECT_EQ(ExecutedInstructions() - before, 5u);
@@ -110,7 +107,7 @@ TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneMoreIsCutOff) {
 
 TEST_F(RoutineCallTest, UndocumentedOpcodesCannotKeepACallRunning) {
     for (int address = 0x1000; address < 0x10000; ++address) c64Memory.bytes[address] = 0x02;
-    PointVectorAtC000();
+    test::Poke(0x0314, {0x00, 0xC0});
     // pc runs up to $FFFF and wraps to $0000, which ends the call normally.
     EXPECT_EQ(CallRoutine(0x1000, 0), 0);
     EXPECT_EQ(cpuState.pc, 0);

@@ -32,11 +32,6 @@ protected:
         cardWrites.clear();
     }
 
-    static void UseCard() {
-        hardSidMode = true;
-        writeToHardSid = RecordCardWrite;
-    }
-
     static VoiceSynth& Voice(int v) { return sidState.voices[v]; }
 };
 
@@ -79,7 +74,8 @@ TEST_F(SidWriteTest, GateRuleActsAtOnceOnEveryVoice) {
 // The card gets every write, with the gate cleared while its voice is muted;
 // the image keeps what the tune wrote, and unmuting sends the gate back.
 TEST_F(SidWriteTest, HardSidModeForwardsEverythingAndClearsTheGateOfMutedVoicesOnly) {
-    UseCard();
+    hardSidMode = true;
+    writeToHardSid = RecordCardWrite;
     SidWrite(1, 0x22);
     SidWrite(27, 0x33);
     SidWrite(18, 0x21);
