@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "core/c64_memory.h"
 #include "core/cpu.h"
@@ -49,6 +50,18 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
     file.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     return path.string();
+}
+
+std::filesystem::path FreshFolder(const std::string& name) {
+    const auto folder = std::filesystem::path(WriteTempFile(name, {})).replace_extension(".d");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::uint16_t LoadTune(const std::string& path) {

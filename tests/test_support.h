@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -21,6 +22,12 @@ std::string TunePath(const std::string& name);
 
 // Writes bytes to a fresh file in the test's temporary directory; returns its path.
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
+
+// An empty folder of the running test's own.
+std::filesystem::path FreshFolder(const std::string& name);
+
+// A file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
 
 // StartEngine, then the file read and placed, as loading a tune does.
 std::uint16_t LoadTune(const std::string& path);

@@ -1,7 +1,4 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include <fstream>
-#include <iterator>
-
 #include "platform/wav_file_device.h"
 #include "playback_fixture.h"
 #include "sid/sid_render.h"
@@ -30,8 +27,8 @@ TEST_F(PlaybackTest, WavFileHoldsWhatFillBufferGives) {
     Pump();
     ASSERT_TRUE(wav.Commit());
     UseAudioDevice(device);
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+    const std::string text = test::ReadFile(path);
+    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     ASSERT_EQ(bytes.size(), 44 + 2 * samples);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
     EXPECT_EQ(bytes[22], 1);  // mono

@@ -5,10 +5,6 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-
-#include "test_support.h"
 
 namespace chipbox::test {
 
@@ -25,17 +21,5 @@ CliRun RunCli(const std::string& arguments, const std::string& environment) {
 }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::filesystem::path FreshFolder(const std::string& name) {
-    const auto folder = std::filesystem::path(WriteTempFile(name, {})).replace_extension(".d");
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
 
 }  // namespace chipbox::test

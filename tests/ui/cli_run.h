@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// chipbox-cli started as a user starts it, from a shell, and the files it
-// leaves.
+// chipbox-cli started as a user starts it, from a shell.
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 namespace chipbox::test {
@@ -19,9 +17,5 @@ struct CliRun {
 CliRun RunCli(const std::string& arguments, const std::string& environment = "");
 
 std::string Quoted(const std::string& path);
-std::string ReadFile(const std::string& path);
-
-// An empty folder of the running test's own.
-std::filesystem::path FreshFolder(const std::string& name);
 
 }  // namespace chipbox::test

@@ -17,6 +17,7 @@
 #include <optional>
 #include <random>
 
+#include "test_support.h"
 #include "ui/common/profile_store.h"
 #include "ui/common/ui_settings.h"
 
@@ -25,29 +26,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::ReadFile;
+
 // Each test gets an empty folder of its own.
 class ProfileStoreTest : public testing::Test {
 protected:
-    void SetUp() override {
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / "chipbox-tests" /
-                  (std::string(info->test_suite_name()) + "." + info->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
+    ~ProfileStoreTest() override { fs::remove_all(folder_); }
     std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
     std::string WriteFile(const std::string& name, const std::string& text) const {
         std::ofstream(PathOf(name), std::ios::binary) << text;
         return PathOf(name);
     }
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    fs::path folder_;
+    const fs::path folder_ = test::FreshFolder("settings");
 };
 
 TEST_F(ProfileStoreTest, FirstExitWriteCreatesTheFolderAndKeepsTheWriteOrder) {

@@ -7,8 +7,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
-#include <fstream>
-#include <iterator>
 
 #include "playback/audio_stream.h"
 #include "playback/hardsid_binding.h"
@@ -53,11 +51,6 @@ void ChooseFromBar(QMenuBar* bar, const QString& title, const QString& item) {
     QAction* action = ActionNamed(menu->actions(), item);
     ASSERT_NE(action, nullptr) << item.toStdString();
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-}
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 WindowTest::WindowTest()

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -77,7 +76,6 @@ void Click(QAbstractButton* button);
 // Clicks a menu bar item with the mouse where it is drawn; given `item`, then
 // clicks that item of the pop-up the first one opened.
 void ChooseFromBar(QMenuBar* bar, const QString& title, const QString& item = {});
-std::vector<std::uint8_t> ReadFile(const std::string& path);
 
 class WindowTest : public testing::Test {
 protected:

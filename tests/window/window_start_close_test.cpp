@@ -11,7 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
-#include <iterator>
 
 #include "core/c64_memory.h"
 #include "playback/player_engine.h"
@@ -73,10 +72,9 @@ TEST_F(WindowTest, FileThatDoesNotLoadIsReportedAndChangesNothingShown) {
 }
 
 TEST_F(WindowTest, TuneTextsAreShownAsLatin1) {
-    std::vector<std::uint8_t> tune = ReadFile(TunePath("minimal"));
-    const std::uint8_t name[] = {'M', 0xE4, 'd', 'c', 'h', 'e', 'n', ' ', '&', ' ', 0xB5, 0};
-    std::copy(std::begin(name), std::end(name), tune.begin() + 22);
-    CChipboxDlg& dlg = OpenWindow(WriteTempFile("umlaut.sid", tune));
+    std::string tune = ReadFile(TunePath("minimal"));
+    tune.replace(22, 12, "M\344dchen & \265", 12);  // Latin-1, with its closing zero
+    CChipboxDlg& dlg = OpenWindow(WriteTempFile("umlaut.sid", {tune.begin(), tune.end()}));
     EXPECT_EQ(dlg.nameField()->text(), QString::fromUtf8("Mädchen & µ"));
     EXPECT_EQ(dlg.tuneName(), QString::fromUtf8("Mädchen & µ"));
 }
