@@ -76,6 +76,14 @@ protected:
         ASSERT_TRUE(chipbox::LoadTune(TunePath(tune), false).loaded());
     }
 
+    // Loaded and started, with the open notification handled: both buffers
+    // filled and queued.
+    void Play(const std::string& tune) {
+        Load(tune);
+        StartPlayback();
+        Pump();
+    }
+
     // Delivers every posted event, as the owning thread's loop does.
     void Pump() {
         while (const auto event = queue.Next(std::chrono::milliseconds(0)))
