@@ -40,20 +40,32 @@ protected:
     const fs::path folder_ = test::FreshFolder("settings");
 };
 
-TEST_F(ProfileStoreTest, FirstExitWriteCreatesTheFolderAndKeepsTheWriteOrder) {
+// The first write creates the folder and keeps the write order; a later one
+// edits the file, keeping keys it only reads.
+TEST_F(ProfileStoreTest, ExitWriteCreatesTheFileOrEditsItKeepingForeignKeys) {
     ExitSettings exit;
     exit.directory = "/music/C64";
     exit.lastChosenFile = "Tune.sid";
     exit.playerX = 640;
-    IniSettingsStore file(PathOf("new/sub/chipbox.INI"));
-    SettingsStore& store = file;
-    EXPECT_EQ(store.ReadStart(), StartSettings{});  // no file yet: the defaults
-    ASSERT_TRUE(store.WriteExit(exit));
-    EXPECT_EQ(ReadFile(file.path()),
+    IniSettingsStore created(PathOf("new/sub/chipbox.INI"));
+    EXPECT_EQ(created.ReadStart(), StartSettings{});  // no file yet: the defaults
+    ASSERT_TRUE(created.WriteExit(exit));
+    EXPECT_EQ(ReadFile(created.path()),
               "[FileBrowser]\nHeight=200\nWidth=200\nx=-1\ny=-1\nDirectory=/music/C64\n"
               "Last_SID=Tune.sid\nFontHeight=0\nFontName=\n\n"
               "[Mixer]\nx=-1\ny=-1\n\n"
               "[PlayerWindow]\nx=640\ny=-1\nLastTune=\nHardSID_Support=0\n");
+
+    IniSettingsStore edited(WriteFile("chipbox.INI",
+                                      "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=1\n\n"
+                                      "[Mixer]\ny=7\n"));
+    EXPECT_TRUE(edited.ReadStart().completeMachine);
+    ASSERT_TRUE(edited.WriteExit(ExitSettings{}));
+    EXPECT_EQ(ReadFile(edited.path()),
+              "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=0\nx=-1\ny=-1\nLastTune=\n\n"
+              "[Mixer]\ny=-1\nx=-1\n\n"
+              "[FileBrowser]\nHeight=200\nWidth=200\nx=-1\ny=-1\nDirectory=\nLast_SID=\n"
+              "FontHeight=0\nFontName=\n");
 }
 
 // The window's own values, and the rest from the shared UiSettings.
@@ -76,19 +88,6 @@ TEST_F(ProfileStoreTest, ExitValuesComeBackAtStartThroughUiSettings) {
     ExitSettings again = window;
     FillExitSettings(uiSettings, again);
     EXPECT_EQ(again, exit);
-}
-
-TEST_F(ProfileStoreTest, ExitWriteEditsAnExistingFileAndKeepsForeignKeys) {
-    const std::string path = WriteFile("chipbox.INI",
-                                       "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=1\n\n"
-                                       "[Mixer]\ny=7\n");
-    EXPECT_TRUE(IniSettingsStore(path).ReadStart().completeMachine);  // read, never written
-    ASSERT_TRUE(IniSettingsStore(path).WriteExit(ExitSettings{}));
-    EXPECT_EQ(ReadFile(path),
-              "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=0\nx=-1\ny=-1\nLastTune=\n\n"
-              "[Mixer]\ny=-1\nx=-1\n\n"
-              "[FileBrowser]\nHeight=200\nWidth=200\nx=-1\ny=-1\nDirectory=\nLast_SID=\n"
-              "FontHeight=0\nFontName=\n");
 }
 
 TEST_F(ProfileStoreTest, HandWrittenCrlfFileChangesOnlyWhereWritten) {
@@ -257,13 +256,12 @@ void SetVariable(const char* name, const char* value) {
 
 TEST(SettingsFilePathTest, FollowsTheConfigurationFolder) {
     const std::string working = (fs::current_path() / "chipbox.INI").string();
-    std::optional<std::string> configHome, home;  // as they were, for the tests after
-    if (const char* value = std::getenv("XDG_CONFIG_HOME")) configHome = value;
-    if (const char* value = std::getenv("HOME")) home = value;
+    const char* names[] = {"XDG_CONFIG_HOME", "HOME"};
+    std::optional<std::string> saved[2];  // as they were, for the tests after
+    for (int i = 0; i < 2; ++i)
+        if (const char* value = std::getenv(names[i])) saved[i] = value;
     struct Case {
-        const char* configHome;
-        const char* home;
-        const char* executable;
+        const char *configHome, *home, *executable;
         std::string expected;
     };
     for (const Case& c : std::vector<Case>{
@@ -275,12 +273,11 @@ TEST(SettingsFilePathTest, FollowsTheConfigurationFolder) {
              {nullptr, nullptr, "/opt/chipbox", working},
              {nullptr, "", "chipbox", working},
          }) {
-        SetVariable("XDG_CONFIG_HOME", c.configHome);
-        SetVariable("HOME", c.home);
+        SetVariable(names[0], c.configHome);
+        SetVariable(names[1], c.home);
         EXPECT_EQ(SettingsFilePath(c.executable), c.expected) << c.executable;
     }
-    SetVariable("XDG_CONFIG_HOME", configHome ? configHome->c_str() : nullptr);
-    SetVariable("HOME", home ? home->c_str() : nullptr);
+    for (int i = 0; i < 2; ++i) SetVariable(names[i], saved[i] ? saved[i]->c_str() : nullptr);
 }
 
 }  // namespace
