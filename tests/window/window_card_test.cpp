@@ -26,16 +26,28 @@ int CardCalls(CardCall::Kind kind) {
 }
 
 // The library stays loaded from one test to the next: each starts from no calls.
-class BoundCard : public WindowTest {
+class CardTest : public WindowTest {
 protected:
-    BoundCard() { ClearStandInCard(); }
+    CardTest() { ClearStandInCard(); }
     void ExpectBoundOnce(const CChipboxDlg& dlg) {
         EXPECT_TRUE(messages.shown.empty());
         EXPECT_TRUE(dlg.hardSidBox()->isChecked());
         EXPECT_TRUE(hardSidMode);
         EXPECT_EQ(CardCalls(CardCall::InitMapper), 1);
     }
+    // The box unticked after `count` reports of `message`.
+    void ExpectRefused(const CChipboxDlg& dlg, const ShownMessage& message, std::size_t count) {
+        EXPECT_EQ(messages.shown, std::vector(count, message));
+        EXPECT_FALSE(dlg.hardSidBox()->isChecked());
+        EXPECT_FALSE(hardSidMode);
+    }
 };
+using BoundCard = CardTest;
+// A failed bind is tried again at the next tick.
+using CorruptCard = CardTest;
+// The stored choice and a tick alike warn and untick the box; a tick stops
+// playback, and the next Play renders in software.
+using MissingCard = CardTest;
 
 TEST_F(BoundCard, StoredChoiceTicksTheBoxAndBindsTheCardAtStart) {
     settings.start.hardSidSupport = true;
@@ -67,24 +79,15 @@ TEST_F(BoundCard, TickingBindsOncePlaysOnTheCardAndIsStoredAtClose) {
     EXPECT_TRUE(settings.written[0].hardSidSupport);
 }
 
-// A failed bind is tried again at the next tick.
-using CorruptCard = WindowTest;
-
 TEST_F(CorruptCard, LibraryWithoutWriteEntryIsReportedWithTheProgramsName) {
     CChipboxDlg& dlg = OpenWindow();
     const ShownMessage corrupt{&dlg, QStringLiteral("Error: HARDSID.DLL is corrupt!"),
                                QStringLiteral("Chipbox v0.965"), MessageIcon::Exclamation};
     Click(dlg.hardSidBox());
-    EXPECT_EQ(messages.shown, std::vector{corrupt});
-    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
-    EXPECT_FALSE(hardSidMode);
+    ExpectRefused(dlg, corrupt, 1);
     Click(dlg.hardSidBox());
-    EXPECT_EQ(messages.shown, (std::vector{corrupt, corrupt}));
+    ExpectRefused(dlg, corrupt, 2);
 }
-
-// The stored choice and a tick alike warn and untick the box; a tick stops
-// playback, and the next Play renders in software.
-using MissingCard = WindowTest;
 
 TEST_F(MissingCard, WithoutTheLibraryTheBoxWarnsAndUnticks) {
     settings.start.hardSidSupport = true;
@@ -93,19 +96,14 @@ TEST_F(MissingCard, WithoutTheLibraryTheBoxWarnsAndUnticks) {
                                 QStringLiteral("Error: HardSID.DLL not found.\n\nThis feature only "
                                                "works if you\nhave a hardsid soundcard!"),
                                 QStringLiteral("Fatal Error"), MessageIcon::Exclamation};
-    EXPECT_EQ(messages.shown, std::vector{notFound});
-    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
-    EXPECT_FALSE(hardSidMode);
-
+    ExpectRefused(dlg, notFound, 1);
     Click(dlg.playPauseButton());
     Settle();
     ASSERT_TRUE(playerState.playing);
     Click(dlg.hardSidBox());
-    EXPECT_EQ(messages.shown, (std::vector{notFound, notFound}));
+    ExpectRefused(dlg, notFound, 2);
     EXPECT_FALSE(playerState.playing);
     EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Play"));
-    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
-    EXPECT_FALSE(hardSidMode);
     Click(dlg.playPauseButton());
     Settle();
     EXPECT_TRUE(device->open);
