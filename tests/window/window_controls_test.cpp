@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The window's controls and menus, and the boxes they open, driven as a user
+// drives them.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+#include <functional>
+
+#include "playback/player_engine.h"
+#include "test_audio_device.h"
+#include "test_support.h"
+#include "ui/window/about_dlg.h"
+#include "ui/window/dialog_units.h"
+#include "ui/window/exit_status.h"
+#include "ui/window/tooltip_ctrl.h"
+#include "window_fixture.h"
+
+namespace chipbox::test {
+namespace {
+
+using window::CChipboxDlg;
+
+using ControlsTest = WindowTest;
+
+// A menu's items: a separator as "-", a disabled item in parentheses.
+QStringList Items(const QList<QAction*>& actions) {
+    QStringList items;
+    for (const QAction* action : actions) {
+        const QString text = action->isSeparator() ? QStringLiteral("-") : action->text();
+        items << (action->isEnabled() ? text : u'(' + text + u')');
+    }
+    return items;
+}
+
+// From a pause, Next ends the pause and plays the new song; at the ends Next
+// and Previous change nothing. The bar shows the play calls of the previous
+// fill while sound plays, at least 1, else 0.
+TEST_F(ControlsTest, ButtonsSetTheSongTheButtonTextTheBarAndTheState) {
+    CChipboxDlg& dlg = WindowWith("subsongs");  // at the second of three
+    QPushButton *play = dlg.playPauseButton(), *stop = dlg.stopButton();
+    QPushButton *next = dlg.nextButton(), *previous = dlg.previousButton();
+    const struct {
+        QPushButton* clicked;
+        const char *subsong, *text;
+        bool playing, paused;
+    } steps[] = {
+        {play, "2 / 3", "&Pause", true, false},     {play, "2 / 3", "&Play", true, true},
+        {play, "2 / 3", "&Pause", true, false},     {play, "2 / 3", "&Play", true, true},
+        {next, "3 / 3", "&Pause", true, false},     {next, "3 / 3", "&Pause", true, false},
+        {previous, "2 / 3", "&Pause", true, false}, {previous, "1 / 3", "&Pause", true, false},
+        {previous, "1 / 3", "&Pause", true, false}, {stop, "1 / 3", "&Play", false, false},
+        {stop, "1 / 3", "&Play", false, false}};
+    for (const auto& step : steps) {
+        const auto row = &step - steps;
+        Click(step.clicked);
+        Settle();  // the queued Play
+        const bool sounding = step.playing && !step.paused;
+        if (sounding) FinishBuffers(2);  // fails while the device is paused
+        EXPECT_EQ(dlg.subsongField()->text(), QString::fromUtf8(step.subsong)) << row;
+        EXPECT_EQ(dlg.playPauseButton()->text(), QString::fromUtf8(step.text)) << row;
+        EXPECT_EQ(playerState.playing, step.playing) << row;
+        EXPECT_EQ(playerState.paused, step.paused) << row;
+        EXPECT_EQ(dlg.cpuBar()->value(), sounding ? 1 : 0) << row;  // its play call does little
+    }
+    dlg.ReceiveHandOver(TunePath("minimal"));  // more work per play call
+    Settle();
+    FinishBuffers(2);
+    EXPECT_GT(dlg.cpuBar()->value(), 1);
+}
+
+// The speed items sit at the right edge, after the pop-ups; no mark shows the
+// speed in force.
+TEST_F(ControlsTest, MenusHoldTheirItemsInOrderAndTheSpeedItemsSetTheSpeed) {
+    CChipboxDlg& dlg = WindowWith("minimal");
+    const QList<QAction*> bar = dlg.menuBar()->actions();
+    ASSERT_EQ(Items(bar), Utf8({"(&File)", "&View"}));
+    EXPECT_EQ(Items(bar[0]->menu()->actions()), Utf8({"(&Open Sid File)"}));
+    EXPECT_EQ(Items(bar[1]->menu()->actions()), Utf8({"&Mixer", "-", "Song &Information"}));
+    const QList<QAction*> right = dlg.speedBar()->actions();
+    ASSERT_EQ(Items(right), Utf8({"  1x  ", "  2x  ", "  4x  ", "&Info"}));
+    ASSERT_NE(right[3]->menu(), nullptr);
+    EXPECT_EQ(Items(right[3]->menu()->actions()), Utf8({"Inf&o über Chipbox..."}));
+    EXPECT_EQ(Items(dlg.contextMenu()->actions()), Utf8({"Inf&o über Chipbox..."}));
+
+    for (const auto& [item, speed] :
+         {std::pair{"  2x  ", 2}, std::pair{"  4x  ", 4}, std::pair{"  1x  ", 1}}) {
+        ChooseFromBar(dlg.speedBar(), QString::fromUtf8(item));
+        EXPECT_EQ(playbackSpeed, speed) << item;
+    }
+    for (QAction* action : right) EXPECT_FALSE(action->isCheckable());
+    EXPECT_EQ(dlg.menuBar()->cornerWidget(Qt::TopRightCorner), dlg.speedBar());
+    EXPECT_EQ(dlg.speedBar()->geometry().right(), dlg.menuBar()->width() - 1);
+    EXPECT_GT(dlg.speedBar()->geometry().left(), dlg.menuBar()->actionGeometry(bar.last()).right());
+}
+
+// Only the card box and the bar have tooltips.
+TEST_F(ControlsTest, ControlsHaveTheirTextsTooltipsAndPlacesInDialogUnits) {
+    CChipboxDlg& dlg = OpenWindow();
+    const window::DialogBaseUnits base = window::BaseUnitsOf(window::DialogFont());
+    auto place = [base](int x, int y, int w, int h) {
+        return window::MapDialogRect(QRect(x, y, w, h), base);
+    };
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Chipbox v0.965"));
+    EXPECT_EQ(dlg.client()->size(), place(0, 0, 182, 75).size());
+    EXPECT_EQ(dlg.size(),
+              QSize(dlg.client()->width(), dlg.client()->height() + dlg.menuBar()->height()));
+    EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());  // fixed size
+    const struct {
+        QWidget* control;
+        const char *text, *toolTip;
+        QRect place;
+    } controls[] = {
+        {dlg.openButton(), "&Open", "", place(10, 50, 45, 13)},
+        {dlg.playPauseButton(), "&Play", "", place(73, 50, 40, 13)},
+        {dlg.stopButton(), "&Stop", "", place(132, 50, 40, 13)},
+        {dlg.nextButton(), "&Next", "", place(136, 9, 35, 11)},
+        {dlg.previousButton(), "Pre&vious", "", place(136, 31, 35, 11)},
+        {dlg.hardSidBox(), "&Hardsid Support", "Native HardSID soundcard support",
+         place(110, 64, 65, 10)},
+        {dlg.nameField(), "Chipbox", "", place(40, 10, 80, 9)},
+        {dlg.subsongField(), "1 of 1", "", place(138, 20, 30, 10)},
+        {dlg.cpuBar(), "", "C64 CPU utilization", place(7, 66, 99, 6)},
+    };
+    for (const auto& expected : controls) {
+        EXPECT_EQ(expected.control->geometry(), expected.place) << expected.text;
+        const auto* button = qobject_cast<QAbstractButton*>(expected.control);
+        const auto* label = qobject_cast<QLabel*>(expected.control);
+        const QString text = button ? button->text() : label ? label->text() : QString();
+        EXPECT_EQ(text, QString::fromUtf8(expected.text));
+        EXPECT_EQ(dlg.toolTips().ToolText(expected.control), QString::fromUtf8(expected.toolTip));
+    }
+    EXPECT_EQ(dlg.nameField()->textFormat(), Qt::PlainText);  // an ampersand shows as it is
+    EXPECT_EQ(dlg.cpuBar()->minimum(), 0);
+    EXPECT_EQ(dlg.cpuBar()->maximum(), 100);
+    QStringList groups;
+    for (const QGroupBox* group : dlg.client()->findChildren<QGroupBox*>())
+        groups << group->title();
+    EXPECT_EQ(groups, Utf8({"Info", "Subsong"}));
+    // The tooltip shows where the pointer rests.
+    const QPoint inside = dlg.cpuBar()->rect().center();
+    QHelpEvent help(QEvent::ToolTip, inside, dlg.cpuBar()->mapToGlobal(inside));
+    QCoreApplication::sendEvent(dlg.cpuBar(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("C64 CPU utilization"));
+    QToolTip::hideText();
+}
+
+// As in a dialog: Tab goes through the controls in their order, Enter presses
+// only the focused button and never closes, a button's mnemonic presses it
+// even where a menu title shares it.
+TEST_F(ControlsTest, KeysWorkTheControlsAsInADialog) {
+    CChipboxDlg& dlg = WindowWith("subsongs");
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    ASSERT_EQ(dlg.focusWidget(), dlg.openButton());
+    const QWidget* order[] = {dlg.playPauseButton(), dlg.hardSidBox(),     dlg.stopButton(),
+                              dlg.nextButton(),      dlg.previousButton(), dlg.openButton()};
+    for (const QWidget* next : order) {
+        QTest::keyClick(dlg.focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(dlg.focusWidget(), next);
+    }
+
+    dlg.hardSidBox()->setFocus();
+    QTest::keyClick(dlg.hardSidBox(), Qt::Key_Return);
+    Settle();
+    EXPECT_FALSE(playerState.playing);
+    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
+    dlg.playPauseButton()->setFocus();
+    QTest::keyClick(dlg.playPauseButton(), Qt::Key_Enter);
+    Settle();
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(settings.written.empty());
+
+    // A button pressed by its mnemonic shows itself pressed for a moment.
+    auto press = [&dlg](Qt::Key key, const char* subsong) {
+        QTest::keyClick(&dlg, key, Qt::AltModifier);
+        return QTest::qWaitFor(
+            [&dlg, subsong] { return dlg.subsongField()->text() == QString::fromUtf8(subsong); },
+            1000);
+    };
+    EXPECT_TRUE(press(Qt::Key_N, "3 / 3"));
+    EXPECT_TRUE(press(Qt::Key_V, "2 / 3"));  // "Pre&vious", also "&View"
+    EXPECT_TRUE(press(Qt::Key_V, "1 / 3"));
+    EXPECT_FALSE(dlg.menuBar()->actions()[1]->menu()->isVisible());
+    QTest::keyClick(&dlg, Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([] { return playerState.paused.load(); }, 1000));
+}
+
+TEST_F(ControlsTest, SoundDeviceFailureTellsWithoutOwnerAndAsksToQuit) {
+    CChipboxDlg& dlg = WindowWith("minimal");
+    QSignalSpy quit(&dlg, &CChipboxDlg::quitRequested);
+    device->failOpen = true;
+    Click(dlg.playPauseButton());
+    EXPECT_EQ(
+        messages.shown,
+        (std::vector<ShownMessage>{{nullptr, QStringLiteral("Unable to use wave-mapper!"),
+                                    QStringLiteral("Error"), window::MessageIcon::Exclamation}}));
+    ASSERT_EQ(quit.size(), 1);
+    EXPECT_EQ(quit[0][0].toInt(), window::EXIT_NO_SOUND_DEVICE);
+    EXPECT_FALSE(playerState.playing);
+    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Play"));
+}
+
+// Without a tune the start values; with one where it sits, as its header
+// and size say.
+TEST_F(ControlsTest, SongInformationShowsWhereTheTuneSits) {
+    CChipboxDlg& dlg = OpenWindow();
+    auto shown = [&dlg, this] {
+        messages.shown.clear();
+        ChooseFromBar(dlg.menuBar(), QStringLiteral("&View"), QStringLiteral("Song &Information"));
+        return messages.shown;
+    };
+    auto information = [&dlg](const char* text) {
+        return std::vector<ShownMessage>{{&dlg, QString::fromUtf8(text),
+                                          QStringLiteral("Song Information"),
+                                          window::MessageIcon::Information}};
+    };
+    EXPECT_EQ(shown(), information("Start Address: $0000\nEnd Address: $0000\n\nInit Address: "
+                                   "$1000\nPlay Address: $1003\n\nSong Size: 0 bytes (0 blocks)"));
+    dlg.ReceiveHandOver(TunePath("minimal"));
+    EXPECT_EQ(shown(), information("Start Address: $1000\nEnd Address: $1033\n\nInit Address: "
+                                   "$1000\nPlay Address: $102C\n\nSong Size: 51 bytes (1 blocks)"));
+}
+
+// Opens the About box with `open`; checks it once it is up and closes it
+// with its OK button.
+void ExpectAboutBox(const std::function<void()>& open, const QWidget* owner) {
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* about = qobject_cast<window::CAboutDlg*>(QApplication::activeModalWidget());
+        if (!about) return;
+        poll.stop();
+        seen = true;
+        EXPECT_EQ(about->windowTitle(), QString::fromUtf8("Info über Chipbox"));
+        EXPECT_EQ(about->parentWidget(), owner);
+        QStringList texts;
+        for (const QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
+        for (const char* text :
+             {"Chipbox v0.965", window::ABOUT_AUTHORSHIP_TEXT, window::ABOUT_CREDIT_TEXT})
+            EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
+        EXPECT_TRUE(about->okButton()->isDefault());
+        QTest::mouseClick(about->okButton(), Qt::LeftButton);
+    });
+    poll.start(10);
+    open();
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(ControlsTest, AboutBoxOpensFromTheInfoMenuAndFromTheContextMenu) {
+    CChipboxDlg& dlg = OpenWindow();
+    ExpectAboutBox(
+        [&dlg] {
+            ChooseFromBar(dlg.speedBar(), QStringLiteral("&Info"),
+                          QString::fromUtf8("Inf&o über Chipbox..."));
+        },
+        &dlg);
+    ExpectAboutBox(
+        [&dlg] {
+            const QPoint where = dlg.client()->geometry().center();
+            QContextMenuEvent event(QContextMenuEvent::Mouse, where, dlg.mapToGlobal(where));
+            QCoreApplication::sendEvent(&dlg, &event);
+            QMenu* menu = dlg.contextMenu();
+            ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+            QTest::mouseClick(menu, Qt::LeftButton, {},
+                              menu->actionGeometry(menu->actions().constFirst()).center());
+        },
+        &dlg);
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+}  // namespace
+}  // namespace chipbox::test
