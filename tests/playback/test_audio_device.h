@@ -13,17 +13,37 @@ namespace chipbox::test {
 
 class TestAudioDevice : public AudioDevice {
 public:
-    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint64_t stream) override;
+    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint64_t stream) override {
+        if (failOpen) return false;
+        target_ = &target;
+        stream_ = stream;
+        rate = sampleRate;
+        open = true;
+        paused = false;
+        target.Post({StreamEventKind::Opened, nullptr, stream});
+        return true;
+    }
     std::string failureReason() const override { return failOpen ? "no test device" : ""; }
     void Queue(WaveHeader& header) override { queued.push_back(&header); }
     void Pause() override { paused = true; }
     void Restart() override { paused = false; }
-    std::vector<WaveHeader*> Reset() override;
+    std::vector<WaveHeader*> Reset() override {
+        std::vector<WaveHeader*> handedBack(queued.begin(), queued.end());
+        queued.clear();
+        return handedBack;
+    }
     void Close() override { open = false; }
 
     // Finishes the buffer at the front of the queue, as the card would after
     // playing it. Does nothing while paused or with nothing queued.
-    bool FinishNext();
+    bool FinishNext() {
+        if (paused || queued.empty()) return false;
+        WaveHeader* header = queued.front();
+        queued.pop_front();
+        played.emplace_back(header->data, header->data + header->sampleCount);
+        target_->Post({StreamEventKind::BufferDone, header, stream_});
+        return true;
+    }
 
     bool failOpen = false;
     bool open = false;
