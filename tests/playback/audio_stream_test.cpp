@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "platform/wav_file_device.h"
 #include "playback_fixture.h"
 #include "sid/sid_render.h"

@@ -13,7 +13,8 @@
 namespace chipbox {
 namespace {
 
-// The complete machine's play rate: the clock and frame of the tune's video
+// How long a frame is. The default model: 20 ms, or the CIA timer's period
+// for CIA tunes. The complete machine: the clock and frame of the tune's video
 // standard, CIA frames of timer + 1 cycles, and no time lost to truncation.
 constexpr std::uint16_t NTSC_FLAGS = 2 << 2;
 
@@ -33,6 +34,32 @@ protected:
         c64Memory.bytes[CIA1_TIMER_A_HIGH] = static_cast<std::uint8_t>(timer >> 8);
     }
 };
+
+TEST_F(PlayRateTest, TheDefaultModelFollowsTheCiaTimerForCiaTunesOnly) {
+    completeMachine = false;
+    struct Row {
+        int timer;
+        bool cia;
+        std::int32_t micros, at1, at2, at4;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {0x1234, false, 20000, 882, 441, 220}, {0, true, 20000, 882, 441, 220},
+        {19456, true, 20000, 882, 441, 220},   {19656, true, 20205, 891, 445, 222},
+        {9728, true, 10000, 441, 220, 110},    {48640, true, 50000, 2204, 1102, 551},
+        {65535, true, 67367, 2970, 1485, 742},
+        {22, true, 22, 1, 1, 1}, {1, true, 1, 1, 1, 1},  // shorter than a sample: one per call
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        Tune(row.cia, 0, row.timer);
+        const std::int32_t micros = FrameMicros();
+        EXPECT_EQ(micros, row.micros) << row.timer;
+        EXPECT_EQ(SamplesPerPlayCall(micros, 1), row.at1) << row.timer;
+        EXPECT_EQ(SamplesPerPlayCall(micros, 2), row.at2) << row.timer;
+        EXPECT_EQ(SamplesPerPlayCall(micros, 4), row.at4) << row.timer;
+    }
+}
 
 TEST_F(PlayRateTest, FramesFollowTheVideoStandardAndTheTimer) {
     struct Row {

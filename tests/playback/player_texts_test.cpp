@@ -11,7 +11,6 @@
 #include "playback/player_engine.h"
 #include "playback/player_texts.h"
 #include "playback/tune_loading.h"
-#include "sid/sid_render.h"
 #include "test_support.h"
 
 namespace chipbox {

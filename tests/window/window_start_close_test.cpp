@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
