@@ -189,10 +189,10 @@ TEST_F(ProfileStoreTest, FifoIsNeitherWaitedOnNorReplaced) {
     const bool waited = reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
     if (waited) close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
     EXPECT_FALSE(waited);
-    CProfileStore& store = *reading.get();
-    EXPECT_EQ(store.ReadInt("Mixer", "x", -1), -1);
-    EXPECT_TRUE(store.WriteInt("Mixer", "x", 3));
-    EXPECT_FALSE(store.Save());
+    const std::unique_ptr<CProfileStore> store = reading.get();
+    EXPECT_EQ(store->ReadInt("Mixer", "x", -1), -1);
+    EXPECT_TRUE(store->WriteInt("Mixer", "x", 3));
+    EXPECT_FALSE(store->Save());
     EXPECT_TRUE(fs::is_fifo(path));
 }
 
