@@ -35,8 +35,7 @@ CAboutDlg::CAboutDlg(QWidget* owner)
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QString::fromUtf8(ABOUT_CAPTION));
     setFont(DialogFont());
-    const DialogBaseUnits base = BaseUnitsOf(font());
-    auto place = [base](const QRect& units) { return MapDialogRect(units, base); };
+    const DialogPlacer place(font());
 
     auto* icon = new QLabel(this);
     icon->setPixmap(ApplicationIcon().pixmap(ICON_PIXELS, ICON_PIXELS));

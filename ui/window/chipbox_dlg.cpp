@@ -177,8 +177,7 @@ void CChipboxDlg::CreateMenu() {
 void CChipboxDlg::CreateControls() {
     client_ = new QWidget(this);
     client_->setFont(DialogFont());
-    const DialogBaseUnits base = BaseUnitsOf(client_->font());
-    auto place = [base](const QRect& units) { return MapDialogRect(units, base); };
+    const DialogPlacer place(client_->font());
 
     (new QGroupBox(QStringLiteral("Info"), client_))->setGeometry(place(INFO_GROUP));
     StaticText(client_, QStringLiteral("Name:"), place(NAME_LABEL));

@@ -25,4 +25,14 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 // A rectangle in dialog units, in pixels; each edge rounded to the nearest.
 QRect MapDialogRect(const QRect& units, DialogBaseUnits base);
 
+// Places rectangles given in the dialog units of one font.
+class DialogPlacer {
+public:
+    explicit DialogPlacer(const QFont& font) : base_(BaseUnitsOf(font)) {}
+    QRect operator()(const QRect& units) const { return MapDialogRect(units, base_); }
+
+private:
+    DialogBaseUnits base_;
+};
+
 }  // namespace chipbox::window

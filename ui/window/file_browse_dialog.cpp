@@ -269,12 +269,12 @@ CFileBrowseDialog::CFileBrowseDialog(QWidget* owner)
 CFileBrowseDialog::~CFileBrowseDialog() = default;
 
 void CFileBrowseDialog::PlaceControlsByTemplate() {
-    const DialogBaseUnits base = BaseUnitsOf(font());
-    fileList_->setGeometry(MapDialogRect(LIST_TEMPLATE, base));
-    openButton_->setGeometry(MapDialogRect(OPEN_TEMPLATE, base));
-    cancelButton_->setGeometry(MapDialogRect(CANCEL_TEMPLATE, base));
-    fontButton_->setGeometry(MapDialogRect(FONT_TEMPLATE, base));
-    templateSize_ = MapDialogRect(BROWSER_SIZE, base).size();
+    const DialogPlacer place(font());
+    fileList_->setGeometry(place(LIST_TEMPLATE));
+    openButton_->setGeometry(place(OPEN_TEMPLATE));
+    cancelButton_->setGeometry(place(CANCEL_TEMPLATE));
+    fontButton_->setGeometry(place(FONT_TEMPLATE));
+    templateSize_ = place(BROWSER_SIZE).size();
     resize(templateSize_);
 }
 

@@ -57,8 +57,7 @@ CMixer::CMixer(QWidget* owner)
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QString::fromUtf8(MIXER_CAPTION));
     setFont(DialogFont());
-    const DialogBaseUnits base = BaseUnitsOf(font());
-    auto place = [base](const QRect& units) { return MapDialogRect(units, base); };
+    const DialogPlacer place(font());
 
     (new QGroupBox(QStringLiteral("Play Control"), this))->setGeometry(place(PLAY_CONTROL_GROUP));
     auto* overall = new QGroupBox(QStringLiteral("Overall"), this);
