@@ -222,12 +222,15 @@ bool CProfileStore::WriteValue(std::string_view section, std::string_view key,
     }
     const std::string_view newline = crlf_ ? "\r\n" : "\n";
     std::string lines;
-    // The file's last line may lack its line end; a line added after it needs one.
+    // The file's last line may lack its line end; a line added after it needs
+    // one. A lone '\r' there already ends the line as it is read, and only
+    // needs its '\n': another "\r\n" would leave the '\r' in the value.
     const bool atUnendedEnd = !text_.empty() && text_.back() != '\n';
+    const std::string_view ending = !text_.empty() && text_.back() == '\r' ? "\n" : newline;
     if (where.sectionFound) {
-        if (where.insertAt == text_.size() && atUnendedEnd) lines += newline;
+        if (where.insertAt == text_.size() && atUnendedEnd) lines += ending;
     } else {
-        if (atUnendedEnd) lines += newline;
+        if (atUnendedEnd) lines += ending;
         if (!text_.empty() && !LastLineIsBlank(text_)) lines += newline;
         lines.append("[").append(section).append("]").append(newline);
     }
