@@ -9,11 +9,14 @@
 # start and the end, the corpus size and the findings (kept in
 # build-fuzz/findings/TARGET/). With --check it runs two targets at a time and
 # fails when a target finds anything or reaches fewer coverage counters than
-# its floor in tests/fuzz/coverage-floors, so a target that goes blind fails.
+# its floor in tests/fuzz/coverage-floors, so a target that goes blind fails;
+# it then starts from a fixed seed, so that what it finds can be repeated.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 check=${2:-}
+seed=()
+[ "$check" = --check ] && seed=(-seed=1)
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCHIPBOX_FUZZ=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 targets=(tune register settings handover)
@@ -26,7 +29,7 @@ run_target() {
     cp -n tests/fuzz/seeds/"$target"/* tests/fuzz/regressions/"$target"/* "$corpus"/ 2>/dev/null || true
     [ "$target" = tune ] && cp -n build-fuzz/tests/tunes/*.sid "$corpus"/
     build-fuzz/tests/fuzz/chipbox-"$target"-fuzz -max_total_time="$seconds" -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings"/ "$corpus" \
+        -rss_limit_mb=2048 -print_final_stats=1 "${seed[@]}" -artifact_prefix="$findings"/ "$corpus" \
         >build-fuzz/"$target".log 2>&1 || true
 }
 
