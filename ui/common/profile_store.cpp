@@ -126,6 +126,14 @@ bool StorableKey(std::string_view key) {
            key.front() != '#';
 }
 
+// What the file's last line lacks of its line end before a line can follow
+// it: nothing when it has one; only '\n' after a lone '\r', which already ends
+// the line as it is read (another "\r\n" would leave the '\r' in the value).
+std::string_view MissingLineEnd(std::string_view text, std::string_view newline) {
+    if (text.empty() || text.back() == '\n') return {};
+    return text.back() == '\r' ? "\n" : newline;
+}
+
 bool LastLineIsBlank(std::string_view text) {
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     const std::size_t lastBreak = text.rfind('\n');
@@ -222,15 +230,11 @@ bool CProfileStore::WriteValue(std::string_view section, std::string_view key,
     }
     const std::string_view newline = crlf_ ? "\r\n" : "\n";
     std::string lines;
-    // The file's last line may lack its line end; a line added after it needs
-    // one. A lone '\r' there already ends the line as it is read, and only
-    // needs its '\n': another "\r\n" would leave the '\r' in the value.
-    const bool atUnendedEnd = !text_.empty() && text_.back() != '\n';
-    const std::string_view ending = !text_.empty() && text_.back() == '\r' ? "\n" : newline;
+    const std::string_view unended = MissingLineEnd(text_, newline);
     if (where.sectionFound) {
-        if (where.insertAt == text_.size() && atUnendedEnd) lines += ending;
+        if (where.insertAt == text_.size()) lines += unended;
     } else {
-        if (atUnendedEnd) lines += ending;
+        lines += unended;
         if (!text_.empty() && !LastLineIsBlank(text_)) lines += newline;
         lines.append("[").append(section).append("]").append(newline);
     }
