@@ -15,6 +15,7 @@
 #include "core/routine_call.h"
 #include "core/tune_file.h"
 #include "core/tune_info.h"
+#include "playback/tune_loading.h"
 #include "sid/digi_registers.h"
 
 namespace {
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
         const std::string path = argv[i];
         const auto load = [&path] {
             StartEngine();
-            const TuneFile file = ReadTuneFile(path);
+            const TuneFile file = ReadTuneFile(path, FileKinds::AnyReadable);
             if (file.problem != TuneFileProblem::None) return;
             std::string name, author, released;
             LoadPsidFile(file.bytes, name, author, released);

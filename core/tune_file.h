@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Reading a tune file: opened once, read whole into memory and checked before
-// the emulated machine is touched.
+// A tune file's bytes, checked before the emulated machine is touched. The
+// file is read elsewhere; the core is handed the bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace chipbox {
@@ -13,14 +13,19 @@ namespace chipbox {
 // memory plus a load address in front: a file longer than its data offset
 // plus this is no tune.
 constexpr std::size_t LONGEST_TUNE_DATA = 65536 + 2;
+constexpr std::size_t LARGEST_DATA_OFFSET = 0xFF;
+// How much of a file to read: one byte more than any tune, to tell a file
+// that is too long.
+constexpr std::size_t TUNE_READ_LIMIT = LARGEST_DATA_OFFSET + LONGEST_TUNE_DATA + 1;
 
 enum class TuneFileProblem {
     None,
     CannotOpen,  // `error` tells why
     IsDirectory,
-    NotPsid,   // the first four bytes are not "PSID" (also a file shorter than four)
-    Rsid,      // "RSID": a tune that needs a complete C64
-    TooLarge,  // longer than its data offset plus LONGEST_TUNE_DATA
+    NotRegularFile,  // a FIFO, socket or device where only a regular file is taken
+    NotPsid,         // the first four bytes are not "PSID" (also a file shorter than four)
+    Rsid,            // "RSID": a tune that needs a complete C64
+    TooLarge,        // longer than its data offset plus LONGEST_TUNE_DATA
 };
 
 struct TuneFile {
@@ -32,10 +37,5 @@ struct TuneFile {
 // The checks of a file's bytes, once read: the magic, and a length no longer
 // than its data offset allows.
 TuneFileProblem CheckTuneContents(const std::vector<std::uint8_t>& bytes);
-
-// Reads the file through one open stream, so a pipe or /dev/stdin works, and
-// never more than the longest tune can be, so an endless or huge input costs
-// a bounded read.
-TuneFile ReadTuneFile(const std::string& path);
 
 }  // namespace chipbox

@@ -50,6 +50,9 @@ bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
     sdl_ = LoadSdlLibrary(failureReason_);
     if (!sdl_) return false;
     QuietStderr quiet;
+    // SDL would take SIGINT and SIGTERM for a quit event nobody reads; the
+    // programs handle their signals themselves.
+    sdl_->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!sdl_->WasInit(SDL_INIT_AUDIO) && sdl_->InitSubSystem(SDL_INIT_AUDIO) != 0) {
         failureReason_ = sdl_->GetError();
         return false;

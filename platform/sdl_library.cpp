@@ -16,7 +16,8 @@ bool LookUp(const DynamicLibrary& library, const char* name, Function& entry) {
 }
 
 bool LookUpAll(const DynamicLibrary& library, SdlLibrary& sdl) {
-    return LookUp(library, "SDL_WasInit", sdl.WasInit) &&
+    return LookUp(library, "SDL_SetHint", sdl.SetHint) &&
+           LookUp(library, "SDL_WasInit", sdl.WasInit) &&
            LookUp(library, "SDL_InitSubSystem", sdl.InitSubSystem) &&
            LookUp(library, "SDL_GetError", sdl.GetError) &&
            LookUp(library, "SDL_OpenAudioDevice", sdl.OpenAudioDevice) &&

@@ -14,6 +14,7 @@
 namespace chipbox {
 
 struct SdlLibrary {
+    decltype(&SDL_SetHint) SetHint;
     decltype(&SDL_WasInit) WasInit;
     decltype(&SDL_InitSubSystem) InitSubSystem;
     decltype(&SDL_GetError) GetError;

@@ -38,8 +38,9 @@ std::int32_t ThreadPeriodMicros(std::uint16_t timer) {
 }
 
 void PlayFrames(std::int32_t frameMicros) {
-    const RoutineLimits limits = PlayCallLimits(frameMicros);
-    for (int call = 0; call < playbackSpeed; ++call) CallRoutine(tuneInfo.playAddress, 0, limits);
+    const std::int32_t speed = playbackSpeed;
+    const RoutineLimits limits = PlayCallLimits(frameMicros, speed);
+    for (int call = 0; call < speed; ++call) CallRoutine(tuneInfo.playAddress, 0, limits);
 }
 
 // The deadlines are absolute: a late frame does not shift the ones after it.
@@ -94,11 +95,12 @@ void StartHardSidTiming() {
     HardSidTiming& timing = Timing();
     if (clock.kind == HardSidClockKind::Timer) {
         timing.frameMicros = clock.timerMillis * 1000;
-        CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(timing.frameMicros));
+        CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(timing.frameMicros, playbackSpeed));
         timing.timer.Start(std::chrono::milliseconds(clock.timerMillis), PlayTimerTick);
         SetProcessPriorityClass(clock.priorityClass);
     } else {
-        CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(clock.threadPeriodMicros));
+        CallRoutine(tuneInfo.playAddress, 0,
+                    PlayCallLimits(clock.threadPeriodMicros, playbackSpeed));
         SetProcessPriorityClass(clock.priorityClass);
         timing.timingThread = std::thread(TimingThread, clock.threadPeriodMicros);
     }

@@ -84,13 +84,14 @@ std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed) {
     return samples > 0 ? samples : 1;
 }
 
-RoutineLimits PlayCallLimits(std::int32_t frameMicros) {
+RoutineLimits PlayCallLimits(std::int32_t frameMicros, std::int32_t speed) {
     RoutineLimits limits;
-    if (frameMicros >= DEFAULT_FRAME_MICROS) return limits;
-    limits.cycles = static_cast<std::uint32_t>(std::int64_t{limits.cycles} * frameMicros /
-                                               DEFAULT_FRAME_MICROS);
-    limits.instructions = static_cast<std::uint32_t>(std::int64_t{limits.instructions} *
-                                                     frameMicros / DEFAULT_FRAME_MICROS);
+    const std::int64_t defaultOutput = std::int64_t{DEFAULT_FRAME_MICROS} * speed;
+    if (frameMicros >= defaultOutput) return limits;
+    limits.cycles =
+        static_cast<std::uint32_t>(std::int64_t{limits.cycles} * frameMicros / defaultOutput);
+    limits.instructions =
+        static_cast<std::uint32_t>(std::int64_t{limits.instructions} * frameMicros / defaultOutput);
     return limits;
 }
 
@@ -199,7 +200,7 @@ void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
         const std::int32_t samples = frame.samples;
         const std::int32_t n = samples < end - position ? samples : end - position;
         playerState.cycleTally +=
-            CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros));
+            CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros, playbackSpeed));
         playerState.tuneMicros += playerState.frameMicros;
         RenderSlice(buffer + position, renderBuffer, n);
         position += n;

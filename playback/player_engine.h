@@ -55,11 +55,12 @@ PlayerView& ConnectedPlayerView();
 std::int32_t FrameMicros();
 std::int32_t SamplesPerPlayCall(std::int32_t frameMicros, std::int32_t speed);
 
-// What one play call may use: the routine call's limits for a default frame,
-// and for a shorter frame the same limits in proportion to its length, so
-// that a tune cannot buy more emulation per second of audio by asking for
-// very short frames.
-RoutineLimits PlayCallLimits(std::int32_t frameMicros);
+// What one play call may use: the routine call's limits for a default frame
+// at 1x, and otherwise the same limits in proportion to the output time the
+// call stands for (its frame divided by the speed), so that a tune cannot buy
+// more emulation per second of audio by asking for very short frames or by
+// being played faster.
+RoutineLimits PlayCallLimits(std::int32_t frameMicros, std::int32_t speed);
 
 // The CPU-load bar's value for a tally of play-call cycles: 1 for none, 100
 // at 31,504 cycles and for anything more.

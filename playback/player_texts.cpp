@@ -8,7 +8,8 @@
 namespace chipbox {
 
 LoadMessage LoadFailureMessage(TuneFileProblem problem, const std::string& path) {
-    if (problem == TuneFileProblem::CannotOpen || problem == TuneFileProblem::IsDirectory)
+    if (problem == TuneFileProblem::CannotOpen || problem == TuneFileProblem::IsDirectory ||
+        problem == TuneFileProblem::NotRegularFile)
         return {path + "\ncould not be loaded...", "Warning"};
     return {path + "\nis not a valid PSID File!", "?! Load Error"};
 }

@@ -28,8 +28,9 @@ struct LoadMessage {
 };
 
 // The warning shown for a tune file that was not loaded; the path is shown as
-// it was given. A file that cannot be opened (or is a folder) "could not be
-// loaded"; any other problem makes it "not a valid PSID File".
+// it was given. A file that cannot be opened (or is a folder, or no regular
+// file where only one is taken) "could not be loaded"; any other problem
+// makes it "not a valid PSID File".
 LoadMessage LoadFailureMessage(TuneFileProblem problem, const std::string& path);
 
 // The part of the path after its last '/', or all of it.

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "core/psid_loader.h"
 #include "core/routine_call.h"
@@ -28,8 +29,25 @@ std::string RecordTunePath(const std::string& path) {
     return RecordTunePath(path, error ? std::string() : cwd.string());
 }
 
+TuneFile ReadTuneFile(const std::string& path, FileKinds kinds) {
+    BoundedRead read = ReadBoundedFile(path, TUNE_READ_LIMIT, kinds);
+    TuneFile file;
+    if (read.isDirectory) {
+        file.problem = TuneFileProblem::IsDirectory;
+    } else if (read.notRegular) {
+        file.problem = TuneFileProblem::NotRegularFile;
+    } else if (read.error != 0) {
+        file.problem = TuneFileProblem::CannotOpen;
+        file.error = read.error;
+    } else {
+        file.problem = CheckTuneContents(read.bytes);
+        if (file.problem == TuneFileProblem::None) file.bytes = std::move(read.bytes);
+    }
+    return file;
+}
+
 LoadResult LoadTune(const std::string& path, bool autoPlay) {
-    return LoadTune(path, ReadTuneFile(path), autoPlay);
+    return LoadTune(path, ReadTuneFile(path, FileKinds::RegularOnly), autoPlay);
 }
 
 LoadResult LoadTune(const std::string& path, const TuneFile& file, bool autoPlay) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/tune_file.h"
+#include "platform/bounded_read.h"
 
 namespace chipbox {
 
@@ -22,6 +23,11 @@ std::string RecordTunePath(const std::string& path, const std::string& workingDi
 // The same, against the process's current working directory.
 std::string RecordTunePath(const std::string& path);
 
+// Reads the file through one open descriptor, never more than the longest
+// tune can be, and checks its bytes. Under FileKinds::RegularOnly anything
+// but a regular file is refused at once, without waiting for a writer.
+TuneFile ReadTuneFile(const std::string& path, FileKinds kinds);
+
 struct LoadResult {
     TuneFileProblem problem = TuneFileProblem::None;
     int error = 0;  // errno, when the file could not be opened
@@ -29,7 +35,8 @@ struct LoadResult {
 };
 
 // When the file could not be read or is no PSID tune, its message has been
-// shown and nothing changed but the recorded path.
+// shown and nothing changed but the recorded path. Only a regular file is
+// read: this is how the window loads what it is handed.
 LoadResult LoadTune(const std::string& path, bool autoPlay);
 
 // The same for a file its caller has read already.

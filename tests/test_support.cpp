@@ -12,7 +12,6 @@
 #include "core/machine_model.h"
 #include "core/psid_loader.h"
 #include "core/routine_call.h"
-#include "core/tune_file.h"
 #include "core/tune_info.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
@@ -66,9 +65,10 @@ std::string ReadFile(const std::string& path) {
 
 std::uint16_t LoadTune(const std::string& path) {
     StartEngine();
-    const TuneFile file = ReadTuneFile(path);
+    const std::string text = ReadFile(path);
+    const std::vector<std::uint8_t> file(text.begin(), text.end());
     std::string name, author, released;
-    return LoadPsidFile(file.bytes, name, author, released);
+    return LoadPsidFile(file, name, author, released);
 }
 
 void StartTuneAsPlaybackDoes(const std::string& name) {

@@ -162,26 +162,46 @@ std::uint64_t InstructionsForOneBuffer() {
     return ExecutedInstructions() - before;
 }
 
-TEST_F(PlaybackTest, UndocumentedOpcodesEndEachPlayCallAtTheInstructionLimit) {
+// At 4x a buffer holds four times the play calls, each allowed a quarter. A
+// default frame makes 220 samples at 4x, not 220.5, so a buffer takes 33
+// calls: within that rounding a second of audio costs what it does at 1x.
+TEST_F(PlaybackTest, UndocumentedOpcodesCostTheSameInstructionsPerBufferAtEverySpeed) {
     Load("undocumented_spin");
-    StartPlayback();
-    EXPECT_EQ(InstructionsForOneBuffer(), 8u * ROUTINE_INSTRUCTION_LIMIT);  // 8 frames
-    EXPECT_EQ(playerState.cycleTally, 0);  // cut-off calls add nothing to the bar
+    for (const std::int32_t speed : {1, 2, 4}) {
+        SetPlaybackSpeed(speed);
+        StartPlayback();
+        const std::uint32_t samples = SamplesPerPlayCall(DEFAULT_FRAME_MICROS, speed);
+        const std::uint64_t calls = (STREAM_BUFFER_SAMPLES + samples - 1) / samples;
+        const std::uint64_t instructions = InstructionsForOneBuffer();
+        EXPECT_EQ(instructions, calls * ROUTINE_INSTRUCTION_LIMIT / speed) << speed << "x";
+        EXPECT_LE(instructions, 1.05 * 8 * ROUTINE_INSTRUCTION_LIMIT) << speed << "x";
+        EXPECT_EQ(playerState.cycleTally, 0);  // cut-off calls add nothing to the bar
+        StopPlayback();
+    }
 }
 
-TEST_F(PlaybackTest, TinyCiaFramesGetTheirShareOfTheLimitsOnly) {
+TEST_F(PlaybackTest, TinyCiaFramesGetTheirShareOfTheLimitsOnlyAtEverySpeed) {
     Load("tiny_cia_frame");
-    StartPlayback();
-    const int before = PlayCalls();
-    const std::uint64_t instructions = InstructionsForOneBuffer();
-    EXPECT_EQ((PlayCalls() - before) & 0xFF, STREAM_BUFFER_SAMPLES & 0xFF);  // one call a sample
-    EXPECT_LE(instructions, MOST_INSTRUCTIONS_PER_SECOND * STREAM_BUFFER_SAMPLES / OUTPUT_RATE);
+    for (const std::int32_t speed : {1, 4}) {
+        SetPlaybackSpeed(speed);
+        StartPlayback();
+        const int before = PlayCalls();
+        const std::uint64_t instructions = InstructionsForOneBuffer();
+        EXPECT_EQ((PlayCalls() - before) & 0xFF, STREAM_BUFFER_SAMPLES & 0xFF);  // one a sample
+        EXPECT_LE(instructions, MOST_INSTRUCTIONS_PER_SECOND * STREAM_BUFFER_SAMPLES / OUTPUT_RATE)
+            << speed << "x";
+        StopPlayback();
+    }
     // A frame of 2 microseconds: a hundredth of a percent of the default limits.
-    EXPECT_EQ(PlayCallLimits(2).cycles, 200u);
-    EXPECT_EQ(PlayCallLimits(2).instructions, 400u);
-    EXPECT_EQ(PlayCallLimits(2500).cycles, 250'000u);
-    EXPECT_EQ(PlayCallLimits(DEFAULT_FRAME_MICROS).cycles, std::uint32_t{ROUTINE_CYCLE_LIMIT});
-    EXPECT_EQ(PlayCallLimits(67367).instructions, std::uint32_t{ROUTINE_INSTRUCTION_LIMIT});
+    EXPECT_EQ(PlayCallLimits(2, 1).cycles, 200u);
+    EXPECT_EQ(PlayCallLimits(2, 1).instructions, 400u);
+    EXPECT_EQ(PlayCallLimits(2500, 1).cycles, 250'000u);
+    EXPECT_EQ(PlayCallLimits(DEFAULT_FRAME_MICROS, 1).cycles, std::uint32_t{ROUTINE_CYCLE_LIMIT});
+    EXPECT_EQ(PlayCallLimits(67367, 1).instructions, std::uint32_t{ROUTINE_INSTRUCTION_LIMIT});
+    // A default frame at 4x stands for 5 ms of audio; 80 ms at 4x for 20 ms.
+    EXPECT_EQ(PlayCallLimits(DEFAULT_FRAME_MICROS, 4).cycles, 500'000u);
+    EXPECT_EQ(PlayCallLimits(2500, 2).instructions, 250'000u);
+    EXPECT_EQ(PlayCallLimits(4 * DEFAULT_FRAME_MICROS, 4).cycles, std::uint32_t{ROUTINE_CYCLE_LIMIT});
 }
 
 }  // namespace

@@ -202,15 +202,16 @@ TEST_F(ControlsTest, KeysWorkTheControlsAsInADialog) {
     EXPECT_TRUE(QTest::qWaitFor([] { return playerState.paused.load(); }, 1000));
 }
 
-TEST_F(ControlsTest, SoundDeviceFailureTellsWithoutOwnerAndAsksToQuit) {
+// The box keeps its one line; the sound system's reason is its detailed text.
+TEST_F(ControlsTest, SoundDeviceFailureTellsWhyWithoutOwnerAndAsksToQuit) {
     CChipboxDlg& dlg = WindowWith("minimal");
     QSignalSpy quit(&dlg, &CChipboxDlg::quitRequested);
     device->failOpen = true;
     Click(dlg.playPauseButton());
-    EXPECT_EQ(
-        messages.shown,
-        (std::vector<ShownMessage>{{nullptr, QStringLiteral("Unable to use wave-mapper!"),
-                                    QStringLiteral("Error"), window::MessageIcon::Exclamation}}));
+    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
+                                  {nullptr, QStringLiteral("Unable to use wave-mapper!"),
+                                   QStringLiteral("Error"), window::MessageIcon::Exclamation,
+                                   QStringLiteral("no test device")}}));
     ASSERT_EQ(quit.size(), 1);
     EXPECT_EQ(quit[0][0].toInt(), window::EXIT_NO_SOUND_DEVICE);
     EXPECT_FALSE(playerState.playing);

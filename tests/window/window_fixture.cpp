@@ -19,7 +19,8 @@ namespace chipbox::test {
 
 void PrintTo(const ShownMessage& message, std::ostream* out) {
     *out << "{owner " << message.owner << ", \"" << message.text.toStdString() << "\", \""
-         << message.caption.toStdString() << "\", icon " << static_cast<int>(message.icon) << "}";
+         << message.caption.toStdString() << "\", icon " << static_cast<int>(message.icon)
+         << ", detail \"" << message.detail.toStdString() << "\"}";
 }
 
 QStringList Utf8(std::initializer_list<const char*> texts) {

@@ -39,6 +39,7 @@ struct ShownMessage {
     QString text;
     QString caption;
     window::MessageIcon icon;
+    QString detail = {};
     bool operator==(const ShownMessage&) const = default;
 };
 void PrintTo(const ShownMessage& message, std::ostream* out);
@@ -46,9 +47,13 @@ void PrintTo(const ShownMessage& message, std::ostream* out);
 class RecordingMessages final : public window::MessageBoxes {
 public:
     void Show(QWidget* owner, const QString& text, const QString& caption,
-              window::MessageIcon icon) override {
-        shown.push_back({owner, text, caption, icon});
+              window::MessageIcon icon, const QString& detail) override {
+        shown.push_back({owner, text, caption, icon, detail});
+        if (whileShown) whileShown();
     }
+    // Runs while a box is "open", as a real box's event loop would run
+    // whatever arrives meanwhile.
+    std::function<void()> whileShown;
     std::vector<ShownMessage> shown;
 };
 

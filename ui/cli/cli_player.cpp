@@ -48,7 +48,7 @@ std::optional<SongLengths> LoadSongLengths(const CliOptions& options) {
     SongLengths lengths;
     if (lengths.Load(*path)) return lengths;
     std::fprintf(stderr, "chipbox-cli: could not read the song lengths in %s\n",
-                 TerminalText(*path).c_str());
+                 PathText(*path).c_str());
     return std::nullopt;
 }
 
@@ -59,7 +59,7 @@ int ShowInfo(const std::vector<std::string>& tunes, const CliOptions& options,
     for (const std::string& path : tunes) {
         const ListedTune tune = LoadListedTune(path, options, lengths, view, inList);
         if (tune.status == ListedTuneStatus::NotLoaded) continue;
-        if (inList) std::printf("%s%s\n", shown ? "\n" : "", TerminalText(path).c_str());
+        if (inList) std::printf("%s%s\n", shown ? "\n" : "", PathText(path).c_str());
         std::fputs(TuneReport(lengths ? tune.lengths : nullptr, lengths != nullptr).c_str(),
                    stdout);
         shown = true;
@@ -72,13 +72,16 @@ int ShowInfo(const std::vector<std::string>& tunes, const CliOptions& options,
 int RunCliPlayer(const CliOptions& options) {
     if (OutputIsATune(options)) {
         std::fprintf(stderr, "chipbox-cli: %s is the tune itself; choose another output file\n",
-                     TerminalText(*options.outputPath).c_str());
+                     PathText(*options.outputPath).c_str());
         return EXIT_USAGE;
     }
-    const std::vector<std::string> tunes = CollectTunes(options.inputs, options.recursive);
+    std::vector<std::string> notRegular;
+    const std::vector<std::string> tunes =
+        CollectTunes(options.inputs, options.recursive, notRegular);
+    for (const std::string& path : notRegular) ReportSkipped(path, NOT_REGULAR_REASON);
     if (tunes.empty()) {
         std::fprintf(stderr, "chipbox-cli: no .sid files in %s\n",
-                     TerminalText(options.inputs.front()).c_str());
+                     PathText(options.inputs.front()).c_str());
         return EXIT_LOAD_FAILED;
     }
     completeMachine = options.completeMachine;
@@ -92,7 +95,9 @@ int RunCliPlayer(const CliOptions& options) {
     PlayerLoop loop(queue);
     CatchStopSignals();
     if (!options.outputPath) return PlayTunes(tunes, options, known, view, loop);
-    if (toStandardOutput) std::signal(SIGPIPE, SIG_IGN);
+    // A reader that goes away (a pipe, a FIFO, a socket) fails the write with
+    // EPIPE, which is reported like any failed write.
+    std::signal(SIGPIPE, SIG_IGN);
     const int status = RenderTunes(tunes, options, known, view, loop);
     if (StopSignalled()) EndAsSignalled();
     return status;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <algorithm>
+
 #include "core/tune_file.h"
 #include "core/tune_info.h"
 #include "ui/cli/terminal.h"
@@ -12,17 +14,27 @@ namespace chipbox::cli {
 
 namespace {
 
-void ReportSkipped(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "chipbox-cli: skipping %s: %s\n", TerminalText(path).c_str(),
-                 reason.c_str());
+// A path the user typed may be a FIFO or /dev/stdin, read as it comes; one
+// that a folder gave must be a regular file, or reading it could wait forever.
+FileKinds KindsFor(const std::string& path, const CliOptions& options) {
+    const bool named =
+        std::find(options.inputs.begin(), options.inputs.end(), path) != options.inputs.end();
+    return named ? FileKinds::AnyReadable : FileKinds::RegularOnly;
 }
 
 }  // namespace
+
+void ReportSkipped(const std::string& path, const std::string& reason) {
+    EndStatusLine();
+    std::fprintf(stderr, "chipbox-cli: skipping %s: %s\n", PathText(path).c_str(),
+                 reason.c_str());
+}
 
 std::string LoadFailureReason(const LoadResult& result) {
     switch (result.problem) {
         case TuneFileProblem::CannotOpen: return std::strerror(result.error);
         case TuneFileProblem::IsDirectory: return "is a directory";
+        case TuneFileProblem::NotRegularFile: return NOT_REGULAR_REASON;
         case TuneFileProblem::NotPsid: return "not a PSID file";
         case TuneFileProblem::Rsid: return "RSID tunes need a complete C64 and are not played here";
         case TuneFileProblem::TooLarge: return "file too large";
@@ -34,7 +46,7 @@ std::string LoadFailureReason(const LoadResult& result) {
 ListedTune LoadListedTune(const std::string& path, const CliOptions& options,
                           const SongLengths* lengths, TerminalView& view, bool inList) {
     ListedTune tune;
-    const TuneFile file = ReadTuneFile(path);
+    const TuneFile file = ReadTuneFile(path, KindsFor(path, options));
     view.showMessages = !inList;
     const LoadResult result = LoadTune(path, file, false);
     view.showMessages = true;

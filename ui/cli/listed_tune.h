@@ -30,6 +30,11 @@ struct ListedTune {
 ListedTune LoadListedTune(const std::string& path, const CliOptions& options,
                           const SongLengths* lengths, TerminalView& view, bool inList);
 
+inline constexpr const char* NOT_REGULAR_REASON = "not a regular file";
+
+// "chipbox-cli: skipping PATH: REASON", on a line of its own.
+void ReportSkipped(const std::string& path, const std::string& reason);
+
 // Why a tune file was not loaded, in a few words.
 std::string LoadFailureReason(const LoadResult& result);
 

@@ -8,9 +8,11 @@
 #include "playback/player_texts.h"
 #include "ui/cli/cli_options.h"
 #include "ui/cli/cli_player.h"
+#include "ui/cli/terminal.h"
 
 int main(int argc, char** argv) {
     using namespace chipbox;
+    cli::TakeTerminalEncoding();
     const auto parsed = cli::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
         std::fprintf(stderr, "chipbox-cli: %s\nTry 'chipbox-cli --help' for more information.\n",

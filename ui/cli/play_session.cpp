@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/tune_info.h"
@@ -32,7 +33,21 @@ struct Session {
     RawKeyboard& keyboard;
     bool inList;
     std::size_t index = 0;
+    std::vector<bool> notLoaded;  // tunes of the list that could not be loaded
 };
+
+// The place among the tunes that play: those that could not be loaded do not
+// count.
+int PlayingTuneNumber(const Session& session) {
+    const auto skippedBefore = std::count(session.notLoaded.begin(),
+                                          session.notLoaded.begin() + static_cast<std::ptrdiff_t>(session.index), true);
+    return static_cast<int>(session.index - static_cast<std::size_t>(skippedBefore) + 1);
+}
+
+int PlayingTuneCount(const Session& session) {
+    const auto skipped = std::count(session.notLoaded.begin(), session.notLoaded.end(), true);
+    return static_cast<int>(session.tunes.size() - static_cast<std::size_t>(skipped));
+}
 
 std::string MutedVoices() {
     std::string text;
@@ -54,8 +69,8 @@ std::int64_t SongLengthMicros(const Session& session, const ListedTune& tune) {
 void ShowStatus(const Session& session, std::int64_t lengthMicros) {
     if (!isatty(STDOUT_FILENO)) return;
     StatusLine status;
-    status.tuneNumber = static_cast<int>(session.index + 1);
-    status.tuneCount = static_cast<int>(session.tunes.size());
+    status.tuneNumber = PlayingTuneNumber(session);
+    status.tuneCount = PlayingTuneCount(session);
     status.subsong = session.view.subsong;
     status.tuneMicros = playerState.tuneMicros;
     status.lengthMicros = lengthMicros;
@@ -63,8 +78,7 @@ void ShowStatus(const Session& session, std::int64_t lengthMicros) {
     status.mutedVoices = MutedVoices();
     status.cpuLoad = session.view.cpuLoad;
     status.playing = session.view.playing();
-    std::printf("\r%s", StatusText(status).c_str());
-    std::fflush(stdout);
+    ShowStatusLine(StatusText(status));
 }
 
 bool SongOver(const Session& session, std::int64_t lengthMicros) {
@@ -122,8 +136,8 @@ int PlayTunes(const std::vector<std::string>& tunes, const CliOptions& options,
     SdlAudioDevice device;
     UseAudioDevice(device);
     RawKeyboard keyboard;
-    Session session{
-        tunes, options, lengths, view, loop, keyboard, tunes.size() > 1 || options.allSongs};
+    Session session{tunes, options, lengths, view, loop, keyboard,
+                    tunes.size() > 1 || options.allSongs, 0, std::vector<bool>(tunes.size())};
     bool played = false;
     ApplyStartOptions(options);
     int direction = +1;
@@ -133,6 +147,7 @@ int PlayTunes(const std::vector<std::string>& tunes, const CliOptions& options,
             LoadListedTune(tunes[session.index], options, lengths, view, session.inList);
         if (tune.status != ListedTuneStatus::Loaded && !session.inList)
             return tune.status == ListedTuneStatus::NoSuchSong ? EXIT_USAGE : EXIT_LOAD_FAILED;
+        session.notLoaded[session.index] = tune.status != ListedTuneStatus::Loaded;
         if (tune.status == ListedTuneStatus::Loaded) {
             played = true;
             end = PlayTune(session, tune);
@@ -143,7 +158,7 @@ int PlayTunes(const std::vector<std::string>& tunes, const CliOptions& options,
         session.index += static_cast<std::size_t>(direction);
         if (direction == 0) direction = +1;
     }
-    if (isatty(STDOUT_FILENO)) std::printf("\n");
+    EndStatusLine();
     ResetAudioStream();
     if (end == TuneEnd::NoSound) {
         std::fprintf(stderr, "%s\n", view.audioFailure.c_str());

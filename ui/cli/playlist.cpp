@@ -20,7 +20,8 @@ bool EndsInSid(const std::string& name) {
     return suffix == ".sid";
 }
 
-void CollectFolder(const fs::path& folder, bool recursive, std::vector<std::string>& tunes) {
+void CollectFolder(const fs::path& folder, bool recursive, std::vector<std::string>& tunes,
+                   std::vector<std::string>& notRegular) {
     std::vector<std::string> files, folders;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
@@ -28,15 +29,18 @@ void CollectFolder(const fs::path& folder, bool recursive, std::vector<std::stri
         std::error_code ignored;
         if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
             folders.push_back(name);
-        } else if (EndsInSid(name) && !entry.is_directory(ignored)) {
+        } else if (EndsInSid(name) && entry.is_regular_file(ignored)) {
             files.push_back(name);
+        } else if (EndsInSid(name) && !entry.is_directory(ignored)) {
+            notRegular.push_back((folder / name).string());
         }
     }
     std::sort(files.begin(), files.end(), BrowserOrder);
     for (const std::string& name : files) tunes.push_back((folder / name).string());
     if (!recursive) return;
     std::sort(folders.begin(), folders.end(), BrowserOrder);
-    for (const std::string& name : folders) CollectFolder(folder / name, recursive, tunes);
+    for (const std::string& name : folders)
+        CollectFolder(folder / name, recursive, tunes, notRegular);
 }
 
 }  // namespace
@@ -49,12 +53,13 @@ bool BrowserOrder(const std::string& first, const std::string& second) {
                                         });
 }
 
-std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive) {
+std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive,
+                                      std::vector<std::string>& notRegular) {
     std::vector<std::string> tunes;
     for (const std::string& input : inputs) {
         std::error_code error;
         if (fs::is_directory(input, error))
-            CollectFolder(input, recursive, tunes);
+            CollectFolder(input, recursive, tunes, notRegular);
         else
             tunes.push_back(input);
     }

@@ -11,9 +11,12 @@ namespace chipbox::cli {
 // Each input that is a folder contributes its files whose names end in .sid
 // in any letter case, sorted ignoring letter case, and with `recursive` then
 // its subfolders' in the same order (symbolic links to folders are not
-// followed, so a link loop ends). Any other input is taken as it is, so that
-// a missing file is reported when it is loaded.
-std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive);
+// followed, so a link loop ends). A folder's .sid entry that is no regular
+// file (a FIFO, a socket, a device) goes to `notRegular` instead: reading it
+// could wait forever. Any other input is taken as it is, so that a missing
+// file is reported when it is loaded, and a FIFO named on purpose is read.
+std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive,
+                                      std::vector<std::string>& notRegular);
 
 // Ascending, ignoring letter case, comparing the whole text.
 bool BrowserOrder(const std::string& first, const std::string& second);

@@ -68,7 +68,7 @@ bool IsSameFile(const std::string& first, const std::string& second) {
 }
 
 int ReportWriteFailure(const std::string& path, int error) {
-    std::fprintf(stderr, "chipbox-cli: could not write %s: %s\n", TerminalText(path).c_str(),
+    std::fprintf(stderr, "chipbox-cli: could not write %s: %s\n", PathText(path).c_str(),
                  std::strerror(error));
     return EXIT_WRITE_FAILED;
 }
@@ -78,7 +78,7 @@ void ShowProgress(const std::string& name, double done, double total, bool finis
     const int filled = static_cast<int>(width * done / total);
     std::fprintf(stderr, "\r[%s%s] %3d%% %s%s", std::string(filled, '#').c_str(),
                  std::string(width - filled, '.').c_str(), static_cast<int>(100 * done / total),
-                 TerminalText(name).c_str(), finished ? "\n" : "");
+                 PathText(name).c_str(), finished ? "\n" : "");
 }
 
 // Renders the current song into `path`; returns the exit status so far.
@@ -112,7 +112,7 @@ int RenderTune(Renders& renders, const std::string& tunePath) {
         const std::string output = OutputFile(renders, tunePath);
         if (output != "-" && IsSameFile(output, tunePath)) {
             std::fprintf(stderr, "chipbox-cli: %s is the tune itself; choose another output\n",
-                         TerminalText(output).c_str());
+                         PathText(output).c_str());
             return EXIT_USAGE;
         }
         if (const int status = RenderSong(renders, output, SongSamples(renders, tune)))

@@ -20,13 +20,16 @@ std::string MinutesAndSeconds(std::int64_t micros) {
 void TerminalView::SetTuneTexts(const std::string& name, const std::string& author,
                                 const std::string& released) {
     if (!texts_) return;
+    EndStatusLine();
     std::fprintf(texts_, "Name:   %s\nAuthor: %s\n(c):    %s\n", TerminalText(name).c_str(),
                  TerminalText(author).c_str(), TerminalText(released).c_str());
 }
 
 void TerminalView::ShowMessage(const std::string& text, const std::string& caption) {
-    if (showMessages)
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), TerminalText(text, true).c_str());
+    if (!showMessages) return;
+    EndStatusLine();
+    // The engine's messages name the file as it was given: a path, not a tune text.
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), PathText(text, true).c_str());
 }
 
 void TerminalView::ReportAudioOpenFailure(const std::string& text, const std::string& caption,

@@ -149,6 +149,7 @@ CProfileStore::CProfileStore(std::string path) : path_(std::move(path)) { Load()
 bool CProfileStore::Load() {
     text_.clear();
     crlf_ = false;
+    tooLarge_ = false;
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     const int descriptor = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
@@ -168,7 +169,8 @@ bool CProfileStore::Load() {
         text_.append(chunk, static_cast<std::size_t>(got));
     }
     close(descriptor);
-    replaceable_ = readable;
+    tooLarge_ = readable && text_.size() > PROFILE_READ_LIMIT;
+    replaceable_ = readable && !tooLarge_;
     if (!readable) {
         text_.clear();
         return false;

@@ -21,9 +21,10 @@
 
 namespace chipbox {
 
-// No more of a settings file is read. A settings file is a few hundred bytes;
-// a longer one is damaged, and what lies past the limit is left to defaults.
-inline constexpr std::size_t PROFILE_READ_LIMIT = std::size_t{1} << 20;
+// No more of a settings file is read. A settings file is a few hundred bytes,
+// but one the user keeps other sections in may grow large; a file past this
+// is read up to it and never replaced, so nothing of it is lost.
+inline constexpr std::size_t PROFILE_READ_LIMIT = std::size_t{16} << 20;
 
 class CProfileStore {
 public:
@@ -34,7 +35,8 @@ public:
     // no regular file to read (missing, a folder, a FIFO, a device, no read
     // permission): the store is then empty and every read gives its default.
     // At most PROFILE_READ_LIMIT bytes are read, whole lines only, and
-    // nothing ever waits for a writer.
+    // nothing ever waits for a writer. A longer file is read so far and
+    // marked tooLarge(): Save will not replace it.
     bool Load();
 
     // The stored decimal integer, blanks around it allowed; `defaultValue`
@@ -59,9 +61,13 @@ public:
     // A symbolic link stays a link and the file it names gets the content.
     // False when the file could not be written; the old file is then as it
     // was. Also false, without trying, when Load found something there that
-    // it could not read as a regular file: the store never replaces what it
-    // has not read (a FIFO, or a link to a device, stays what it is).
+    // it could not read as a regular file or could not read whole: the store
+    // never replaces what it has not read (a FIFO, or a link to a device,
+    // stays what it is, and so does a file larger than PROFILE_READ_LIMIT).
     bool Save();
+
+    // The file Load read is longer than PROFILE_READ_LIMIT.
+    bool tooLarge() const { return tooLarge_; }
 
     const std::string& path() const { return path_; }
     // The file's text as it will be saved.
@@ -77,7 +83,8 @@ private:
     std::string path_;
     std::string text_;
     bool crlf_ = false;        // the file's lines end in "\r\n"; lines we add do too
-    bool replaceable_ = true;  // the file was read, or there was none
+    bool replaceable_ = true;  // the file was read whole, or there was none
+    bool tooLarge_ = false;
 };
 
 }  // namespace chipbox

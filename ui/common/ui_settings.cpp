@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/common/ui_settings.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -110,6 +111,13 @@ StartSettings IniSettingsStore::ReadStart() { return ReadStartSettings(CProfileS
 
 bool IniSettingsStore::WriteExit(const ExitSettings& exit) {
     CProfileStore store(path_);
+    if (store.tooLarge()) {
+        std::fprintf(stderr,
+                     "chipbox: %s is larger than %zu MiB; it is left as it is and this run's "
+                     "settings are not saved\n",
+                     path_.c_str(), PROFILE_READ_LIMIT >> 20);
+        return false;
+    }
     const bool stored = WriteExitSettings(store, exit);
     return store.Save() && stored;
 }

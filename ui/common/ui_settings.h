@@ -128,7 +128,8 @@ public:
 };
 
 // The settings file. Each call reads the file afresh, so lines a user added
-// while the program ran are kept at exit.
+// while the program ran are kept at exit. A file too large to read whole is
+// not written: stderr says so, once, at exit.
 class IniSettingsStore final : public SettingsStore {
 public:
     explicit IniSettingsStore(std::string path);

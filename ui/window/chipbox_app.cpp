@@ -3,6 +3,7 @@
 
 #include <QDBusConnection>
 #include <cstdio>
+#include <optional>
 
 #include "platform/sdl_audio_device.h"
 #include "playback/audio_stream.h"
@@ -14,6 +15,7 @@
 #include "ui/window/instance_channel.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/mpris_player.h"
+#include "ui/window/stop_signals.h"
 
 namespace chipbox::window {
 
@@ -55,22 +57,32 @@ int CChipboxApp::InitInstance() {
     QtMessageBoxes messages;
     SdlAudioDevice device;
     UseAudioDevice(device);
-    int status = EXIT_DONE;
+    // Set once the program is to end: the window may be closed, or the sound
+    // device fail, while a box of the start-up is open, before the main loop
+    // runs; it must not run then.
+    std::optional<int> ended;
+    const auto end = [&ended](int status) {
+        if (!ended) ended = status;
+        QCoreApplication::exit(*ended);  // every loop, a box's among them
+    };
     {
         CChipboxDlg dialog(settings, messages);
+        StopSignals stopSignals;
+        connect(&stopSignals, &StopSignals::stopRequested, &dialog, &CChipboxDlg::reject);
         MprisPlayer mpris(dialog, QDBusConnection::sessionBus());
-        connect(&dialog, &QDialog::finished, this, [] { QCoreApplication::exit(EXIT_DONE); });
-        connect(&dialog, &CChipboxDlg::quitRequested, this,
-                [](int code) { QCoreApplication::exit(code); });
+        connect(&dialog, &QDialog::finished, this, [&end] { end(EXIT_DONE); });
+        connect(&dialog, &CChipboxDlg::quitRequested, this, end);
         dialog.SetCommandLinePath(path);
         dialog.OnInitDialog();
-        dialog.show();
-        server.Start(
-            [&dialog](const std::string& handedOver) { dialog.ReceiveHandOver(handedOver); });
-        status = exec();
+        if (!ended) {
+            dialog.show();
+            server.Start(
+                [&dialog](const std::string& handedOver) { dialog.ReceiveHandOver(handedOver); });
+            exec();
+        }
     }
     ResetAudioStream();
-    return status;
+    return ended.value_or(EXIT_DONE);
 }
 
 bool DisplayAvailable() {

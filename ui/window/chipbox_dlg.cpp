@@ -305,11 +305,11 @@ void CChipboxDlg::BindCard() {
     switch (BindHardSid()) {
         case HardSidBindResult::Bound: return;
         case HardSidBindResult::NotFound:
-            messages_.Show(this, QString::fromUtf8(HARDSID_NOT_FOUND_TEXT),
+            ShowBox(this, QString::fromUtf8(HARDSID_NOT_FOUND_TEXT),
                            QString::fromUtf8(HARDSID_NOT_FOUND_CAPTION), MessageIcon::Exclamation);
             break;
         case HardSidBindResult::Corrupt:
-            messages_.Show(this, QString::fromUtf8(HARDSID_CORRUPT_TEXT),
+            ShowBox(this, QString::fromUtf8(HARDSID_CORRUPT_TEXT),
                            QString::fromUtf8(PROGRAM_CAPTION), MessageIcon::Exclamation);
             break;
     }
@@ -341,21 +341,49 @@ void CChipboxDlg::OpenMixer() {
 }
 
 void CChipboxDlg::ShowSongInformation() {
-    messages_.Show(this, QString::fromLatin1(SongInformationText()),
+    ShowBox(this, QString::fromLatin1(SongInformationText()),
                    QString::fromUtf8(SONG_INFORMATION_CAPTION), MessageIcon::Information);
 }
 
 void CChipboxDlg::ShowAbout() {
+    if (openBoxes_ > 0) return;
     CAboutDlg about(this);
+    ++openBoxes_;
     about.exec();
+    BoxClosed();
+}
+
+void CChipboxDlg::ShowBox(QWidget* owner, const QString& text, const QString& caption,
+                          MessageIcon icon, const QString& detail) {
+    if (openBoxes_ > 0) return;  // the box that is open has the user's attention
+    ++openBoxes_;
+    messages_.Show(owner, text, caption, icon, detail);
+    BoxClosed();
+}
+
+// Queued rather than called: a box shown by that load would otherwise open
+// one call deeper for every path that waited.
+void CChipboxDlg::BoxClosed() {
+    --openBoxes_;
+    if (waitingHandOver_)
+        QMetaObject::invokeMethod(this, &CChipboxDlg::LoadWaitingHandOver, Qt::QueuedConnection);
 }
 
 void CChipboxDlg::ReceiveHandOver(const std::string& path) {
     if (closing_) return;
-    if (!path.empty())
-        LoadTune(path, true);
-    else
+    if (path.empty()) {
         BringToFront();
+        return;
+    }
+    waitingHandOver_ = path;
+    if (openBoxes_ == 0) LoadWaitingHandOver();
+}
+
+void CChipboxDlg::LoadWaitingHandOver() {
+    if (!waitingHandOver_ || openBoxes_ > 0 || closing_) return;
+    const std::string path = std::move(*waitingHandOver_);
+    waitingHandOver_.reset();
+    LoadTune(path, true);
 }
 
 void CChipboxDlg::BringToFront() {
@@ -390,19 +418,20 @@ void CChipboxDlg::SetTuneTexts(const std::string& name, const std::string& autho
 }
 
 void CChipboxDlg::ShowMessage(const std::string& text, const std::string& caption) {
-    messages_.Show(this, PathText(text), QString::fromUtf8(caption), MessageIcon::Exclamation);
+    ShowBox(this, PathText(text), QString::fromUtf8(caption), MessageIcon::Exclamation);
 }
 
 void CChipboxDlg::PostPlayCommand() {
     QCoreApplication::postEvent(this, new CommandEvent(IDC_PLAY_PAUSE));
 }
 
-// The box belongs to no window: the program ends once it is dismissed.
+// The box belongs to no window: the program ends once it is dismissed. The
+// sound system's reason is its detailed text.
 void CChipboxDlg::ReportAudioOpenFailure(const std::string& text, const std::string& caption,
                                          const std::string& reason) {
     if (!reason.empty()) std::fprintf(stderr, "chipbox: %s\n", reason.c_str());
-    messages_.Show(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption),
-                   MessageIcon::Exclamation);
+    ShowBox(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption), MessageIcon::Exclamation,
+            QString::fromLocal8Bit(reason));
     emit quitRequested(EXIT_NO_SOUND_DEVICE);
 }
 

@@ -11,10 +11,12 @@
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "platform/audio_device.h"
 #include "playback/player_view.h"
+#include "ui/window/message_boxes.h"
 
 class QAction;
 class QCheckBox;
@@ -33,7 +35,6 @@ namespace chipbox::window {
 class CFileBrowseDialog;
 class CMixer;
 class CMyToolTipCtrl;
-class MessageBoxes;
 
 // The commands of the window, by the numbers its controls and menu items
 // carry.
@@ -77,8 +78,11 @@ public:
     // What a control or menu item does, by its number.
     void OnCommand(int id);
 
-    // A path handed over by a later start: load and play it, or, when empty,
-    // bring the window to the front.
+    // A path handed over by a later start or the desktop: load and play it,
+    // or, when empty, bring the window to the front. While a message box is
+    // open the path waits, and only the latest one that waited is loaded
+    // once the box is closed, so that a stream of broken files shows one box
+    // at a time.
     void ReceiveHandOver(const std::string& path);
     // Shows the window on top, restoring it when minimized; it keeps its
     // place and size.
@@ -98,6 +102,10 @@ public:
 
     // StreamEventTarget: called on the sound thread.
     void Post(StreamEvent event) override;
+
+    // The window has been closed (by the user, the desktop or a signal): it
+    // takes no more commands.
+    bool closing() const { return closing_; }
 
     // The tune as shown, for the desktop's media controls.
     const QString& tuneName() const { return tuneName_; }
@@ -169,11 +177,20 @@ private:
     // Binds the card library, telling the user and unticking the box when
     // that fails.
     void BindCard();
+    // Every box the window shows goes through here; while one is open no
+    // other is, and the count tells the loads that must wait.
+    void ShowBox(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
+                 const QString& detail = {});
+    // After a box: the path that waited meanwhile is loaded next, if any.
+    void BoxClosed();
+    void LoadWaitingHandOver();
 
     SettingsStore& settings_;
     MessageBoxes& messages_;
     std::string commandLinePath_;
     bool closing_ = false;
+    int openBoxes_ = 0;
+    std::optional<std::string> waitingHandOver_;  // the latest path that came while a box was open
 
     QWidget* client_ = nullptr;  // the area under the menu bar
     QMenuBar* menuBar_ = nullptr;

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -59,26 +60,24 @@ constexpr int MAX_FONT_PIXELS = 1000;
 // The mount table is a small file; a bigger one is no mount table.
 constexpr std::streamsize MAX_MOUNT_TABLE = 1 << 20;
 
+// Rows added per turn of the event loop: a folder of thousands of tunes
+// fills in steps, so that the window's thread, which also refills the sound
+// buffers, is never held long enough for the sound to drop out.
+constexpr int ROWS_PER_STEP = 500;
+
 constexpr int ROLE_TAG = Qt::UserRole;
-// The entry's text as the file system spells it; what is shown is decoded
-// from it and may have lost bytes that are no text.
-constexpr int ROLE_RAW = Qt::UserRole + 1;
+constexpr int ROLE_RAW = Qt::UserRole + 1;  // the entry's raw text
 
-struct Entry {
-    std::string raw;
-    QString shown;
-};
-
-Entry MakeEntry(std::string raw) {
+BrowserEntry MakeEntry(std::string raw) {
     QString shown = QFile::decodeName(QByteArray::fromStdString(raw));
     return {std::move(raw), std::move(shown)};
 }
 
-Entry Bracketed(const std::string& name) { return MakeEntry("[" + name + "]"); }
+BrowserEntry Bracketed(const std::string& name) { return MakeEntry("[" + name + "]"); }
 
 // Ascending, ignoring letter case, over the whole text with its brackets.
 // Names that differ only in case keep one order on every run: by their bytes.
-bool SortsBefore(const Entry& a, const Entry& b) {
+bool SortsBefore(const BrowserEntry& a, const BrowserEntry& b) {
     const int order = QString::compare(a.shown, b.shown, Qt::CaseInsensitive);
     return order != 0 ? order < 0 : a.raw < b.raw;
 }
@@ -102,16 +101,18 @@ std::string WorkingDirectory() {
 
 // A folder that cannot be read lists as empty; one that stops being readable
 // half-way lists what was read.
-void ListWorkingDirectory(std::vector<Entry>& directories, std::vector<Entry>& files) {
+void ListWorkingDirectory(std::vector<BrowserEntry>& directories, std::vector<BrowserEntry>& files) {
     std::error_code error;
     std::filesystem::directory_iterator entry(
         ".", std::filesystem::directory_options::skip_permission_denied, error);
     for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         std::error_code typeError;
+        // Only a regular file is a tune: a FIFO or a device named like one
+        // would hang the window that reads it.
         if (entry->is_directory(typeError))
             directories.push_back(Bracketed(name));
-        else if (IsTuneName(name))
+        else if (IsTuneName(name) && entry->is_regular_file(typeError))
             files.push_back(MakeEntry(name));
     }
     // The root is the only directory without a parent to go up to.
@@ -255,14 +256,7 @@ CFileBrowseDialog::CFileBrowseDialog(QWidget* owner)
     BuildPlaceTable();
     show();
     activateWindow();
-    FillList();
-    const std::string& lastChosen = uiSettings.lastChosenFile;
-    for (int row = 0; !lastChosen.empty() && row < fileList_->count(); ++row) {
-        if (fileList_->item(row)->data(ROLE_RAW).toByteArray().toStdString() == lastChosen) {
-            fileList_->setCurrentRow(row);
-            break;
-        }
-    }
+    FillList(uiSettings.lastChosenFile);
     fileList_->setFocus();
 }
 
@@ -318,25 +312,36 @@ void CFileBrowseDialog::ShowWorkingDirectory() {
                                      : QFile::decodeName(QByteArray::fromStdString(directory)));
 }
 
-void CFileBrowseDialog::FillList() {
+void CFileBrowseDialog::FillList(const std::string& select) {
     fileList_->clear();
-    std::vector<Entry> directories, files;
+    rows_.clear();
+    std::vector<BrowserEntry> directories, files;
     ListWorkingDirectory(directories, files);
-    const auto add = [this](const Entry& entry, EntryTag tag) {
-        auto* item = new QListWidgetItem(entry.shown, fileList_);
-        item->setData(ROLE_TAG, static_cast<int>(tag));
-        item->setData(ROLE_RAW, QByteArray::fromStdString(entry.raw));
-    };
-    for (const Entry& entry : directories) add(entry, TAG_DIRECTORY);
-    for (const Entry& entry : files) add(entry, TAG_FILE);
-    for (const std::string& place : places_) add(Bracketed(place), TAG_DIRECTORY);
+    for (BrowserEntry& entry : directories) rows_.push_back({std::move(entry), TAG_DIRECTORY});
+    for (BrowserEntry& entry : files) rows_.push_back({std::move(entry), TAG_FILE});
+    for (const std::string& place : places_) rows_.push_back({Bracketed(place), TAG_DIRECTORY});
+    selectRaw_ = select;
+    ++filling_;
+    fileList_->setCurrentRow(-1);
+    AddRows(filling_);
+}
 
-    // Back from [..], the cursor is on the directory just left.
-    int selected = 0;
-    for (int row = 0; !returnMarker_.empty() && row < fileList_->count(); ++row)
-        if (fileList_->item(row)->data(ROLE_RAW).toByteArray().toStdString() == returnMarker_)
-            selected = row;
-    fileList_->setCurrentRow(selected);
+// The cursor goes to the entry asked for (the directory just left by [..],
+// or the file last chosen) once it is listed, else stays on the first.
+void CFileBrowseDialog::AddRows(unsigned filling) {
+    if (filling != filling_) return;  // the list was filled afresh meanwhile
+    const int first = fileList_->count();
+    const int end = std::min<int>(first + ROWS_PER_STEP, static_cast<int>(rows_.size()));
+    for (int row = first; row < end; ++row) {
+        const Row& listed = rows_[static_cast<std::size_t>(row)];
+        auto* item = new QListWidgetItem(listed.entry.shown, fileList_);
+        item->setData(ROLE_TAG, static_cast<int>(listed.tag));
+        item->setData(ROLE_RAW, QByteArray::fromStdString(listed.entry.raw));
+        if (!selectRaw_.empty() && listed.entry.raw == selectRaw_) fileList_->setCurrentRow(row);
+    }
+    if (first == 0 && fileList_->currentRow() < 0) fileList_->setCurrentRow(0);
+    if (end < static_cast<int>(rows_.size()))
+        QTimer::singleShot(0, this, [this, filling] { AddRows(filling); });
 }
 
 void CFileBrowseDialog::Activate() {
@@ -361,7 +366,7 @@ void CFileBrowseDialog::Activate() {
     std::error_code ignored;
     std::filesystem::current_path(target, ignored);
     ShowWorkingDirectory();
-    FillList();
+    FillList(returnMarker_);
 }
 
 void CFileBrowseDialog::onOpenClicked() { Activate(); }

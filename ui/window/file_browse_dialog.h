@@ -29,6 +29,13 @@ enum EntryTag : int {
     TAG_DIRECTORY = 2,  // a subdirectory, [..] or a place: activating it goes there
 };
 
+// A list entry's text as the file system spells it, and as it is shown:
+// decoded from it, it may have lost bytes that are no text.
+struct BrowserEntry {
+    std::string raw;
+    QString shown;
+};
+
 // The places listed after the files, in this order: the root, the home
 // directory, then the volumes mounted directly in /media/USER, /run/media/USER
 // and /mnt, as `mountTable` (the text of /proc/self/mounts) names them, each
@@ -74,7 +81,10 @@ private:
     void PlaceWindow(QWidget* owner);
     void KeepStoredOuterSize();
     void BuildPlaceTable();
-    void FillList();
+    // Lists the working directory, its files and the places, and puts the
+    // cursor on the entry whose text is `select` (else on the first).
+    void FillList(const std::string& select);
+    void AddRows(unsigned filling);
     void LayOut(const QSize& client);
     void ShowWorkingDirectory();
     void SetListFont(const QFont& font);
@@ -87,6 +97,14 @@ private:
     std::string returnMarker_;
     // The places, as built when the browser opened.
     std::vector<std::string> places_;
+    struct Row {
+        BrowserEntry entry;
+        EntryTag tag;
+    };
+    // What the list shows once filled; it is filled a step at a time.
+    std::vector<Row> rows_;
+    std::string selectRaw_;
+    unsigned filling_ = 0;  // counts the fills, so a step of an old one stops
     QFont listFont_;
     QSize templateSize_;
     QSize storedOuterSize_;  // valid until the real frame is known

@@ -2,11 +2,14 @@
 #include "ui/window/mpris_player.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusContext>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
+#include <optional>
 
 #include "core/tune_info.h"
 #include "playback/player_engine.h"
@@ -18,6 +21,17 @@ namespace chipbox::window {
 namespace {
 
 const QString PLAYER_INTERFACE = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+// The path of a file URI on this machine: its host is empty or "localhost".
+std::optional<std::string> LocalPath(QUrl url) {
+    if (!url.isValid() || url.scheme() != QStringLiteral("file") || url.path().isEmpty())
+        return std::nullopt;
+    if (!url.host().isEmpty() && url.host().compare(QStringLiteral("localhost"),
+                                                    Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    url.setHost(QString());
+    return QFile::encodeName(url.toLocalFile()).toStdString();
+}
 const QString NO_TRACK = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
 // The interface every player has: who it is and what it can do as a program.
@@ -52,7 +66,7 @@ private:
 
 // The player's controls. A tune has no position to seek to and no volume of
 // its own here: those stay fixed.
-class PlayerAdaptor final : public QDBusAbstractAdaptor {
+class PlayerAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
@@ -89,10 +103,16 @@ public slots:
     void Play() { player_->Play(); }
     void Seek(qlonglong) {}
     void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    // A file of another host cannot be played here: the caller hears why,
+    // and the user sees nothing.
     void OpenUri(const QString& uri) {
-        const QUrl url(uri);
-        if (url.isLocalFile())
-            player_->OpenFile(QFile::encodeName(url.toLocalFile()).toStdString());
+        const std::optional<std::string> path = LocalPath(QUrl(uri));
+        if (!path) {
+            sendErrorReply(QDBusError::InvalidArgs,
+                           QStringLiteral("Chipbox opens only local files: %1").arg(uri));
+            return;
+        }
+        player_->OpenFile(*path);
     }
 
 signals:
