@@ -1,25 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // chipbox-cli run as a user runs it, from a shell or on a terminal of its
-// own: exit statuses, messages, tune
-// collections and the files it writes.
+// own: exit statuses, messages, its terminal and tune collections.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <array>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 
+#include "cli_run.h"
 #include "playback/tune_loading.h"
 #include "test_support.h"
 #include "ui/cli/song_lengths.h"
@@ -29,53 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace cli;
-using test::FreshFolder;
-using test::ReadFile;
-using test::TunePath;
-
-struct CliRun {
-    int status;          // the exit status, or -1 when a signal ended the program
-    std::string output;  // what the program wrote (stdout and stderr unless redirected)
-};
-
-// Runs `chipbox-cli ARGUMENTS` through the shell, with `environment`
-// assignments (or other shell commands) in front, and stdin from /dev/null.
-// Output redirections in `arguments` are the shell's.
-CliRun RunCli(const std::string& arguments, const std::string& environment = "") {
-    const std::string command =
-        environment + " " + std::string(CHIPBOX_CLI) + " " + arguments + " 2>&1 </dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    std::array<char, 4096> chunk;
-    while (const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe))
-        output.append(chunk.data(), n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-// RunCli, expecting status 0; a failure shows what the program wrote.
-void ExpectRuns(const std::string& arguments, const std::string& environment = "") {
-    const CliRun run = RunCli(arguments, environment);
-    EXPECT_EQ(run.status, 0) << arguments << '\n' << run.output;
-}
-
-// Passes when `text` holds `part`; a failure shows the whole text.
-testing::AssertionResult Holds(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << '"' << part << "\" is not in:\n" << text;
-}
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
-// A copy of the test tune `tune` at `to`; returns its path.
-std::string Copy(const std::string& tune, const fs::path& to) {
-    fs::create_directories(to.parent_path());
-    fs::copy_file(TunePath(tune), to, fs::copy_options::overwrite_existing);
-    return to.string();
-}
-
-// A path in a fresh folder, where no file is.
-std::string NoFile(const std::string& name) { return (FreshFolder(name) / name).string(); }
+using namespace test;
 
 TEST(CliProgramTest, MissingAndInvalidFilesGiveTheLoadMessagesAndStatusOne) {
     const std::string out = NoFile("unused.wav");
@@ -133,178 +76,13 @@ TEST(CliProgramTest, InfoShowsTheHeaderOfATuneFromAPipeAndWhereItsValuesCameFrom
     EXPECT_TRUE(Holds(claims.output, "Video:    NTSC (as the tune says)\n"));
 }
 
-// What the program leaves on disk when writing a WAV file goes wrong: the
-// target appears whole or not at all, and nothing else is left behind.
-// A fresh folder holding only the target, with "old" in it.
-std::string FolderWithOldTarget(const std::string& name) {
-    const fs::path target = FreshFolder(name) / "out.wav";
-    std::ofstream(target) << "old";
-    return target.string();
-}
-
-std::size_t EntriesIn(const fs::path& folder) {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
-}
-
-TEST(CliOutputTest, AFileThatCannotBeCreatedNamesThePathAndTheReason) {
-    const std::string tune = TunePath("minimal");
-    const std::string missing = fs::temp_directory_path() / "no-such-folder" / "out.wav";
-    const auto run = RunCli("-o " + Quoted(missing) + " " + tune);
-    EXPECT_EQ(run.status, 4);
-    EXPECT_TRUE(Holds(run.output, "could not write " + missing + ": No such file or directory"));
-    const std::string folder = fs::path(FolderWithOldTarget("folder")).parent_path();
-    const auto directory = RunCli("-o " + Quoted(folder) + " " + tune);
-    EXPECT_EQ(directory.status, 4);
-    EXPECT_TRUE(Holds(directory.output, folder + ": Is a directory"));
-}
-
-// A full disk, as a file size limit gives it even to root.
-TEST(CliOutputTest, AFailedWriteLeavesTheOldTargetAndNoTemporaryFile) {
-    const std::string target = FolderWithOldTarget("full");
-    const auto run =
-        RunCli("-o " + Quoted(target) + " " + TunePath("minimal"), "trap '' XFSZ; ulimit -f 64;");
-    EXPECT_EQ(run.status, 4);
-    EXPECT_TRUE(Holds(run.output, "could not write " + target + ": File too large"));
-    EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(EntriesIn(fs::path(target).parent_path()), 1u);
-}
-
-TEST(CliOutputTest, ASignalDuringRenderingLeavesTheOldTargetAndNoTemporaryFile) {
-    const std::string target = FolderWithOldTarget("signal");
-    const pid_t child = fork();
-    if (child == 0) {
-        execl(CHIPBOX_CLI, CHIPBOX_CLI, "-o", target.c_str(), "--seconds", "40000",
-              TunePath("undocumented_spin").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    const fs::path folder = fs::path(target).parent_path();
-    for (int i = 0; i < 500 && EntriesIn(folder) < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(EntriesIn(folder), 2u);  // the target and the file being written
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-    EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(EntriesIn(folder), 1u);
-}
-
-TEST(CliOutputTest, TheTuneItselfIsRefusedAsOutputBeforeAnythingIsWritten) {
-    const std::string tune = Copy("minimal", FreshFolder("itself") / "tune.sid");
-    const std::string link = tune + ".link";
-    fs::create_symlink(tune, link);
-    const std::string before = ReadFile(tune);
-    for (const std::string& output : {tune, link}) {
-        const auto run = RunCli("-o " + Quoted(output) + " " + Quoted(tune));
-        EXPECT_EQ(run.status, 2) << output;
-        EXPECT_TRUE(Holds(run.output, "is the tune itself"));
-        EXPECT_EQ(ReadFile(tune), before);
-    }
-}
-
-TEST(CliOutputTest, StandardOutputCarriesTheSameWavAsAFile) {
-    const std::string file = test::WriteTempFile("file.wav", {});
-    const std::string piped = test::WriteTempFile("piped.wav", {});
-    const std::string tune = TunePath("minimal");
-    ExpectRuns("-o " + Quoted(file) + " --seconds 1 " + tune);
-    const std::string toPipe = std::string(CHIPBOX_CLI) + " -o - --seconds 1 " + tune +
-                               " 2>/dev/null | cat >" + Quoted(piped);
-    ASSERT_EQ(std::system(toPipe.c_str()), 0);
-    EXPECT_EQ(ReadFile(piped), ReadFile(file));
-    EXPECT_EQ(ReadFile(file).size(), 44u + 2 * 44100);
-}
-
-TEST(CliOutputTest, TwoRendersToOnePathLeaveOneWholeFile) {
-    const std::string target = FolderWithOldTarget("twice");
-    const std::string tune = TunePath("minimal");
-    const std::string render = std::string(CHIPBOX_CLI) + " -o " + Quoted(target) + " " + tune;
-    ExpectRuns("--version", "(" + render + " & " + render + " & wait) >/dev/null 2>&1;");
-    const std::string single = test::WriteTempFile("single.wav", {});
-    ExpectRuns("-o " + Quoted(single) + " " + tune);
-    EXPECT_EQ(ReadFile(target), ReadFile(single));
-    EXPECT_EQ(EntriesIn(fs::path(target).parent_path()), 1u);
-}
-
-// On a terminal of its own the player takes single keys without echo while it
-// runs and gives the terminal back as it found it, however it stops.
-// A terminal of its own, running `program` with `argument`.
-class TerminalSession {
-public:
-    TerminalSession(const char* soundDriver, const char* program, const char* argument,
-                    const char* secondArgument = nullptr) {
-        child_ = forkpty(&terminal_, nullptr, nullptr, nullptr);
-        if (child_ == 0) {
-            setenv("SDL_AUDIODRIVER", soundDriver, 1);
-            execl(program, program, argument, secondArgument, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~TerminalSession() {
-        if (child_ > 0 && !ended_) {
-            kill(child_, SIGKILL);
-            waitpid(child_, nullptr, 0);
-        }
-        if (terminal_ >= 0) close(terminal_);
-    }
-
-    bool Echoing() {
-        termios settings{};
-        tcgetattr(terminal_, &settings);
-        return (settings.c_lflag & ECHO) != 0;
-    }
-
-    // Reads what the player writes while waiting for `done`, so it never
-    // blocks on a full terminal. Generous, for a machine busy with other tests.
-    template <typename Done>
-    bool WaitFor(Done done) {
-        for (int i = 0; i < 3000; ++i) {
-            Drain();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    bool WaitUntilEchoing(bool wanted) {
-        return WaitFor([&] { return Echoing() == wanted; });
-    }
-
-    void Drain() {
-        pollfd readable{terminal_, POLLIN, 0};
-        char chunk[1024];
-        while (poll(&readable, 1, 0) > 0) {
-            const ssize_t got = read(terminal_, chunk, sizeof chunk);
-            if (got <= 0) break;
-            output.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-
-    void Type(const std::string& keys) {
-        ASSERT_EQ(write(terminal_, keys.data(), keys.size()), ssize_t(keys.size()));
-    }
-
-    int WaitForExit() {
-        int status = 0;
-        WaitFor([&] { return waitpid(child_, &status, WNOHANG) != 0; });
-        Drain();
-        ended_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string output;
-
-private:
-    int terminal_ = -1;
-    pid_t child_ = -1;
-    bool ended_ = false;
-};
-
 // Ctrl-Z and fg as a user types them into a shell with job control. The shell
 // gives the terminal its own settings while the player is stopped, and does
 // not give the player's back on fg: the player takes them up itself.
 TEST(CliTerminalTest, SuspendAndResumeInAShellKeepTheKeysWorking) {
     // Without line editing the shell leaves echo on, so only the player
     // turns it off.
-    TerminalSession shell("dummy", "/bin/bash", "--norc", "--noediting");
+    TerminalSession shell("dummy", {"/bin/bash", "--norc", "--noediting"});
     ASSERT_TRUE(shell.WaitUntilEchoing(true));
     shell.Type(std::string(CHIPBOX_CLI) + " " + TunePath("minimal") + "\n");
     ASSERT_TRUE(shell.WaitUntilEchoing(false));
@@ -320,11 +98,35 @@ TEST(CliTerminalTest, SuspendAndResumeInAShellKeepTheKeysWorking) {
 
 TEST(CliTerminalTest, NoSoundDeviceGivesTheTerminalBackAndSaysWhy) {
     const std::string tune = TunePath("minimal");
-    TerminalSession session("no-such-driver", CHIPBOX_CLI, tune.c_str());
+    TerminalSession session("no-such-driver", {CHIPBOX_CLI, tune});
     EXPECT_EQ(session.WaitForExit(), 3);
     EXPECT_TRUE(session.Echoing());
     EXPECT_NE(session.output.find("Error: Unable to use wave-mapper! ("), std::string::npos)
         << session.output;
+}
+
+// The status line of a list on a terminal: it is cleared behind itself, ended
+// before anything else is written, and counts only the tunes that play.
+TEST(CliTerminalTest, TheStatusLineStaysOnItsOwnLineAndCountsTheTunesThatPlay) {
+    TerminalSession session("dummy", {CHIPBOX_CLI, "--seconds", "0.3", TunePath("minimal"),
+                                      "/nonexistent.sid", TunePath("subsongs")});
+    EXPECT_EQ(session.WaitForExit(), 0);
+    const std::string& out = session.output;
+    for (const char* start : {"Name:", "chipbox-cli: skipping /nonexistent.sid"}) {
+        for (std::size_t at = out.find(start); at != std::string::npos;
+             at = out.find(start, at + 1))
+            EXPECT_TRUE(at == 0 || out[at - 1] == '\n') << start << " in:\n" << out;
+    }
+    std::size_t statusLines = 0;
+    for (std::size_t at = out.find("\r  Tune "); at != std::string::npos;
+         at = out.find("\r  Tune ", at + 1), ++statusLines) {
+        const std::size_t end = out.find_first_of("\r\n", at + 1);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_EQ(out.substr(end - 3, 3), "\033[K") << out.substr(at, end - at);
+    }
+    EXPECT_GT(statusLines, 0u);
+    EXPECT_TRUE(Holds(out, "Tune 2/2  Song 2 / 3"));
+    EXPECT_EQ(out.find("Tune 3/"), std::string::npos) << out;
 }
 
 // With a tune collection: folders, lists, song lengths and the files written
@@ -359,6 +161,28 @@ TEST(CliPlaylistTest, FoldersGiveTheirTunesInTheBrowsersOrderAndSubfoldersWithR)
     const auto empty = RunCli("--info " + Quoted(FreshFolder("empty").string()));
     EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(Holds(empty.output, "no .sid files in"));
+}
+
+// A FIFO named like a tune in a folder would wait for a writer forever: it is
+// skipped. Named on the command line, a FIFO is read (see the pipe above).
+TEST(CliPlaylistTest, AFolderGivesRegularFilesOnlyAndSaysWhatItSkipped) {
+    const fs::path music = FreshFolder("with-fifo");
+    Copy("minimal", music / "a.sid");
+    const std::string fifo = (music / "b.sid").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto run = RunCli("--info " + Quoted(music.string()), "timeout 20");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(Holds(run.output, "chipbox-cli: skipping " + fifo + ": not a regular file\n"));
+    EXPECT_TRUE(Holds(run.output, "Minimal"));
+}
+
+// A path is bytes: it is printed as it is, whatever its encoding, with
+// control characters as '?'; only the tunes' Latin-1 texts are converted.
+TEST(CliProgramTest, PathsArePrintedAsTheyAreWithoutControlCharacters) {
+    const std::string utf8 = "/nonexistent/d\xC3\xADr\x1B[2J/x.wav";
+    const auto run = RunCli("-o " + Quoted(utf8) + " " + TunePath("minimal"));
+    EXPECT_EQ(run.status, 4);
+    EXPECT_TRUE(Holds(run.output, "could not write /nonexistent/d\xC3\xADr?[2J/x.wav: "));
 }
 
 TEST(CliPlaylistTest, ATuneThatCannotBeLoadedIsSkippedInOneLineWithItsReason) {

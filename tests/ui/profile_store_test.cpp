@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -165,18 +166,53 @@ TEST_F(ProfileStoreTest, WritesThatCannotBeStoredAreRefused) {
     }
 }
 
-TEST_F(ProfileStoreTest, HugeFileIsReadOnlyUpToTheLimit) {
-    // Directory's value runs across the limit and Mixer lies past it; then
-    // the file grows (sparsely) to 1 TiB, which a full read would not survive.
+// Megabytes of other programs' sections, or one long line, are read whole
+// and kept whole when the window writes its values.
+TEST_F(ProfileStoreTest, LargeFilesAreReadWholeAndKeptWhole) {
+    std::string lines = "[PlayerWindow]\nx=5\n\n[Big]\n";
+    for (int i = 0; lines.size() < 8'500'000; ++i) lines += "key" + std::to_string(i) + "=v\n";
+    const std::string many = WriteFile("many.INI", lines + "[Tail]\nlast=1\n");
+    const std::string longLine =
+        WriteFile("long.INI", "[FileBrowser]\nDirectory=" + std::string(2'000'000, 'd') + "\n");
+    for (const std::string& path : {many, longLine}) {
+        const std::string before = ReadFile(path);
+        IniSettingsStore store(path);
+        const StartSettings start = store.ReadStart();
+        ASSERT_TRUE(store.WriteExit(start)) << path;
+        // Everything past the first section (or all of a file of one section)
+        // is there as it was, in one piece.
+        const std::size_t second = before.find("\n[", 1);
+        const std::string rest = before.substr(second == std::string::npos ? 0 : second);
+        EXPECT_NE(ReadFile(path).find(rest), std::string::npos) << path;
+        EXPECT_EQ(IniSettingsStore(path).ReadStart(), start) << path;
+    }
+    EXPECT_EQ(CProfileStore(many).ReadInt("Tail", "last", 0), 1);
+}
+
+// Past the limit the file is read so far and never replaced: this run's
+// values are not written, and stderr says so once. The file then grows
+// (sparsely) to 1 TiB, which a full read would not survive.
+TEST_F(ProfileStoreTest, AFileLargerThanTheLimitIsLeftAsItIs) {
     const std::string path =
         WriteFile("chipbox.INI", "[FileBrowser]\nHeight=5\nDirectory=" +
                                      std::string(PROFILE_READ_LIMIT, 'a') + "\n[Mixer]\nx=7\n");
-    fs::resize_file(path, std::uintmax_t{1} << 40);
     const CProfileStore store(path);
+    EXPECT_TRUE(store.tooLarge());
     EXPECT_EQ(store.ReadInt("FileBrowser", "Height", 0), 5);
     EXPECT_EQ(store.ReadString("FileBrowser", "Directory", "cut"), "cut");
     EXPECT_EQ(store.ReadInt("Mixer", "x", -1), -1);
     EXPECT_EQ(store.text(), "[FileBrowser]\nHeight=5\n");
+
+    fs::resize_file(path, std::uintmax_t{1} << 40);
+    const auto modified = fs::last_write_time(path);
+    IniSettingsStore settings(path);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(settings.WriteExit(ExitSettings{}));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fs::file_size(path), std::uintmax_t{1} << 40);
+    EXPECT_EQ(fs::last_write_time(path), modified);
+    EXPECT_NE(said.find(path + " is larger than 16 MiB"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
 }
 
 TEST_F(ProfileStoreTest, FifoIsNeitherWaitedOnNorReplaced) {

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -45,6 +47,8 @@ protected:
         fs::copy_file(TunePath("subsongs"), root / LATIN1_NAME);
         std::ofstream(root / "notes.txt") << '\x01';
         std::ofstream(root / "Bad.sid") << "PS";  // no tune
+        // Reading it would wait for a writer: no tune either, and not listed.
+        mkfifo((root / "fifo.sid").c_str(), 0600);
         fs::current_path(root);
     }
 
@@ -97,7 +101,8 @@ TEST(PlaceCandidates, RootHomeThenVolumesMountedDirectlyInTheUsersFolders) {
 }
 
 // Directories sort with their brackets ("[a-b]" before "[a]"), letter case
-// ignored; names differing only in case keep one order; then the places.
+// ignored; names differing only in case keep one order; then the places. Only
+// regular files are listed as tunes: the FIFO named like one is not.
 TEST_F(BrowserTest, ListsDirectoriesThenTunesThenPlacesWithTheirTags) {
     CFileBrowseDialog& browser = OpenBrowser();
     EXPECT_EQ(browser.windowTitle(), QString::fromStdString(root.string()));
@@ -111,6 +116,31 @@ TEST_F(BrowserTest, ListsDirectoriesThenTunesThenPlacesWithTheirTags) {
     for (const QString& place : entries.mid(expected.size()))
         EXPECT_TRUE(place.startsWith(QStringLiteral("2 [/"))) << place.toStdString();
     EXPECT_EQ(List().currentRow(), 0);
+}
+
+// Thousands of tunes are listed a step at a time, so that the window's thread
+// gets back to the sound between steps; the last chosen one is found all the
+// same, far down the list.
+TEST_F(BrowserTest, AFolderOfThousandsOfTunesFillsInStepsAndFindsTheLastChosen) {
+    const fs::path many = root / "many";
+    fs::create_directory(many);
+    constexpr int TUNES = 3000;
+    QStringList expected{QStringLiteral("[..]")};
+    for (int i = 0; i < TUNES; ++i) {
+        const std::string name = std::string("t").append(std::to_string(10000 + i)).append(".sid");
+        std::ofstream(many / name) << "PSID";
+        expected << QString::fromStdString(name);
+    }
+    fs::current_path(many);
+    settings.start.lastChosenFile = expected[TUNES - 1].toStdString();
+    OpenBrowser();
+    EXPECT_LT(List().count(), TUNES);  // the window's thread is back before the list is full
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List().count() > TUNES; }, 20000));
+    Settle();
+    QStringList listed;
+    for (int row = 0; row <= TUNES; ++row) listed << List().item(row)->text();
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(Selected(), expected[TUNES - 1]);
 }
 
 // Down by double click and Open, up by Backspace and Enter on [..]: the cursor

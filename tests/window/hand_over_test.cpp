@@ -10,10 +10,16 @@
 #include <QLabel>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <future>
+#include <string>
 
 #include "playback/player_engine.h"
 #include "playback/tune_loading.h"
@@ -127,16 +133,24 @@ protected:
         server.Start([&dlg](const std::string& path) { dlg.ReceiveHandOver(path); });
         return dlg;
     }
-    // Runs `work` on another thread, as another process would, while this
-    // thread's event loop serves it.
+    // Runs `work` on another thread, as another process would, while an
+    // event loop on this thread serves it, as a box's loop would. A window
+    // that never answers ends the test program rather than hanging it.
     template <typename Work>
     auto OnOtherThread(Work work) {
         auto result = std::async(std::launch::async, work);
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&result] {
-                return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-            },
-            20000));
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) loop.quit();
+        });
+        poll.start(1);
+        QTimer::singleShot(std::chrono::seconds(60), &loop, &QEventLoop::quit);
+        loop.exec();
+        if (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            ADD_FAILURE() << "the window did not answer";
+            std::_Exit(1);
+        }
         return result.get();
     }
 
@@ -197,6 +211,48 @@ TEST_F(HandOverTest, MalformedMessagesAreIgnoredAndTheirConnectionClosed) {
     EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Minimal"));
     Settle();
     EXPECT_TRUE(playerState.playing);
+}
+
+// A script handing over a folder of broken files: a thousand more paths come
+// while the first one's box is open. Each is answered at once, no second box
+// opens inside the first, memory stays where it was, and only the latest is
+// loaded once the box is closed; then the window takes a good tune as ever.
+TEST_F(HandOverTest, AStormOfBrokenFilesShowsOneBoxAtATimeAndLoadsTheLatest) {
+    constexpr int STORM = 1000;
+    window::CChipboxDlg& dlg = RunningWindow();
+    int depth = 0, deepest = 0, handled = 0;
+    long grown = 0;
+    messages.whileShown = [&] {
+        deepest = std::max(deepest, ++depth);
+        if (messages.shown.size() == 1) {
+            const long before = ResidentKilobytes();
+            handled = OnOtherThread([this] {
+                int answered = 0;
+                for (int i = 0; i < STORM; ++i)
+                    answered += window::HandOver(socketPath, "/nonexistent/storm-" +
+                                                                 std::to_string(i) + ".sid") ==
+                                window::HandOverResult::Handled;
+                return answered;
+            });
+            grown = ResidentKilobytes() - before;
+        }
+        --depth;
+    };
+    dlg.ReceiveHandOver("/nonexistent/first.sid");
+    Settle();
+    EXPECT_EQ(handled, STORM);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_LT(grown, 4 * 1024) << "KiB";
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text,
+              QString::fromStdString("/nonexistent/storm-" + std::to_string(STORM - 1) +
+                                     ".sid\ncould not be loaded..."));
+    messages.whileShown = nullptr;
+    EXPECT_EQ(OnOtherThread([this] { return window::HandOver(socketPath, TunePath("minimal")); }),
+              window::HandOverResult::Handled);
+    Settle();
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Minimal"));
 }
 
 // The second start ends with 0 once the running window has handled it: with

@@ -6,12 +6,20 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <signal.h>
+
+#include <algorithm>
+#include <fstream>
 
 #include "playback/player_engine.h"
 #include "test_support.h"
@@ -35,13 +43,19 @@ public:
 
     bool connected() const { return bus_.isConnected(); }
 
-    // Waits with the event loop running, so a service in this process answers.
+    // Waits with an event loop running, as a box's would, so that a service
+    // in this process answers.
     QDBusMessage Call(const QString& interface, const QString& method,
                       const QVariantList& arguments = {}) {
         QDBusMessage call = QDBusMessage::createMethodCall(SERVICE, PATH, interface, method);
         call.setArguments(arguments);
         QDBusPendingCall pending = bus_.asyncCall(call);
-        EXPECT_TRUE(QTest::qWaitFor([&pending] { return pending.isFinished(); }, 10000));
+        QDBusPendingCallWatcher watcher(pending);
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        if (!pending.isFinished()) loop.exec();
+        EXPECT_TRUE(pending.isFinished());
         QCoreApplication::processEvents();  // what the command posted
         return pending.reply();
     }
@@ -165,6 +179,57 @@ TEST_F(MprisTest, DesktopHearsOfStateAndTuneChanges) {
               QStringLiteral("Subsongs"));
 }
 
+// A file URI of this machine plays, with the host "localhost" or none; one of
+// another host, or another scheme, is refused to the caller and shows nothing.
+TEST_F(MprisTest, OpenUriPlaysLocalFilesAndRefusesOthersWithoutABox) {
+    window::CChipboxDlg& dlg = PlayerWith("minimal");
+    const QString path = QString::fromStdString(TunePath("subsongs"));
+    for (const QString& uri : {QStringLiteral("file://localhost") + path,
+                               QStringLiteral("file://LOCALHOST") + path,
+                               QUrl::fromLocalFile(path).toString()}) {
+        dlg.ReceiveHandOver(TunePath("minimal"));
+        const QDBusMessage reply = desktop.Call(PLAYER, QStringLiteral("OpenUri"), {uri});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << uri.toStdString();
+        EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Subsongs")) << uri.toStdString();
+    }
+    for (const QString& uri : {QStringLiteral("file://elsewhere") + path,
+                               QStringLiteral("https://example.org/a.sid"), QString()}) {
+        const QDBusMessage reply = desktop.Call(PLAYER, QStringLiteral("OpenUri"), {uri});
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << uri.toStdString();
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A thousand broken files asked for while a box is open: one box, memory
+// where it was, the latest loaded once the box closes, the player answering.
+TEST_F(MprisTest, AThousandOpenUrisWhileABoxIsOpenLeaveOneBox) {
+    constexpr int STORM = 1000;
+    window::CChipboxDlg& dlg = PlayerWith("minimal");
+    int depth = 0, deepest = 0;
+    long grown = 0;
+    messages.whileShown = [&] {
+        deepest = std::max(deepest, ++depth);
+        if (messages.shown.size() == 1) {
+            const long before = ResidentKilobytes();
+            for (int i = 0; i < STORM; ++i)
+                desktop.Call(PLAYER, QStringLiteral("OpenUri"),
+                             {QStringLiteral("file:///nonexistent/uri-%1.sid").arg(i)});
+            grown = ResidentKilobytes() - before;
+        }
+        --depth;
+    };
+    dlg.ReceiveHandOver("/nonexistent/first.sid");
+    Settle();
+    EXPECT_EQ(deepest, 1);
+    EXPECT_LT(grown, 4 * 1024) << "KiB";
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text,
+              QStringLiteral("/nonexistent/uri-%1.sid\ncould not be loaded...").arg(STORM - 1));
+    messages.whileShown = nullptr;
+    desktop.Command("Play");
+    EXPECT_EQ(desktop.Property("PlaybackStatus").toString(), QStringLiteral("Playing"));
+}
+
 TEST_F(MprisTest, WithoutABusThePlayerRunsWithoutIt) {
     const QDBusConnection none = QDBusConnection::connectToBus(
         QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("nobus"));
@@ -176,39 +241,107 @@ TEST_F(MprisTest, WithoutABusThePlayerRunsWithoutIt) {
     EXPECT_FALSE(desktop.ServiceThere());
 }
 
-// The program as a user starts it: a relative path, a desktop that quits it,
-// and the settings file it leaves.
+// The program as a user starts it, with a home of its own: its settings file
+// there, and the offscreen platform and SDL's dummy sound driver.
+class Program {
+public:
+    Program() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        process_.setProcessEnvironment(environment);
+    }
+    ~Program() {
+        process_.kill();
+        process_.waitForFinished();
+    }
+    std::string SettingsPath() const {
+        return (home_.path() + QStringLiteral("/chipbox.INI")).toStdString();
+    }
+    void Start(const QStringList& arguments, const std::string& folder = ".") {
+        process_.setWorkingDirectory(QString::fromStdString(folder));
+        process_.start(QStringLiteral(CHIPBOX_PROGRAM), arguments);
+        ASSERT_TRUE(process_.waitForStarted());
+    }
+    // The exit status once the program has ended by itself, or -1.
+    int WaitForEnd() {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return process_.state() == QProcess::NotRunning; }, 20000));
+        if (process_.state() != QProcess::NotRunning ||
+            process_.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process_.exitCode();
+    }
+    qint64 pid() const { return process_.processId(); }
+    QString Errors() { return QString::fromUtf8(process_.readAllStandardError()); }
+
+private:
+    QTemporaryDir home_;
+    QProcess process_;
+};
+
+bool WaitForStatus(Desktop& desktop, const char* status) {
+    return QTest::qWaitFor(
+        [&] { return desktop.Property("PlaybackStatus").toString() == QString::fromUtf8(status); },
+        10000);
+}
+
+// A relative path, a desktop that quits it, and the settings file it leaves.
 TEST(MprisProgram, ProgramPlaysItsTuneAndWritesItsSettingsWhenQuit) {
     Desktop desktop;
     ASSERT_TRUE(desktop.connected());
-    QTemporaryDir home;
+    Program program;
     const std::filesystem::path tune = TunePath("subsongs");
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(QString::fromStdString(tune.parent_path().string()));
-    program.start(QStringLiteral(CHIPBOX_PROGRAM), {QStringLiteral("subsongs.sid")});
-    ASSERT_TRUE(program.waitForStarted());
+    program.Start({QStringLiteral("subsongs.sid")}, tune.parent_path().string());
     ASSERT_TRUE(QTest::qWaitFor([&desktop] { return desktop.ServiceThere(); }, 20000));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&desktop] {
-            return desktop.Property("PlaybackStatus").toString() == QStringLiteral("Playing");
-        },
-        10000));
+    EXPECT_TRUE(WaitForStatus(desktop, "Playing"));
     EXPECT_EQ(desktop.Title(), QStringLiteral("Subsongs"));
     desktop.Call(ROOT, QStringLiteral("Quit"));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&program] { return program.state() == QProcess::NotRunning; }, 20000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-
-    const std::string text = ReadFile((home.path() + QStringLiteral("/chipbox.INI")).toStdString());
+    EXPECT_EQ(program.WaitForEnd(), 0) << program.Errors().toStdString();
+    const std::string text = ReadFile(program.SettingsPath());
     EXPECT_NE(text.find("LastTune=" + tune.string()), std::string::npos) << text;
 }
+
+// A stale last tune shows its box while the window starts, before the main
+// loop runs: Quit then still means quit, and the window does not come back.
+TEST(MprisProgram, QuitWhileTheStartUpBoxIsOpenEndsTheProgram) {
+    Desktop desktop;
+    ASSERT_TRUE(desktop.connected());
+    Program program;
+    std::ofstream(program.SettingsPath()) << "[PlayerWindow]\nLastTune=/nonexistent/stale.sid\n";
+    program.Start({});
+    ASSERT_TRUE(QTest::qWaitFor([&desktop] { return desktop.ServiceThere(); }, 20000));
+    desktop.Call(ROOT, QStringLiteral("Quit"));
+    EXPECT_EQ(program.WaitForEnd(), 0) << program.Errors().toStdString();
+    EXPECT_NE(ReadFile(program.SettingsPath()).find("HardSID_Support=0"), std::string::npos);
+}
+
+// kill, Ctrl-C in the terminal and the terminal closing end the window as
+// closing it does, while it plays and while the start-up box is open.
+class SignalledProgram : public testing::TestWithParam<int> {};
+
+TEST_P(SignalledProgram, EndsAsClosingItDoesAndWritesTheSettings) {
+    Desktop desktop;
+    ASSERT_TRUE(desktop.connected());
+    for (const bool startUpBox : {false, true}) {
+        Program program;
+        if (startUpBox)
+            std::ofstream(program.SettingsPath()) << "[PlayerWindow]\nLastTune=/nonexistent.sid\n";
+        program.Start(startUpBox ? QStringList() : QStringList{QString::fromStdString(TunePath("minimal"))});
+        ASSERT_TRUE(QTest::qWaitFor([&desktop] { return desktop.ServiceThere(); }, 20000));
+        if (!startUpBox) {
+            ASSERT_TRUE(WaitForStatus(desktop, "Playing"));
+        }
+        kill(static_cast<pid_t>(program.pid()), GetParam());
+        EXPECT_EQ(program.WaitForEnd(), 0) << startUpBox << program.Errors().toStdString();
+        EXPECT_NE(ReadFile(program.SettingsPath()).find("LastTune=/"), std::string::npos);
+        ASSERT_TRUE(QTest::qWaitFor([&desktop] { return !desktop.ServiceThere(); }, 20000));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TermIntAndHup, SignalledProgram, testing::Values(SIGTERM, SIGINT, SIGHUP));
 
 }  // namespace
 }  // namespace chipbox::test

@@ -7,6 +7,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 
 #include "playback/audio_stream.h"
 #include "playback/hardsid_binding.h"
@@ -21,6 +27,39 @@ void PrintTo(const ShownMessage& message, std::ostream* out) {
     *out << "{owner " << message.owner << ", \"" << message.text.toStdString() << "\", \""
          << message.caption.toStdString() << "\", icon " << static_cast<int>(message.icon)
          << ", detail \"" << message.detail.toStdString() << "\"}";
+}
+
+UnwrittenFifo::UnwrittenFifo(std::string path) : path_(std::move(path)) {
+    std::filesystem::remove(path_);
+    EXPECT_EQ(mkfifo(path_.c_str(), 0600), 0) << path_;
+    // A correct reading opens and closes the FIFO at once; only one that is
+    // still there after the grace time is waiting.
+    watchdog_ = std::thread([this] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!stop_ && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!stop_) {
+            const int writer = open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                released_ = true;
+                close(writer);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+}
+
+UnwrittenFifo::~UnwrittenFifo() {
+    stop_ = true;
+    watchdog_.join();
+    std::filesystem::remove(path_);
+}
+
+long ResidentKilobytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 QStringList Utf8(std::initializer_list<const char*> texts) {

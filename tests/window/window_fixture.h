@@ -9,12 +9,14 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/common/ui_settings.h"
@@ -75,6 +77,27 @@ public:
     std::vector<ExitSettings> written;
     std::function<void()> onWrite;
 };
+
+// A FIFO named like a tune that nobody writes. Should a reading wait on it,
+// a writer comes after a few seconds and releases it, so that the fault fails
+// the test instead of hanging it.
+class UnwrittenFifo {
+public:
+    explicit UnwrittenFifo(std::string path);
+    ~UnwrittenFifo();
+    const std::string& path() const { return path_; }
+    // A reading waited for a writer.
+    bool released() const { return released_; }
+
+private:
+    std::string path_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> released_{false};
+    std::thread watchdog_;
+};
+
+// The resident memory of this process, in KiB.
+long ResidentKilobytes();
 
 QStringList Utf8(std::initializer_list<const char*> texts);
 void Click(QAbstractButton* button);

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -100,6 +101,58 @@ TEST_F(WindowTest, LastTuneWaitsAndADropPlaysItsFirstLocalFile) {
     EXPECT_EQ(dlg.tuneName(), QString::fromUtf8("Mädchen & µ"));
     EXPECT_EQ(currentTunePath, umlaut);
     EXPECT_TRUE(playerState.playing);
+}
+
+// Only a regular file is read: a FIFO named like a tune gets the load message
+// at once, as the last tune, handed over or dropped.
+TEST_F(WindowTest, AFifoIsRefusedAtOnceAsLastTuneHandOverOrDrop) {
+    const UnwrittenFifo fifo(WriteTempFile("pipe", {}) + ".sid");
+    settings.start.lastTune = fifo.path();
+    CChipboxDlg& dlg = OpenWindow();
+    dlg.ReceiveHandOver(fifo.path());
+    Settle();
+    ASSERT_TRUE(DropUrls(dlg, {QUrl::fromLocalFile(QString::fromStdString(fifo.path()))}));
+    Settle();
+    const ShownMessage refused{&dlg, QString::fromStdString(fifo.path() + "\ncould not be loaded..."),
+                               QStringLiteral("Warning"), window::MessageIcon::Exclamation};
+    EXPECT_EQ(messages.shown, std::vector<ShownMessage>(3, refused));
+    EXPECT_FALSE(fifo.released());
+    EXPECT_FALSE(playerState.playing);
+}
+
+// Runs the program with `arguments` and no display at all; its status and
+// what it printed on stdout and stderr.
+struct ProgramRun {
+    int status;
+    QString out, err;
+};
+ProgramRun RunWithoutDisplay(const QStringList& arguments) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(CHIPBOX_PROGRAM), arguments);
+    EXPECT_TRUE(program.waitForFinished(20000));
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            QString::fromUtf8(program.readAllStandardOutput()),
+            QString::fromUtf8(program.readAllStandardError())};
+}
+
+// As every program answers them, on the terminal and without a display; any
+// other "--" argument is an unknown option, not a file to load.
+TEST(ProgramOptions, HelpAndVersionAnswerOnTheTerminalAndOtherOptionsAreRefused) {
+    const ProgramRun help = RunWithoutDisplay({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: chipbox [TUNE.sid]\n"))) << help.out.toStdString();
+    EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
+    const ProgramRun version = RunWithoutDisplay({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("Chipbox v0.965\n"));
+    const ProgramRun unknown = RunWithoutDisplay({QStringLiteral("--hlep")});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("unknown option --hlep"))) << unknown.err.toStdString();
+    EXPECT_TRUE(unknown.out.isEmpty());
 }
 
 // A negative x leaves the window where it was, a folder that is gone the

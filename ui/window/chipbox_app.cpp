@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 #include "platform/sdl_audio_device.h"
 #include "playback/audio_stream.h"
@@ -57,31 +58,40 @@ int CChipboxApp::InitInstance() {
     QtMessageBoxes messages;
     SdlAudioDevice device;
     UseAudioDevice(device);
-    // Set once the program is to end: the window may be closed, or the sound
-    // device fail, while a box of the start-up is open, before the main loop
-    // runs; it must not run then.
+    int status = EXIT_DONE;
+    {
+        CChipboxDlg dialog(settings, messages);
+        MprisPlayer mpris(dialog, QDBusConnection::sessionBus());
+        dialog.SetCommandLinePath(path);
+        status = RunMainWindow(dialog, [&server, &dialog] {
+            server.Start(
+                [&dialog](const std::string& handedOver) { dialog.ReceiveHandOver(handedOver); });
+        });
+    }
+    ResetAudioStream();
+    return status;
+}
+
+int RunMainWindow(CChipboxDlg& dialog, const std::function<void()>& shown) {
     std::optional<int> ended;
     const auto end = [&ended](int status) {
         if (!ended) ended = status;
         QCoreApplication::exit(*ended);  // every loop, a box's among them
     };
-    {
-        CChipboxDlg dialog(settings, messages);
-        StopSignals stopSignals;
-        connect(&stopSignals, &StopSignals::stopRequested, &dialog, &CChipboxDlg::reject);
-        MprisPlayer mpris(dialog, QDBusConnection::sessionBus());
-        connect(&dialog, &QDialog::finished, this, [&end] { end(EXIT_DONE); });
-        connect(&dialog, &CChipboxDlg::quitRequested, this, end);
-        dialog.SetCommandLinePath(path);
-        dialog.OnInitDialog();
-        if (!ended) {
-            dialog.show();
-            server.Start(
-                [&dialog](const std::string& handedOver) { dialog.ReceiveHandOver(handedOver); });
-            exec();
-        }
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &dialog, &CChipboxDlg::reject);
+    const QMetaObject::Connection finished =
+        QObject::connect(&dialog, &QDialog::finished, [&end] { end(EXIT_DONE); });
+    const QMetaObject::Connection quit =
+        QObject::connect(&dialog, &CChipboxDlg::quitRequested, end);
+    dialog.OnInitDialog();
+    if (!ended) {
+        dialog.show();
+        shown();
+        QCoreApplication::exec();
     }
-    ResetAudioStream();
+    QObject::disconnect(finished);
+    QObject::disconnect(quit);
     return ended.value_or(EXIT_DONE);
 }
 

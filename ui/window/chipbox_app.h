@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 #include <string>
 
 namespace chipbox::window {
@@ -23,6 +24,16 @@ private:
     std::string commandLineArgument_;
     std::string executablePath_;
 };
+
+class CChipboxDlg;
+
+// Initialises and shows the window, then runs until the program is to end:
+// the window closed (by the user, the desktop, or SIGTERM, SIGINT or SIGHUP,
+// also while a box or another window of it is open) or the sound device
+// failed. That may happen while a box of the initialisation is open, before
+// the main loop runs; the loop then does not start. `shown` runs once the
+// window is shown. Returns the exit status.
+int RunMainWindow(CChipboxDlg& dialog, const std::function<void()>& shown);
 
 // Whether a desktop to show windows on can be reached: a display named in
 // the environment, or a platform chosen explicitly.

@@ -66,7 +66,7 @@ private:
 
 // The player's controls. A tune has no position to seek to and no volume of
 // its own here: those stay fixed.
-class PlayerAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext {
+class PlayerAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
@@ -103,17 +103,7 @@ public slots:
     void Play() { player_->Play(); }
     void Seek(qlonglong) {}
     void SetPosition(const QDBusObjectPath&, qlonglong) {}
-    // A file of another host cannot be played here: the caller hears why,
-    // and the user sees nothing.
-    void OpenUri(const QString& uri) {
-        const std::optional<std::string> path = LocalPath(QUrl(uri));
-        if (!path) {
-            sendErrorReply(QDBusError::InvalidArgs,
-                           QStringLiteral("Chipbox opens only local files: %1").arg(uri));
-            return;
-        }
-        player_->OpenFile(*path);
-    }
+    void OpenUri(const QString& uri) { player_->OpenUri(uri); }
 
 signals:
     void Seeked(qlonglong position);
@@ -198,8 +188,16 @@ void MprisPlayer::Previous() { window_.OnCommand(IDC_PREVIOUS); }
 void MprisPlayer::Raise() { window_.BringToFront(); }
 void MprisPlayer::Quit() { window_.reject(); }
 
-void MprisPlayer::OpenFile(const std::string& path) {
-    if (!path.empty()) window_.ReceiveHandOver(path);
+void MprisPlayer::OpenUri(const QString& uri) {
+    const std::optional<std::string> path = LocalPath(QUrl(uri));
+    if (!path) {
+        // The D-Bus context is this object's: the adaptors hand calls on to it.
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::InvalidArgs,
+                           QStringLiteral("Chipbox opens only local files: %1").arg(uri));
+        return;
+    }
+    window_.ReceiveHandOver(*path);
 }
 
 void MprisPlayer::AnnounceChanges() {

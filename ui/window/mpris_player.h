@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -21,7 +22,7 @@ class CChipboxDlg;
 inline constexpr const char* MPRIS_SERVICE = "org.mpris.MediaPlayer2.chipbox";
 inline constexpr const char* MPRIS_OBJECT_PATH = "/org/mpris/MediaPlayer2";
 
-class MprisPlayer final : public QObject {
+class MprisPlayer final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     MprisPlayer(CChipboxDlg& window, QDBusConnection bus);
@@ -43,9 +44,11 @@ public:
     void Previous();
     void Raise();
     void Quit();
-    // A local file the desktop asks to play: loaded and played like a file
-    // handed over by a second start.
-    void OpenFile(const std::string& path);
+    // A file the desktop asks to play: loaded and played like a file handed
+    // over by a second start. Only a file of this machine can be: a URI of
+    // another host or scheme is refused to the caller, and the user sees
+    // nothing.
+    void OpenUri(const QString& uri);
 
 private:
     // Tells the desktop what changed since it last heard.
