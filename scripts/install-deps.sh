@@ -12,7 +12,10 @@ packages=(cmake g++ make acme libgtest-dev libsdl2-dev
     # The window: Qt Widgets with its X11 platform (in libqt6gui6) and the
     # Wayland one, the font its tests lay text out in, the session bus its
     # media-control tests run on, and the desktop entry's checker.
-    qt6-base-dev libqt6gui6 qt6-wayland fonts-dejavu-core dbus-daemon desktop-file-utils)
+    qt6-base-dev libqt6gui6 qt6-wayland fonts-dejavu-core dbus-daemon desktop-file-utils
+    # The sound-server test: a PulseAudio server with its recorder, and an X
+    # server with a driver of its keys for the window.
+    pulseaudio pulseaudio-utils xvfb xdotool)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -102,6 +102,8 @@ protected:
         window::CChipboxDlg& dlg = Window();
         mpris = std::make_unique<window::MprisPlayer>(dlg, QDBusConnection::sessionBus());
         OpenWindow();
+        // The name is asked for without waiting; the answer comes in the loop.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return mpris->registered(); }, 10000));
         return dlg;
     }
     void TearDown() override { mpris.reset(); }

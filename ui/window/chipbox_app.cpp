@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/window/chipbox_app.h"
 
-#include <QDBusConnection>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -61,7 +60,8 @@ int CChipboxApp::InitInstance() {
     int status = EXIT_DONE;
     {
         CChipboxDlg dialog(settings, messages);
-        MprisPlayer mpris(dialog, QDBusConnection::sessionBus());
+        MprisPlayer mpris(dialog);
+        mpris.ConnectInBackground();
         dialog.SetCommandLinePath(path);
         status = RunMainWindow(dialog, [&server, &dialog] {
             server.Start(

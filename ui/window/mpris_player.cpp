@@ -5,6 +5,8 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QStringList>
@@ -33,6 +35,10 @@ std::optional<std::string> LocalPath(QUrl url) {
     return QFile::encodeName(url.toLocalFile()).toStdString();
 }
 const QString NO_TRACK = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+
+// RequestName's flag and answer, as the bus defines them.
+constexpr uint DO_NOT_QUEUE = 4;
+constexpr uint PRIMARY_OWNER = 1;
 
 // The interface every player has: who it is and what it can do as a program.
 class MediaPlayer2Adaptor final : public QDBusAbstractAdaptor {
@@ -114,36 +120,62 @@ private:
 
 }  // namespace
 
-MprisPlayer::MprisPlayer(CChipboxDlg& window, QDBusConnection bus)
-    : QObject(&window), window_(window), bus_(std::move(bus)) {
-    if (!bus_.isConnected()) return;
+MprisPlayer::MprisPlayer(CChipboxDlg& window) : QObject(&window), window_(window) {
     new MediaPlayer2Adaptor(this);
     new PlayerAdaptor(this);
-    if (!bus_.registerObject(QString::fromLatin1(MPRIS_OBJECT_PATH), this,
-                             QDBusConnection::ExportAdaptors))
-        return;
-    if (!bus_.registerService(QString::fromLatin1(MPRIS_SERVICE))) {
-        bus_.unregisterObject(QString::fromLatin1(MPRIS_OBJECT_PATH));
-        return;
-    }
-    registered_ = true;
-    announcedStatus_ = PlaybackStatus();
-    announcedMetadata_ = Metadata();
-    // Queued: a command changes the state after it has set the window's
-    // texts, and the desktop should hear the state it ends in.
-    connect(&window_, &CChipboxDlg::shownStateChanged, this, &MprisPlayer::AnnounceChanges,
-            Qt::QueuedConnection);
     connect(&window_, &CChipboxDlg::tuneChanged, this, [this] {
         ++tunesLoaded_;
         tuneUrl_ =
             QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(currentTunePath)))
                 .toString();
     });
+    // Queued: a command changes the state after it has set the window's
+    // texts, and the desktop should hear the state it ends in.
+    connect(&window_, &CChipboxDlg::shownStateChanged, this, &MprisPlayer::AnnounceChanges,
+            Qt::QueuedConnection);
     connect(&window_, &CChipboxDlg::tuneChanged, this, &MprisPlayer::AnnounceChanges,
             Qt::QueuedConnection);
 }
 
+MprisPlayer::MprisPlayer(CChipboxDlg& window, QDBusConnection bus) : MprisPlayer(window) {
+    Attach(std::move(bus));
+}
+
+void MprisPlayer::ConnectInBackground() {
+    connecting_ = std::thread([this] {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QMetaObject::invokeMethod(this, [this, bus] { Attach(bus); }, Qt::QueuedConnection);
+    });
+}
+
+// Exporting the object is local; the name is asked for without waiting for
+// the answer.
+void MprisPlayer::Attach(QDBusConnection bus) {
+    bus_ = std::move(bus);
+    if (!bus_.isConnected()) return;
+    const QString path = QString::fromLatin1(MPRIS_OBJECT_PATH);
+    if (!bus_.registerObject(path, this, QDBusConnection::ExportAdaptors)) return;
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+    request << QString::fromLatin1(MPRIS_SERVICE) << DO_NOT_QUEUE;
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(request), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this, answer, path] {
+        answer->deleteLater();
+        const QDBusPendingReply<uint> reply = *answer;
+        if (reply.isError() || reply.value() != PRIMARY_OWNER) {
+            bus_.unregisterObject(path);
+            return;
+        }
+        registered_ = true;
+        announcedStatus_ = PlaybackStatus();
+        announcedMetadata_ = Metadata();
+        emit registeredChanged();
+    });
+}
+
 MprisPlayer::~MprisPlayer() {
+    if (connecting_.joinable()) connecting_.join();
     if (!registered_) return;
     bus_.unregisterService(QString::fromLatin1(MPRIS_SERVICE));
     bus_.unregisterObject(QString::fromLatin1(MPRIS_OBJECT_PATH));
@@ -201,6 +233,7 @@ void MprisPlayer::OpenUri(const QString& uri) {
 }
 
 void MprisPlayer::AnnounceChanges() {
+    if (!registered_) return;
     QVariantMap changed;
     const QString status = PlaybackStatus();
     if (status != announcedStatus_) changed.insert(QStringLiteral("PlaybackStatus"), status);

@@ -5,7 +5,10 @@
 // carries the tune's name as title and its author as artist.
 //
 // Without a session bus, or when the name is taken, the player runs without
-// it and says nothing.
+// it and says nothing. The window's thread never waits for the bus: the
+// program reaches it on a thread of its own and asks for the name without
+// waiting for the answer, so that a bus that is slow to start or to answer
+// cannot hold up the refills of the sound buffers.
 #pragma once
 
 #include <QDBusConnection>
@@ -14,6 +17,7 @@
 #include <QString>
 #include <QVariantMap>
 #include <string>
+#include <thread>
 
 namespace chipbox::window {
 
@@ -25,8 +29,15 @@ inline constexpr const char* MPRIS_OBJECT_PATH = "/org/mpris/MediaPlayer2";
 class MprisPlayer final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
+    // Not on any bus yet.
+    explicit MprisPlayer(CChipboxDlg& window);
+    // On `bus`, once the bus has given it the name.
     MprisPlayer(CChipboxDlg& window, QDBusConnection bus);
-    ~MprisPlayer() override;
+    ~MprisPlayer() override;  // waits for a connection still being made
+
+    // Reaches the session bus on a thread of its own and goes on it from the
+    // window's thread.
+    void ConnectInBackground();
 
     // The service is on the bus.
     bool registered() const { return registered_; }
@@ -50,12 +61,17 @@ public:
     // nothing.
     void OpenUri(const QString& uri);
 
+signals:
+    void registeredChanged();
+
 private:
+    void Attach(QDBusConnection bus);
     // Tells the desktop what changed since it last heard.
     void AnnounceChanges();
 
     CChipboxDlg& window_;
-    QDBusConnection bus_;
+    QDBusConnection bus_{QString()};
+    std::thread connecting_;
     bool registered_ = false;
     QString announcedStatus_;
     QVariantMap announcedMetadata_;
