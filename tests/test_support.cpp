@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -56,6 +57,14 @@ std::filesystem::path FreshFolder(const std::string& name) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
+}
+
+void ExecOrExit(const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
 }
 
 std::string ReadFile(const std::string& path) {

@@ -26,6 +26,10 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
 // An empty folder of the running test's own.
 std::filesystem::path FreshFolder(const std::string& name);
 
+// In a forked child: runs `command`, found on the PATH, or ends the child
+// with status 127.
+[[noreturn]] void ExecOrExit(const std::vector<std::string>& command);
+
 // A file's bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "test_support.h"
+
 namespace chipbox::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& command,
@@ -28,11 +30,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command,
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
     setpgid(0, 0);  // a group of its own: the terminal's signals do not reach it
-    std::vector<char*> argv;
-    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
+    ExecOrExit(command);
 }
 
 ChildProcess::~ChildProcess() {

@@ -61,11 +61,7 @@ TerminalSession::TerminalSession(const char* soundDriver, const std::vector<std:
     child_ = forkpty(&terminal_, nullptr, nullptr, nullptr);
     if (child_ != 0) return;
     setenv("SDL_AUDIODRIVER", soundDriver, 1);
-    std::vector<char*> argv;
-    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    ExecOrExit(command);
 }
 
 TerminalSession::~TerminalSession() {

@@ -242,7 +242,7 @@ TEST_F(HandOverTest, AStormOfBrokenFilesShowsOneBoxAtATimeAndLoadsTheLatest) {
     Settle();
     EXPECT_EQ(handled, STORM);
     EXPECT_EQ(deepest, 1);
-    EXPECT_LT(grown, 4 * 1024) << "KiB";
+    EXPECT_LT(grown, STORM_MEMORY_KILOBYTES) << "KiB";
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text,
               QString::fromStdString("/nonexistent/storm-" + std::to_string(STORM - 1) +

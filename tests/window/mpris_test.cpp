@@ -223,7 +223,7 @@ TEST_F(MprisTest, AThousandOpenUrisWhileABoxIsOpenLeaveOneBox) {
     dlg.ReceiveHandOver("/nonexistent/first.sid");
     Settle();
     EXPECT_EQ(deepest, 1);
-    EXPECT_LT(grown, 4 * 1024) << "KiB";
+    EXPECT_LT(grown, STORM_MEMORY_KILOBYTES) << "KiB";
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text,
               QStringLiteral("/nonexistent/uri-%1.sid\ncould not be loaded...").arg(STORM - 1));

@@ -52,7 +52,9 @@ struct OpenWhenSignalled {
         });
         status = window::RunMainWindow(dialog, [] {});
     }
-    std::exit(status == 0 && !playerState.playing && settings.written.size() == 1 ? 0 : 1);
+    // Without the exit handlers: a leak checker's report on libraries'
+    // caches would change the status.
+    std::_Exit(status == 0 && !playerState.playing && settings.written.size() == 1 ? 0 : 1);
 }
 
 const OpenWhenSignalled OPEN[] = {

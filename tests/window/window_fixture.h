@@ -99,6 +99,14 @@ private:
 // The resident memory of this process, in KiB.
 long ResidentKilobytes();
 
+// How much resident memory a storm of requests may add. AddressSanitizer
+// keeps freed memory aside for a while, so under it memory cannot tell.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr long STORM_MEMORY_KILOBYTES = 1L << 30;
+#else
+inline constexpr long STORM_MEMORY_KILOBYTES = 4 * 1024;
+#endif
+
 QStringList Utf8(std::initializer_list<const char*> texts);
 void Click(QAbstractButton* button);
 // Clicks a menu bar item with the mouse where it is drawn; given `item`, then
