@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
     SilentView view;
     NoStream stream;
-    ConnectPlayer(view, stream);
+    const PlayerConnection connection = ConnectPlayer(view, stream);
     hardSidMode = true;
     writeToHardSid = RecordWrite;
     const std::string tunes = CHIPBOX_TEST_TUNE_DIR;

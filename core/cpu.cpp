@@ -13,6 +13,12 @@ namespace chipbox {
 CpuState cpuState;
 RelaxedAtomic<bool> completeMachine{false};
 
+void SetMachineModel(MachineModel model) { completeMachine = model == MachineModel::Complete; }
+
+MachineModel CurrentMachineModel() {
+    return completeMachine ? MachineModel::Complete : MachineModel::Default;
+}
+
 namespace {
 
 using interpreter::Interpreter;

@@ -14,6 +14,13 @@
 
 namespace chipbox {
 
+enum class MachineModel { Default, Complete };
+
+// The engine's command: which machine runs the tunes loaded from now on.
+void SetMachineModel(MachineModel model);
+MachineModel CurrentMachineModel();
+
+// The choice as the interpreter and the memory read it on every step.
 extern RelaxedAtomic<bool> completeMachine;
 
 }  // namespace chipbox

@@ -46,6 +46,7 @@ bool OpenStream(StreamEventTarget& target) {
     if (!audioStream.device) return false;
     audioStream.blocks = AllocateBlocks();
     ++audioStream.stream;
+    audioStream.buffersPlayed = 0;
     if (!audioStream.device->Open(target, OUTPUT_RATE, audioStream.stream)) {
         audioStream.blocks.reset();
         return false;
@@ -85,15 +86,21 @@ void HandleStreamEvent(const StreamEvent& event) {
             FillAndQueue(audioStream.blocks->headerA);
             FillAndQueue(audioStream.blocks->headerB);
             break;
-        case StreamEventKind::BufferDone: FillAndQueue(*event.header); break;
+        case StreamEventKind::BufferDone:
+            ++audioStream.buffersPlayed;
+            FillAndQueue(*event.header);
+            break;
     }
 }
+
+std::uint64_t BuffersPlayed() { return audioStream.open ? audioStream.buffersPlayed : 0; }
 
 void ResetAudioStream() {
     audioStream.device = nullptr;
     audioStream.open = false;
     audioStream.state = StreamState::Closed;
     audioStream.blocks.reset();
+    audioStream.buffersPlayed = 0;
 }
 
 }  // namespace chipbox

@@ -35,6 +35,7 @@ struct AudioStream {
     StreamState state = StreamState::Closed;
     std::unique_ptr<StreamBlocks> blocks;
     std::uint64_t stream = 0;  // counts the openings; notifications carry it
+    std::uint64_t buffersPlayed = 0;  // by the stream that is open
 };
 
 extern AudioStream audioStream;
@@ -58,7 +59,11 @@ void ResetAndCloseStream();
 // stream that has since closed are ignored.
 void HandleStreamEvent(const StreamEvent& event);
 
-// Back to program start (no stream, no device), for tests.
+// The buffers the open stream has played; 0 while none is open. A stream
+// opened anew, as after a stop or a subsong change, counts from 0.
+std::uint64_t BuffersPlayed();
+
+// Back to program start (no stream, no device), for ResetEngine.
 void ResetAudioStream();
 
 }  // namespace chipbox

@@ -28,7 +28,8 @@ constexpr std::uint8_t FULL_VOLUME = 0x0F;
 constexpr std::uint8_t RESUME_VOLUME = 0xFF;  // what the card gets on resume
 constexpr int FULL_BAR = 100;
 
-PlayerView* playerView = nullptr;
+SilentPlayerView noView;
+PlayerView* playerView = &noView;
 StreamEventTarget* streamTarget = nullptr;
 
 bool HardSidOutput() { return hardSidMode.load(std::memory_order_relaxed); }
@@ -45,7 +46,7 @@ void RenderSlice(std::int16_t* out, std::int16_t* renderBuffer, std::int32_t n) 
 }
 
 void StartSoftwareOutput() {
-    if (!OpenStream(*streamTarget)) {
+    if (!streamTarget || !OpenStream(*streamTarget)) {
         playerState.playing = false;
         playerState.stopRequested = true;
         const std::string reason = audioStream.device ? audioStream.device->failureReason() : "";
@@ -60,13 +61,35 @@ void StartSoftwareOutput() {
 
 }  // namespace
 
-void ConnectPlayer(PlayerView& view, StreamEventTarget& target) {
+PlayerConnection::PlayerConnection(PlayerView& view, StreamEventTarget& target) : view_(&view) {
     playerView = &view;
     streamTarget = &target;
     InstallSampleThread();
 }
 
+PlayerConnection::~PlayerConnection() {
+    if (playerView == view_) DisconnectPlayer();
+}
+
+void DisconnectPlayer() {
+    playerView = &noView;
+    streamTarget = nullptr;
+}
+
 PlayerView& ConnectedPlayerView() { return *playerView; }
+
+void SetOutput(Output output) {
+    if (output == CurrentOutput()) return;
+    StopPlayback();
+    hardSidMode = output == Output::HardSid;
+}
+
+Output CurrentOutput() { return HardSidOutput() ? Output::HardSid : Output::Software; }
+
+void SelectSong(int song) {
+    const int last = tuneInfo.lastSong;
+    tuneInfo.currentSong = static_cast<std::uint8_t>(song < 0 ? 0 : song > last ? last : song);
+}
 
 std::int32_t FrameMicros() {
     const double timer = ReadCiaTimerA();
@@ -104,7 +127,9 @@ void ShowCpuLoad(int value) {
     if (playerView) playerView->SetCpuLoad(value);
 }
 
-void StartPlayback() {
+// What every start does before its output starts: the play state, the SID
+// at the render rate with full volume, and the init routine.
+void BeginPlaying() {
     playerState.playing = true;
     playerState.paused = false;
     playerState.tuneMicros = 0;
@@ -112,12 +137,22 @@ void StartPlayback() {
     SidInit(RENDER_RATE);
     SidWrite(VOLUME_REGISTER, FULL_VOLUME);
     RunInitRoutine();
+}
+
+void StartPlayback() {
+    BeginPlaying();
     if (!HardSidOutput()) {
         StartSoftwareOutput();
         return;
     }
     StartHardSidTiming();
     playerView->SetPlayButtonText("&Pause");
+}
+
+void StartRendering() {
+    BeginPlaying();
+    playerState.carrySamples = 0;
+    playerState.stopRequested = false;
 }
 
 void TogglePause() {
@@ -184,29 +219,30 @@ void ChangeSong(int step) {
 
 void SetPlaybackSpeed(std::int32_t speed) { playbackSpeed = speed; }
 
+void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBuffer) {
+    std::int32_t position = 0;
+    if (playerState.carrySamples != 0) {
+        position = playerState.carrySamples < count ? playerState.carrySamples : count;
+        RenderSlice(out, renderBuffer, position);
+        playerState.carrySamples -= position;
+    }
+    while (position < count && !playerState.stopRequested) {
+        const PlayFrame frame = NextPlayFrame(playerState.sampleFraction);
+        playerState.frameMicros = frame.micros;
+        const std::int32_t n = frame.samples < count - position ? frame.samples : count - position;
+        playerState.cycleTally += CallRoutine(tuneInfo.playAddress, 0,
+                                              PlayCallLimits(playerState.frameMicros, playbackSpeed));
+        playerState.tuneMicros += playerState.frameMicros;
+        RenderSlice(out + position, renderBuffer, n);
+        position += n;
+        playerState.carrySamples = frame.samples - n;
+    }
+}
+
 void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
     ShowCpuLoad(CpuLoadValue(playerState.cycleTally));
     playerState.cycleTally = 0;
-    std::int32_t position = 0;
-    if (playerState.carrySamples != 0) {
-        RenderSlice(buffer, renderBuffer, playerState.carrySamples);
-        position = playerState.carrySamples;
-    }
-    std::int32_t carry = 0;
-    const auto end = static_cast<std::int32_t>(STREAM_BUFFER_SAMPLES);
-    while (position < end && !playerState.stopRequested) {
-        const PlayFrame frame = NextPlayFrame(playerState.sampleFraction);
-        playerState.frameMicros = frame.micros;
-        const std::int32_t samples = frame.samples;
-        const std::int32_t n = samples < end - position ? samples : end - position;
-        playerState.cycleTally +=
-            CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros, playbackSpeed));
-        playerState.tuneMicros += playerState.frameMicros;
-        RenderSlice(buffer + position, renderBuffer, n);
-        position += n;
-        carry = samples - n;
-    }
-    playerState.carrySamples = carry;
+    RenderSamples(buffer, static_cast<std::int32_t>(STREAM_BUFFER_SAMPLES), renderBuffer);
 }
 
 // No more play calls: the buffers the stream hands back on closing only take
@@ -217,6 +253,12 @@ void ExitPlayback() {
     playerState.stopRequested = true;
     StopOutput();
     RunInitRoutine();
+}
+
+void CloseSoundOutput() {
+    StopPlayback();
+    ResetAndCloseStream();
+    audioStream.device = nullptr;
 }
 
 void ResetPlayer() {

@@ -43,11 +43,41 @@ extern std::atomic<std::int32_t> playbackSpeed;
 constexpr std::int32_t DEFAULT_FRAME_MICROS = 20000;  // the vertical blank: 50 Hz
 constexpr double TIMER_COUNTS_PER_FRAME = 19456.0;    // CIA counts in a default frame
 
-// Connects the engine to the program's face and to the target of the stream's
-// notifications.
-void ConnectPlayer(PlayerView& view, StreamEventTarget& streamTarget);
+// The engine's tie to the program's face: while it exists, the engine shows
+// what happens on `view` and the stream's notifications go to the target.
+// Its end disconnects both, so the engine never reaches a face that is gone;
+// a face connected after it keeps its own tie.
+class PlayerConnection {
+public:
+    PlayerConnection(PlayerView& view, StreamEventTarget& streamTarget);
+    ~PlayerConnection();
+    PlayerConnection(const PlayerConnection&) = delete;
+    PlayerConnection& operator=(const PlayerConnection&) = delete;
+
+private:
+    PlayerView* view_;
+};
+
+[[nodiscard]] inline PlayerConnection ConnectPlayer(PlayerView& view,
+                                                    StreamEventTarget& streamTarget) {
+    return PlayerConnection(view, streamTarget);
+}
+
+// Without a face connected the engine shows nothing, and a stream it would
+// open has nobody to notify: it does not open.
+void DisconnectPlayer();
 
 PlayerView& ConnectedPlayerView();
+
+// Where software playback and HardSID output part: the sound card's stream,
+// or the card with its play timer. Switching passes through Stopped.
+enum class Output { Software, HardSid };
+void SetOutput(Output output);
+Output CurrentOutput();
+
+// The subsong the next start plays (0-based), clamped to the tune's songs;
+// nothing is run.
+void SelectSong(int song);
 
 // Frame length from the CIA 1 timer A value at $DC04/$DC05 (CIA tunes only;
 // 20,000 microseconds otherwise or when the timer is 0), and the output
@@ -67,21 +97,33 @@ RoutineLimits PlayCallLimits(std::int32_t frameMicros, std::int32_t speed);
 int CpuLoadValue(std::int64_t cycles);
 
 void StartPlayback();
+// Starts the loaded tune as StartPlayback does, but for rendering without a
+// sound device: nothing is opened, and RenderSamples makes the sound.
+void StartRendering();
+// The next `count` output samples of what plays, into `out`, rendering
+// through `renderBuffer` (4 x count samples). Play calls happen where their
+// frames begin; a frame that the count cuts goes on in the next call, so
+// that the samples do not depend on how they are asked for.
+void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBuffer);
 void TogglePause();
 void StopPlayback();
 // The Play/Pause button: a fresh start when stopped, else pause or resume.
 void PlayPauseCommand();
 void ChangeSong(int step);
 void SetPlaybackSpeed(std::int32_t speed);
-// Fills 7,056 output samples; renders through `renderBuffer` (28,224 samples).
+// Fills a stream buffer of 7,056 output samples and shows the CPU load of the
+// buffer before; renders through `renderBuffer` (28,224 samples).
 void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer);
 void ExitPlayback();
 void StopOutput();
+// Ends playback and the sound output for good: the stream is closed and its
+// device forgotten, so that the device may be destroyed.
+void CloseSoundOutput();
 
 // For the stream: the bar.
 void ShowCpuLoad(int value);
 
-// Back to program start, for tests.
+// Back to program start (see ResetEngine).
 void ResetPlayer();
 
 }  // namespace chipbox

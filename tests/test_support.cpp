@@ -21,17 +21,6 @@
 
 namespace chipbox::test {
 
-void ResetMachine() {
-    completeMachine = false;
-    hardSidMode = false;
-    sampleThreadRunning = false;
-    writeToHardSid = nullptr;
-    ResetSidModule();
-    ClearMemory();
-    cpuState = CpuState{};
-    ResetTuneState();
-}
-
 void Poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
     for (std::uint8_t byte : bytes) c64Memory.bytes[address++] = byte;
 }

@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace chipbox::test {
+#include "playback/engine_state.h"
 
-// Puts every emulator, SID and tune module back to its state at program start.
-void ResetMachine();
+namespace chipbox::test {
 
 // Copies bytes into memory from `address` on, without hooks.
 void Poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes);

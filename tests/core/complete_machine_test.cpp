@@ -16,12 +16,12 @@ class CompleteMachineTest : public test::CpuTest {
 protected:
     void SetUp() override {
         CpuTest::SetUp();
-        completeMachine = true;
+        SetMachineModel(MachineModel::Complete);
         test::Poke(0x0040, {0x81, 0x03});
         test::Poke(0x0050, {0x00, 0x20, 0xFF, 0x1F, 0xF0, 0x20});  // pointers $2000, $1FFF, $20F0
         test::Poke(0x2000, {0x05, 0x02});
     }
-    void TearDown() override { completeMachine = false; }
+    void TearDown() override { SetMachineModel(MachineModel::Default); }
 };
 
 // Every addressing mode of the pairs takes its real cycles: 5, 6, 6, 7, 7, 8, 8.
@@ -121,7 +121,7 @@ TEST_F(CompleteMachineTest, TheUndocumentedOpcodeTunePassesEveryCheck) {
     test::LoadTune(test::TunePath("undocumented_selftest"));
     EXPECT_GT(CallRoutine(tuneInfo.initAddress, 0), 0);
     EXPECT_EQ(ReadMemory(0x0380), 0xAA) << "failed check " << int(ReadMemory(0x0381));
-    completeMachine = false;
+    SetMachineModel(MachineModel::Default);
     test::LoadTune(test::TunePath("undocumented_selftest"));
     CallRoutine(tuneInfo.initAddress, 0);
     EXPECT_NE(ReadMemory(0x0380), 0xAA);
@@ -136,7 +136,7 @@ TEST_F(CompleteMachineTest, SidMirrorsFromD420ReachTheSidButNotTheSampleRegister
     EXPECT_EQ(registerImage.values[29], 0xEE);
     WriteMemory(0xD41B, 0x12);  // the read-only registers below the mirrors stay memory only
     EXPECT_EQ(registerImage.values[27], 0xEE);
-    completeMachine = false;
+    SetMachineModel(MachineModel::Default);
     WriteMemory(0xD428, 0x42);
     EXPECT_EQ(registerImage.values[8], 0xEE);
 }

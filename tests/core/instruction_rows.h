@@ -52,7 +52,7 @@ inline std::string Describe(const CpuState& cpu) {
 
 class CpuTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::ResetMachine(); }
+    void SetUp() override { ResetEngine(); }
 
     // Runs every row on the memory the test set up, restored before each row.
     void Run(const std::vector<Row>& rows) {

@@ -15,7 +15,7 @@ namespace {
 class MemoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         registerImage.values.fill(0xEE);  // marks registers that no write reached
     }
 

@@ -18,7 +18,7 @@ namespace {
 class PsidLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         file_.assign(0x76, 0);
         std::copy_n("PSID", 4, file_.begin());
         SetWord(4, 2);

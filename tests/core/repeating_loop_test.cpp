@@ -25,7 +25,7 @@ void CountSidWrite(std::uint8_t, std::uint8_t, std::uint8_t) { ++sidWrites; }
 // The result, instructions, registers and SID writes of one call, and the
 // memory it leaves; the SID's writes are counted as a card would receive them.
 auto Call(const std::vector<std::uint8_t>& program, RoutineLimits limits) {
-    test::ResetMachine();
+    ResetEngine();
     hardSidMode = true;
     writeToHardSid = CountSidWrite;
     sidWrites = 0;
@@ -36,7 +36,7 @@ auto Call(const std::vector<std::uint8_t>& program, RoutineLimits limits) {
     const auto outcome = std::make_tuple(result, ExecutedInstructions() - before, cpu.pc, cpu.a,
                                          cpu.x, cpu.y, cpu.s, cpu.p, sidWrites);
     const std::vector<std::uint8_t> memory(c64Memory.bytes.begin(), c64Memory.bytes.end());
-    test::ResetMachine();
+    ResetEngine();
     return std::make_pair(outcome, memory);
 }
 

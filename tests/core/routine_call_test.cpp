@@ -17,7 +17,7 @@ namespace {
 
 class RoutineCallTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::ResetMachine(); }
+    void SetUp() override { ResetEngine(); }
 };
 
 TEST_F(RoutineCallTest, ACallEndsWhenPcFallsBelowTwo) {
@@ -36,7 +36,7 @@ TEST_F(RoutineCallTest, ACallEndsWhenPcFallsBelowTwo) {
         {"address 1 runs nothing", 0x0001, {}, 0, 0x0001},
     };
     for (const Row& row : rows) {
-        test::ResetMachine();
+        ResetEngine();
         test::Poke(0x1000, row.code);
         test::Poke(0x0314, {0x00, 0xC0});  // an IRQ vector of $C000 for the call to follow
         EXPECT_EQ(CallRoutine(row.address, 0), row.cycles) << row.name;
@@ -86,14 +86,14 @@ TEST_F(RoutineCallTest, ACallOfExactlyTheLimitCompletesAndOneMoreIsCutOff) {
     PokeLoopAfterPadding(ROUTINE_CYCLE_LIMIT - SIX_PASS_LOOP_CYCLES);
     EXPECT_EQ(CallRoutine(0x1000, 0), ROUTINE_CYCLE_LIMIT);
 
-    test::ResetMachine();
+    ResetEngine();
     PokeLoopAfterPadding(ROUTINE_CYCLE_LIMIT - SIX_PASS_LOOP_CYCLES + 1);
     test::Poke(0x0314, {0x00, 0xC0});
     EXPECT_EQ(CallRoutine(0x1000, 0), 0);
     EXPECT_EQ(tuneInfo.playAddress, 0x1003);
 
     // The instruction limit ends a call in the same way.
-    test::ResetMachine();
+    ResetEngine();
     const RoutineLimits fiveInstructions{ROUTINE_CYCLE_LIMIT, 5};
     test::Poke(0x1000, {0xEA, 0xEA, 0xEA, 0x60});  // 3 NOPs and RTS: 4 instructions
     EXPECT_EQ(CallRoutine(0x1000, 0, fiveInstructions), 3 * 2 + 6);

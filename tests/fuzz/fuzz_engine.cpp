@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "fuzz_engine.h"
 
-#include "core/c64_memory.h"
-#include "core/cpu.h"
-#include "core/machine_model.h"
-#include "core/tune_info.h"
-#include "playback/audio_stream.h"
-#include "playback/player_engine.h"
-#include "sid/hardsid_link.h"
-#include "sid/sid_render.h"
+#include <optional>
+
+#include "playback/engine_state.h"
 
 namespace chipbox::fuzz {
 
@@ -21,20 +16,14 @@ public:
 
 }  // namespace
 
-void ResetEngine() {
+void StartInput() {
     static SilentPlayerView view;
     static SilentDevice device;
     static DroppedEvents events;
-    completeMachine = false;
-    hardSidMode = false;
-    writeToHardSid = nullptr;
-    ResetSidModule();
-    ClearMemory();
-    cpuState = CpuState{};
-    ResetTuneState();
-    ResetPlayer();
-    ResetAudioStream();
-    ConnectPlayer(view, events);
+    static std::optional<PlayerConnection> connection;
+    connection.reset();
+    ResetEngine();
+    connection.emplace(view, events);
     startSampleThreadHandler = nullptr;  // no threads: each input runs alone
     UseAudioDevice(device);
 }

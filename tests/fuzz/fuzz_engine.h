@@ -23,9 +23,9 @@ public:
     void Close() override {}
 };
 
-// Returns the engine, the SID and the player to program start and connects
-// the player to a silent view and device.
-void ResetEngine();
+// Before each input: the engine back to program start (ResetEngine), the
+// player connected to a silent view and device, and no sample thread.
+void StartInput();
 
 // Reads input bytes from the front, zero once they run out.
 class InputBytes {

@@ -33,7 +33,7 @@ constexpr int MOST_SAMPLE_VALUES = 64;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::ResetEngine();
+    fuzz::StartInput();
     fuzz::InputBytes input(data, size);
     const bool card = (input.Next() & 1) != 0;
     hardSidMode = card;

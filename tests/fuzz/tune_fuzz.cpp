@@ -38,10 +38,11 @@ void ChooseFromInput(fuzz::InputBytes& input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::ResetEngine();
+    fuzz::StartInput();
     const std::size_t choiceBytes = std::min<std::size_t>(size, 4);
     fuzz::InputBytes choices(data + size - choiceBytes, choiceBytes);
-    completeMachine = (choices.Next() & 1) != 0;  // before loading: a loader's init runs on it
+    // Before loading: a loader's init runs on it.
+    SetMachineModel((choices.Next() & 1) != 0 ? MachineModel::Complete : MachineModel::Default);
     TuneFile file;
     file.bytes.assign(data, data + size);
     file.problem = CheckTuneContents(file.bytes);

@@ -32,13 +32,13 @@ public:
 class SampleThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         hardSidMode = true;
         writeToHardSid = RecordVolume;
         volumeWrites.clear();
         sampleDeadline = 0;
     }
-    void TearDown() override { test::ResetMachine(); }
+    void TearDown() override { ResetEngine(); }
 
     // A sample of `bytes` at $2000 with `period` cycles per value.
     void StartSample(std::initializer_list<std::uint8_t> bytes, int order, int step = 0,

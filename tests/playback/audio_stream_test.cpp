@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
-#include "platform/wav_file_device.h"
+#include "playback/offline_render.h"
 #include "playback_fixture.h"
-#include "sid/sid_render.h"
 
 namespace chipbox {
 namespace {
@@ -101,38 +100,45 @@ TEST_F(PlaybackTest, ADeviceThatCannotOpenIsReportedAndLeavesTheEngineStopped) {
     EXPECT_TRUE(audioStream.open);
 }
 
-// The WAV file holds exactly the samples the stream's buffers get, the last
-// buffer cut at the length asked for.
-TEST_F(PlaybackTest, WavFileHoldsWhatFillBufferGives) {
-    const std::uint64_t samples = 3 * STREAM_BUFFER_SAMPLES + 100;
-    const std::string path = test::WriteTempFile("out.wav", {});
-    WavFileDevice wav(path, samples, OUTPUT_RATE);
-    ASSERT_TRUE(wav.Create());
-    UseAudioDevice(wav);
+// A render without a sound device gives the samples the card would play.
+TEST_F(PlaybackTest, AnOfflineRenderIsWhatTheStreamPlays) {
     Load("minimal");
-    StartPlayback();
-    for (auto event = queue.Next({}); event && !wav.complete(); event = queue.Next({}))
-        cli::DispatchPlayerEvent(*event);
-    StopPlayback();
-    Pump();
-    ASSERT_TRUE(wav.Commit());
-    UseAudioDevice(device);
-    const std::string text = test::ReadFile(path);
-    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
-    ASSERT_EQ(bytes.size(), 44 + 2 * samples);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
-    EXPECT_EQ(bytes[22], 1);  // mono
-    EXPECT_EQ(bytes[24] | bytes[25] << 8 | bytes[26] << 16, 44100);
-    EXPECT_EQ(bytes[40] | bytes[41] << 8 | bytes[42] << 16, static_cast<int>(2 * samples));
+    const std::uint64_t samples = 4 * STREAM_BUFFER_SAMPLES - 100;
+    std::vector<std::int16_t> rendered;
+    std::vector<std::size_t> counts;
+    ASSERT_TRUE(RenderSong(samples, [&](const std::int16_t* part, std::size_t count) {
+        rendered.insert(rendered.end(), part, part + count);
+        counts.push_back(count);
+        return true;
+    }));
+    EXPECT_EQ(counts, (std::vector<std::size_t>{7056, 7056, 7056, 7056 - 100}));
+    EXPECT_FALSE(playerState.playing);
 
-    test::ResetMachine();
-    ResetPlayer();
-    test::StartTuneAsPlaybackDoes("minimal");
-    std::vector<std::int16_t> direct(4 * STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
-    for (int i = 0; i < 4; ++i) FillBuffer(&direct[i * STREAM_BUFFER_SAMPLES], render.data());
-    for (std::uint64_t i = 0; i < samples; ++i)
-        ASSERT_EQ(static_cast<std::int16_t>(bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8), direct[i])
-            << i;
+    Restart();
+    Play("minimal");
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(PlayOneBuffer());
+    std::vector<std::int16_t> played;
+    for (const std::vector<std::int16_t>& buffer : device.played)
+        played.insert(played.end(), buffer.begin(), buffer.end());
+    EXPECT_EQ(rendered, std::vector<std::int16_t>(played.begin(), played.begin() + samples));
+
+    // A sink that says stop ends the render after that part.
+    Load("minimal");
+    int parts = 0;
+    EXPECT_FALSE(RenderSong(samples, [&](const std::int16_t*, std::size_t) { return ++parts < 2; }));
+    EXPECT_EQ(parts, 2);
+}
+
+// The render asks for the buffers playing would fill: two at least, as the
+// stream fills both when it opens, then one for each that played.
+TEST_F(PlaybackTest, AShortOfflineRenderFillsTheStreamsTwoBuffers) {
+    for (const auto& [samples, fills] : {std::pair{100u, 2}, std::pair{7056u * 2 + 1, 3}}) {
+        Load("minimal");
+        const int before = PlayCalls();
+        RenderSong(samples, [](const std::int16_t*, std::size_t) { return true; });
+        // The minimal tune counts its play calls: 8 frames of 882 samples per buffer.
+        EXPECT_EQ(PlayCalls() - before, 8 * fills) << samples;
+    }
 }
 
 }  // namespace

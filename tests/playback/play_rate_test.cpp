@@ -21,11 +21,10 @@ constexpr std::uint16_t NTSC_FLAGS = 2 << 2;
 class PlayRateTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
-        ResetPlayer();
-        completeMachine = true;
+        ResetEngine();
+        SetMachineModel(MachineModel::Complete);
     }
-    void TearDown() override { test::ResetMachine(); }
+    void TearDown() override { ResetEngine(); }
 
     void Tune(bool cia, std::uint16_t flags, std::uint16_t timer) {
         tuneInfo.ciaTiming = cia;
@@ -36,7 +35,7 @@ protected:
 };
 
 TEST_F(PlayRateTest, TheDefaultModelFollowsTheCiaTimerForCiaTunesOnly) {
-    completeMachine = false;
+    SetMachineModel(MachineModel::Default);
     struct Row {
         int timer;
         bool cia;

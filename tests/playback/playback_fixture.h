@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,14 +16,14 @@
 #include "playback/tune_loading.h"
 #include "test_audio_device.h"
 #include "test_support.h"
-#include "ui/cli/event_queue.h"
+#include "playback/event_queue.h"
 
 namespace chipbox::test {
 
 // Logs every call the engine makes, in order, as "Call argument".
 class RecordingView : public PlayerView {
 public:
-    explicit RecordingView(cli::EventQueue& queue) : queue_(queue) {}
+    explicit RecordingView(EventQueue& queue) : queue_(queue) {}
     void SetPlayButtonText(const std::string& text) override { calls.push_back("Button " + text); }
     void SetCpuLoad(int percent) override { calls.push_back("Bar " + std::to_string(percent)); }
     void SetSubsongText(const std::string& text) override {
@@ -53,7 +54,7 @@ public:
     std::string subsong, title;
 
 private:
-    cli::EventQueue& queue_;
+    EventQueue& queue_;
 };
 
 // Fills a buffer as the stream does, without a device.
@@ -64,11 +65,13 @@ inline void FillOneBuffer() {
 
 class PlaybackTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetMachine();
-        ResetPlayer();
-        ResetAudioStream();
-        ConnectPlayer(view, queue);
+    void SetUp() override { Restart(); }
+
+    // Program start again, the device and this view connected.
+    void Restart() {
+        connection.reset();
+        ResetEngine();
+        connection.emplace(view, queue);
         UseAudioDevice(device);
     }
 
@@ -87,7 +90,7 @@ protected:
     // Delivers every posted event, as the owning thread's loop does.
     void Pump() {
         while (const auto event = queue.Next(std::chrono::milliseconds(0)))
-            cli::DispatchPlayerEvent(*event);
+            DispatchPlayerEvent(*event);
     }
 
     // The card plays the front buffer; its done notification is handled.
@@ -101,9 +104,10 @@ protected:
     // reads, since a HardSID clock may be running.
     int PlayCalls() const { return ReadMemoryShared(0x0380); }
 
-    cli::EventQueue queue;
+    EventQueue queue;
     RecordingView view{queue};
     TestAudioDevice device;
+    std::optional<PlayerConnection> connection;
 };
 
 }  // namespace chipbox::test

@@ -52,7 +52,7 @@ TEST(PlayerTextsTest, LoadMessagesNameThePathAsGiven) {
 
 TEST(PlayerTextsTest, SubsongsCountFromOneAndSongInformationWithoutATuneAndForOne) {
     EXPECT_EQ(SubsongText(255, 255), "256 / 256");
-    test::ResetMachine();
+    ResetEngine();
     EXPECT_EQ(SongInformationText(),
               "Start Address: $0000\nEnd Address: $0000\n\nInit Address: $1000\n"
               "Play Address: $1003\n\nSong Size: 0 bytes (0 blocks)");

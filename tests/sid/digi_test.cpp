@@ -16,7 +16,7 @@ namespace {
 class DigiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         SidInit(RENDER_RATE);
     }
 

@@ -25,7 +25,7 @@ namespace {
 class SidRenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         SidInit(RENDER_RATE);
     }
 
@@ -205,7 +205,7 @@ class StaggeredChainTest : public ::testing::TestWithParam<std::uint32_t> {};
 TEST_P(StaggeredChainTest, EqualsTheSampleBySampleChain) {
     const std::uint32_t count = GetParam();
     auto run = [count](int path) {
-        test::ResetMachine();
+        ResetEngine();
         SidInit(RENDER_RATE);
         // Every waveform, the filter, voice 2 synced to voice 1 and voice 3
         // ring-modulated by voice 2, so both of the renderer's voice paths run.
@@ -307,7 +307,7 @@ std::vector<ScriptStep> MakeScript(std::uint32_t waveform, std::uint32_t seed) {
 // The voice sums of every sample and each voice's state after every call.
 std::vector<std::int64_t> Play(const std::vector<ScriptStep>& script, std::uint32_t rate,
                                bool byChunks) {
-    test::ResetMachine();
+    ResetEngine();
     SidInit(rate);
     std::vector<std::int64_t> trace;
     auto chunk = std::make_unique<VoiceChunk>();

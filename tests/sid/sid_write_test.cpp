@@ -27,7 +27,7 @@ void RecordCardWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t value) 
 class SidWriteTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         SidInit(RENDER_RATE);
         cardWrites.clear();
     }

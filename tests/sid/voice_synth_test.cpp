@@ -17,7 +17,7 @@ namespace {
 class VoiceSynthTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ResetMachine();
+        ResetEngine();
         SidInit(RENDER_RATE);
     }
 

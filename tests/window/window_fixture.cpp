@@ -95,19 +95,15 @@ void ChooseFromBar(QMenuBar* bar, const QString& title, const QString& item) {
 
 WindowTest::WindowTest()
     : device(std::make_unique<TestAudioDevice>()), startDirectory(std::filesystem::current_path()) {
-    ResetMachine();
-    ResetPlayer();
-    ResetAudioStream();
-    ResetHardSidBinding();
+    ResetEngine();
     ResetUiSettings();
-    currentTunePath.clear();
     UseAudioDevice(*device);
 }
 
 WindowTest::~WindowTest() {
     window_.reset();
     Settle();
-    ResetAudioStream();
+    CloseSoundOutput();  // before the device goes
     std::filesystem::current_path(startDirectory);
 }
 

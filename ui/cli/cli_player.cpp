@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "core/machine_model.h"
+#include "playback/event_queue.h"
 #include "playback/player_engine.h"
-#include "ui/cli/event_queue.h"
 #include "ui/cli/listed_tune.h"
 #include "ui/cli/play_session.h"
 #include "ui/cli/player_loop.h"
@@ -84,21 +84,23 @@ int RunCliPlayer(const CliOptions& options) {
                      PathText(options.inputs.front()).c_str());
         return EXIT_LOAD_FAILED;
     }
-    completeMachine = options.completeMachine;
+    SetMachineModel(options.completeMachine ? MachineModel::Complete : MachineModel::Default);
     const std::optional<SongLengths> lengths = LoadSongLengths(options);
     const SongLengths* known = lengths ? &*lengths : nullptr;
     const bool toStandardOutput = options.outputPath == STANDARD_OUTPUT;
     EventQueue queue;
     TerminalView view(queue, options.info ? nullptr : toStandardOutput ? stderr : stdout);
-    ConnectPlayer(view, queue);
+    const PlayerConnection connection = ConnectPlayer(view, queue);
     if (options.info) return ShowInfo(tunes, options, known, view);
-    PlayerLoop loop(queue);
     CatchStopSignals();
-    if (!options.outputPath) return PlayTunes(tunes, options, known, view, loop);
+    if (!options.outputPath) {
+        PlayerLoop loop(queue);
+        return PlayTunes(tunes, options, known, view, loop);
+    }
     // A reader that goes away (a pipe, a FIFO, a socket) fails the write with
     // EPIPE, which is reported like any failed write.
     std::signal(SIGPIPE, SIG_IGN);
-    const int status = RenderTunes(tunes, options, known, view, loop);
+    const int status = RenderTunes(tunes, options, known, view);
     if (StopSignalled()) EndAsSignalled();
     return status;
 }

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/cli/listed_tune.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include <algorithm>
-
 #include "core/tune_file.h"
 #include "core/tune_info.h"
+#include "playback/player_engine.h"
 #include "ui/cli/terminal.h"
 
 namespace chipbox::cli {
@@ -62,7 +62,7 @@ ListedTune LoadListedTune(const std::string& path, const CliOptions& options,
     tune.lengths = lengths ? lengths->Find(tune.md5) : nullptr;
     const int songs = tuneInfo.lastSong + 1;
     if (options.allSongs) {
-        tuneInfo.currentSong = 0;
+        SelectSong(0);
     } else if (options.song && *options.song > songs) {
         const std::string reason =
             "--song must lie between 1 and " + std::to_string(songs) + " for this tune";
@@ -73,7 +73,7 @@ ListedTune LoadListedTune(const std::string& path, const CliOptions& options,
         tune.status = ListedTuneStatus::NoSuchSong;
         return tune;
     } else if (options.song) {
-        tuneInfo.currentSong = static_cast<std::uint8_t>(*options.song - 1);
+        SelectSong(*options.song - 1);
     }
     tune.status = ListedTuneStatus::Loaded;
     return tune;

@@ -83,22 +83,16 @@ void ShowStatus(const Session& session, std::int64_t lengthMicros) {
 
 bool SongOver(const Session& session, std::int64_t lengthMicros) {
     if (session.options.seconds)
-        return session.loop.buffersPlayed * BUFFER_SECONDS >= *session.options.seconds;
+        return static_cast<double>(BuffersPlayed()) * BUFFER_SECONDS >= *session.options.seconds;
     return lengthMicros > 0 && playerState.tuneMicros >= lengthMicros;
 }
 
 // A key: what the player does, or how the tune ends.
-std::optional<TuneEnd> HandleKey(char key, Session& session) {
+std::optional<TuneEnd> HandleKey(char key) {
     switch (key) {
         case ' ': ConnectedPlayerView().PostPlayCommand(); break;
-        case 'n':
-            ChangeSong(+1);
-            session.loop.buffersPlayed = 0;
-            break;
-        case 'p':
-            ChangeSong(-1);
-            session.loop.buffersPlayed = 0;
-            break;
+        case 'n': ChangeSong(+1); break;
+        case 'p': ChangeSong(-1); break;
         case '1': SetPlaybackSpeed(1); break;
         case '2': SetPlaybackSpeed(2); break;
         case '4': SetPlaybackSpeed(4); break;
@@ -111,20 +105,18 @@ std::optional<TuneEnd> HandleKey(char key, Session& session) {
 }
 
 TuneEnd PlayTune(Session& session, const ListedTune& tune) {
-    session.loop.buffersPlayed = 0;
     StartPlayback();
     if (!playerState.playing) return TuneEnd::NoSound;
     while (!StopSignalled()) {
         session.loop.DispatchNext();
         while (const std::optional<char> key = session.keyboard.PollKey())
-            if (const std::optional<TuneEnd> end = HandleKey(*key, session)) return *end;
+            if (const std::optional<TuneEnd> end = HandleKey(*key)) return *end;
         const std::int64_t lengthMicros = SongLengthMicros(session, tune);
         ShowStatus(session, lengthMicros);
         if (!SongOver(session, lengthMicros)) continue;
         if (!session.options.allSongs || tuneInfo.currentSong >= tuneInfo.lastSong)
             return TuneEnd::Next;
         ChangeSong(+1);
-        session.loop.buffersPlayed = 0;
     }
     return TuneEnd::Quit;
 }
@@ -159,7 +151,7 @@ int PlayTunes(const std::vector<std::string>& tunes, const CliOptions& options,
         if (direction == 0) direction = +1;
     }
     EndStatusLine();
-    ResetAudioStream();
+    CloseSoundOutput();
     if (end == TuneEnd::NoSound) {
         std::fprintf(stderr, "%s\n", view.audioFailure.c_str());
         return EXIT_NO_SOUND_DEVICE;

@@ -3,7 +3,6 @@
 
 #include <chrono>
 
-#include "playback/audio_stream.h"
 #include "playback/player_engine.h"
 #include "sid/digi_registers.h"
 #include "sid/sid_write.h"
@@ -16,13 +15,8 @@ constexpr auto EVENT_WAIT = std::chrono::milliseconds(50);
 }  // namespace
 
 void PlayerLoop::DispatchNext() {
-    const std::optional<PlayerEvent> event = queue_.Next(EVENT_WAIT);
-    if (!event) return;
-    const bool played = event->kind == PlayerEventKind::Stream &&
-                        event->stream.kind == StreamEventKind::BufferDone &&
-                        event->stream.stream == audioStream.stream && audioStream.open;
-    DispatchPlayerEvent(*event);
-    buffersPlayed += played;
+    if (const std::optional<PlayerEvent> event = queue_.Next(EVENT_WAIT))
+        DispatchPlayerEvent(*event);
 }
 
 void PlayerLoop::Finish() {

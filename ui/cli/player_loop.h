@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "ui/cli/cli_options.h"
-#include "ui/cli/event_queue.h"
+#include "playback/event_queue.h"
 
 namespace chipbox::cli {
 
@@ -14,13 +14,10 @@ class PlayerLoop {
 public:
     explicit PlayerLoop(EventQueue& queue) : queue_(queue) {}
 
-    // Delivers the next event, waiting a moment for one; counts the buffers
-    // that played.
+    // Delivers the next event, waiting a moment for one.
     void DispatchNext();
     // Stops playback and drops what is still on its way.
     void Finish();
-
-    long buffersPlayed = 0;
 
 private:
     EventQueue& queue_;

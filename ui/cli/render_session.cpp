@@ -10,12 +10,13 @@
 #include <set>
 
 #include "core/tune_info.h"
-#include "platform/wav_file_device.h"
-#include "playback/audio_stream.h"
+#include "platform/wav_file_writer.h"
+#include "playback/offline_render.h"
 #include "playback/player_engine.h"
 #include "sid/sid_render.h"
 #include "ui/cli/cli_player.h"
 #include "ui/cli/listed_tune.h"
+#include "ui/cli/player_loop.h"
 #include "ui/cli/terminal.h"
 
 namespace chipbox::cli {
@@ -30,7 +31,6 @@ struct Renders {
     const CliOptions& options;
     const SongLengths* lengths;
     TerminalView& view;
-    PlayerLoop& loop;
     bool inList;
     bool folder;  // -o names a folder that gets a file per song
     std::set<std::string> namesUsed;
@@ -82,20 +82,17 @@ void ShowProgress(const std::string& name, double done, double total, bool finis
 }
 
 // Renders the current song into `path`; returns the exit status so far.
-int RenderSong(Renders& renders, const std::string& path, std::uint64_t samples) {
-    WavFileDevice device(path, samples, OUTPUT_RATE);
-    if (!device.Create()) return ReportWriteFailure(path, device.error());
-    UseAudioDevice(device);
+int RenderSongInto(Renders& renders, const std::string& path, std::uint64_t samples) {
+    WavFileWriter file(path, samples, OUTPUT_RATE);
+    if (!file.Create()) return ReportWriteFailure(path, file.error());
     const bool progress = isatty(STDERR_FILENO);
-    StartPlayback();
-    while (!device.complete() && !device.failed() && !StopSignalled()) {
-        renders.loop.DispatchNext();
-        if (progress) ShowProgress(path, double(device.samplesWritten()), double(samples), false);
-    }
-    renders.loop.Finish();
-    ResetAudioStream();
+    RenderSong(samples, [&](const std::int16_t* rendered, std::size_t count) {
+        const bool written = file.Write(rendered, count);
+        if (progress) ShowProgress(path, double(file.samplesWritten()), double(samples), false);
+        return written && !StopSignalled();
+    });
     if (StopSignalled()) return EXIT_WRITE_FAILED;  // the caller ends as signalled
-    if (!device.Commit()) return ReportWriteFailure(path, device.error());
+    if (!file.Commit()) return ReportWriteFailure(path, file.error());
     if (progress || renders.inList) ShowProgress(path, 1, 1, true);
     renders.rendered = true;
     return 0;
@@ -115,10 +112,10 @@ int RenderTune(Renders& renders, const std::string& tunePath) {
                          PathText(output).c_str());
             return EXIT_USAGE;
         }
-        if (const int status = RenderSong(renders, output, SongSamples(renders, tune)))
+        if (const int status = RenderSongInto(renders, output, SongSamples(renders, tune)))
             return status;
         if (!renders.options.allSongs || tuneInfo.currentSong >= tuneInfo.lastSong) return 0;
-        tuneInfo.currentSong = static_cast<std::uint8_t>(tuneInfo.currentSong + 1);
+        SelectSong(tuneInfo.currentSong + 1);
     }
 }
 
@@ -130,10 +127,10 @@ bool IsOutputFolder(const std::string& output, bool inList) {
 }
 
 int RenderTunes(const std::vector<std::string>& tunes, const CliOptions& options,
-                const SongLengths* lengths, TerminalView& view, PlayerLoop& loop) {
+                const SongLengths* lengths, TerminalView& view) {
     const bool inList = tunes.size() > 1 || options.allSongs;
     const std::string& output = *options.outputPath;
-    Renders renders{options, lengths, view, loop, inList, IsOutputFolder(output, inList), {}};
+    Renders renders{options, lengths, view, inList, IsOutputFolder(output, inList), {}};
     if (inList && !renders.folder) {
         std::fprintf(stderr,
                      "chipbox-cli: -o takes a folder ending in / when several songs are "

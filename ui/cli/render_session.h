@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Rendering the command line's songs into WAV files, as fast as the machine
-// allows.
+// allows, without a sound device or an event loop.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "ui/cli/cli_options.h"
-#include "ui/cli/player_loop.h"
 #include "ui/cli/song_lengths.h"
 #include "ui/cli/terminal_view.h"
 
@@ -18,7 +17,7 @@ namespace chipbox::cli {
 // --seconds, else its known length, else in a list the default length, else
 // 60 seconds. Returns the exit status.
 int RenderTunes(const std::vector<std::string>& tunes, const CliOptions& options,
-                const SongLengths* lengths, TerminalView& view, PlayerLoop& loop);
+                const SongLengths* lengths, TerminalView& view);
 
 // Whether -o names a folder: it ends in '/', or for several songs is one.
 bool IsOutputFolder(const std::string& output, bool inList);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "playback/player_view.h"
-#include "ui/cli/event_queue.h"
+#include "playback/event_queue.h"
 
 namespace chipbox::cli {
 

@@ -68,7 +68,7 @@ int CChipboxApp::InitInstance() {
                 [&dialog](const std::string& handedOver) { dialog.ReceiveHandOver(handedOver); });
         });
     }
-    ResetAudioStream();
+    CloseSoundOutput();
     return status;
 }
 

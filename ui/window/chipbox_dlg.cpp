@@ -28,7 +28,6 @@
 #include "playback/player_engine.h"
 #include "playback/player_texts.h"
 #include "playback/tune_loading.h"
-#include "sid/hardsid_link.h"
 #include "ui/common/ui_settings.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/application_icon.h"
@@ -128,14 +127,14 @@ CChipboxDlg::CChipboxDlg(SettingsStore& settings, MessageBoxes& messages)
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       settings_(settings),
-      messages_(messages) {
+      messages_(messages),
+      connection_(*this, *this) {
     setWindowTitle(QString::fromLatin1(PROGRAM_CAPTION));
     setAcceptDrops(true);
     CreateMenu();
     CreateControls();
     SetTabOrder();
     toolTips_ = new CMyToolTipCtrl(this);
-    ConnectPlayer(*this, *this);
 }
 
 CChipboxDlg::~CChipboxDlg() = default;
@@ -242,22 +241,22 @@ void CChipboxDlg::OnInitDialog() {
     setWindowIcon(ApplicationIcon());
 
     const StartSettings start = settings_.ReadStart();
-    completeMachine = start.completeMachine;
+    SetMachineModel(start.completeMachine ? MachineModel::Complete : MachineModel::Default);
     hardSidBox_->setChecked(start.hardSidSupport);
     if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
-    hardSidMode = hardSidBox_->isChecked();
+    SetOutput(hardSidBox_->isChecked() ? Output::HardSid : Output::Software);
 
     KeepStartSettings(start, uiSettings);
-    currentTunePath = start.lastTune;
     if (start.playerX >= 0) move(start.playerX, start.playerY);
     // A folder that is gone leaves the working directory as it was.
     std::error_code ignored;
     if (!start.directory.empty()) std::filesystem::current_path(start.directory, ignored);
 
+    // Loading records the path as the one to keep, loaded or not.
     if (!commandLinePath_.empty())
         LoadTune(commandLinePath_, true);
-    else if (!currentTunePath.empty())
-        LoadTune(currentTunePath, false);
+    else if (!start.lastTune.empty())
+        LoadTune(start.lastTune, false);
 
     toolTips_->AddControlTool(hardSidBox_, HARDSID_TOOL_TEXT);
     toolTips_->AddControlTool(cpuBar_, CPU_BAR_TOOL_TEXT);
@@ -298,7 +297,7 @@ void CChipboxDlg::onAboutTriggered() { ShowAbout(); }
 void CChipboxDlg::onHardSidClicked() {
     StopPlayback();
     if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
-    hardSidMode = hardSidBox_->isChecked();
+    SetOutput(hardSidBox_->isChecked() ? Output::HardSid : Output::Software);
 }
 
 void CChipboxDlg::BindCard() {
@@ -503,7 +502,7 @@ void CChipboxDlg::reject() {
     exit.playerX = frameGeometry().x();
     exit.playerY = frameGeometry().y();
     exit.lastTune = currentTunePath;
-    exit.hardSidSupport = hardSidMode;
+    exit.hardSidSupport = CurrentOutput() == Output::HardSid;
     settings_.WriteExit(exit);
     QDialog::reject();
 }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/audio_device.h"
+#include "playback/player_engine.h"
 #include "playback/player_view.h"
 #include "ui/window/message_boxes.h"
 
@@ -187,6 +188,8 @@ private:
 
     SettingsStore& settings_;
     MessageBoxes& messages_;
+    // The engine shows what happens here until the window is destroyed.
+    PlayerConnection connection_;
     std::string commandLinePath_;
     bool closing_ = false;
     int openBoxes_ = 0;

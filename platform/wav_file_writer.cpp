@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "platform/wav_file_device.h"
+#include "platform/wav_file_writer.h"
 
 #include <unistd.h>
 
@@ -55,10 +55,10 @@ bool WriteToStandardOutput(const void* data, std::size_t size, int& error) {
 
 }  // namespace
 
-WavFileDevice::WavFileDevice(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate)
+WavFileWriter::WavFileWriter(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate)
     : path_(std::move(path)), limit_(sampleCount), rate_(sampleRate) {}
 
-bool WavFileDevice::Create() {
+bool WavFileWriter::Create() {
     if (path_ != "-") {
         file_ = std::make_unique<AtomicFile>(path_);
         if (!file_->Open()) {
@@ -71,7 +71,7 @@ bool WavFileDevice::Create() {
     return WriteBytes(header.data(), header.size());
 }
 
-bool WavFileDevice::WriteBytes(const void* data, std::size_t size) {
+bool WavFileWriter::WriteBytes(const void* data, std::size_t size) {
     if (error_ != 0) return false;
     if (!file_) return WriteToStandardOutput(data, size, error_);
     if (file_->Write(data, size)) return true;
@@ -79,31 +79,22 @@ bool WavFileDevice::WriteBytes(const void* data, std::size_t size) {
     return false;
 }
 
-bool WavFileDevice::Commit() {
+bool WavFileWriter::Commit() {
     if (!created_ || !complete() || failed()) return false;
     if (!file_ || file_->Commit()) return true;
     error_ = file_->error();
     return false;
 }
 
-bool WavFileDevice::Open(StreamEventTarget& target, std::uint32_t, std::uint64_t stream) {
+bool WavFileWriter::Write(const std::int16_t* samples, std::size_t count) {
     if (!created_ || failed()) return false;
-    target_ = &target;
-    stream_ = stream;
-    target.Post({StreamEventKind::Opened, nullptr, stream});
-    return true;
-}
-
-void WavFileDevice::Queue(WaveHeader& header) {
-    const auto count =
-        static_cast<std::size_t>(std::min<std::uint64_t>(header.sampleCount, limit_ - written_));
-    bytes_.resize(BYTES_PER_SAMPLE * count);
-    for (std::size_t i = 0; i < count; ++i)
-        PutLittleEndian(&bytes_[BYTES_PER_SAMPLE * i], static_cast<std::uint16_t>(header.data[i]),
+    const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(count, limit_ - written_));
+    bytes_.resize(BYTES_PER_SAMPLE * kept);
+    for (std::size_t i = 0; i < kept; ++i)
+        PutLittleEndian(&bytes_[BYTES_PER_SAMPLE * i], static_cast<std::uint16_t>(samples[i]),
                         BYTES_PER_SAMPLE);
-    WriteBytes(bytes_.data(), bytes_.size());
-    written_ += count;
-    target_->Post({StreamEventKind::BufferDone, &header, stream_});
+    written_ += kept;
+    return WriteBytes(bytes_.data(), bytes_.size());
 }
 
 }  // namespace chipbox

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The command-line player's message queue: the stream's notifications and
-// the player's posted commands, delivered one by one on the player's thread
-// in the order they were posted. Any thread may post.
+// A message queue for a player without a window system: the stream's
+// notifications and the posted Play command, delivered one by one on the
+// thread that owns the player, in the order they were posted. Any thread may
+// post. The command-line player runs on it.
 #pragma once
 
 #include <chrono>
@@ -12,7 +13,7 @@
 
 #include "platform/audio_device.h"
 
-namespace chipbox::cli {
+namespace chipbox {
 
 enum class PlayerEventKind { Stream, PlayCommand };
 
@@ -41,4 +42,4 @@ private:
 // Hands one event to the engine (the posted Play) or the stream.
 void DispatchPlayerEvent(const PlayerEvent& event);
 
-}  // namespace chipbox::cli
+}  // namespace chipbox

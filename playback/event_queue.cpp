@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/cli/event_queue.h"
+#include "playback/event_queue.h"
 
 #include "playback/audio_stream.h"
 #include "playback/player_engine.h"
 
-namespace chipbox::cli {
+namespace chipbox {
 
 void EventQueue::Push(PlayerEvent event) {
     {
@@ -34,4 +34,4 @@ void DispatchPlayerEvent(const PlayerEvent& event) {
         HandleStreamEvent(event.stream);
 }
 
-}  // namespace chipbox::cli
+}  // namespace chipbox

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "playback/engine_state.h"
+
+#include "playback/hardsid_binding.h"
+
+namespace chipbox {
+
+void ResetEngine() {
+    SetMachineModel(MachineModel::Default);
+    hardSidMode = false;
+    sampleThreadRunning = false;
+    ResetHardSidBinding();
+    ResetSidModule();
+    ClearMemory();
+    cpuState = CpuState{};
+    ResetTuneState();
+    ResetPlayer();
+    ResetAudioStream();
+    DisconnectPlayer();
+    currentTunePath.clear();
+}
+
+}  // namespace chipbox
