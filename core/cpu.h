@@ -39,16 +39,6 @@ constexpr std::uint8_t V = 0x40;
 constexpr std::uint8_t N = 0x80;
 }  // namespace flag
 
-// The 56 documented mnemonics in alphabetical order, then Unknown.
-// clang-format off
-enum InstructionKind : std::int32_t {
-    ADC, AND, ASL, BCC, BCS, BEQ, BIT, BMI, BNE, BPL, BRK, BVC, BVS, CLC, CLD, CLI, CLV, CMP, CPX,
-    CPY, DEC, DEX, DEY, EOR, INC, INX, INY, JMP, JSR, LDA, LDX, LDY, LSR, NOP, ORA, PHA, PHP, PLA,
-    PLP, ROL, ROR, RTI, RTS, SBC, SEC, SED, SEI, STA, STX, STY, TAX, TAY, TSX, TXA, TXS, TYA,
-    Unknown
-};
-// clang-format on
-
 enum AddressingMode : std::int32_t {
     Implied = 0,
     Immediate = 1,
@@ -65,9 +55,6 @@ enum AddressingMode : std::int32_t {
     Relative = 13,
     NoMode = 56,
 };
-
-extern const std::array<std::int32_t, 256> kindTable;
-extern const std::array<std::int32_t, 256> modeTable;
 
 // Executes the instruction at pc; returns its cycle count (also left in
 // cpuState.cycles).

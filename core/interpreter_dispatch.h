@@ -13,17 +13,17 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
     clock += ONE_INSTRUCTION;
     const std::uint8_t opcode = NextByte();
     switch (opcode) {
-        case 0x00:
+        case 0x00:  // BRK
             cpu.pc = 0;
             Spend(7);
-            break;                                                               // BRK
+            break;
         case 0x01: cpu.a = SetNZ(cpu.a | Fetch<IndexedIndirect>()); break;       // ORA
         case 0x05: cpu.a = SetNZ(cpu.a | Fetch<ZeroPage>()); break;              // ORA
         case 0x06: ReadModifyWrite<ZeroPage, &Interpreter::ShiftLeft>(); break;  // ASL
-        case 0x08:
+        case 0x08:                                                               // PHP
             PushStack(PackedFlags());
             Spend(3);
-            break;                                                                  // PHP
+            break;
         case 0x09: cpu.a = SetNZ(cpu.a | Fetch<Immediate>()); break;                // ORA
         case 0x0A: ReadModifyWrite<Accumulator, &Interpreter::ShiftLeft>(); break;  // ASL
         case 0x0D: cpu.a = SetNZ(cpu.a | Fetch<Absolute>()); break;                 // ORA
@@ -41,10 +41,10 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
         case 0x24: TestBits(Fetch<ZeroPage>()); break;                              // BIT
         case 0x25: cpu.a = SetNZ(cpu.a & Fetch<ZeroPage>()); break;                 // AND
         case 0x26: ReadModifyWrite<ZeroPage, &Interpreter::RotateLeft>(); break;    // ROL
-        case 0x28:
+        case 0x28:                                                                  // PLP
             UnpackFlags(PullStack());
             Spend(4);
-            break;                                                                   // PLP
+            break;
         case 0x29: cpu.a = SetNZ(cpu.a & Fetch<Immediate>()); break;                 // AND
         case 0x2A: ReadModifyWrite<Accumulator, &Interpreter::RotateLeft>(); break;  // ROL
         case 0x2C: TestBits(Fetch<Absolute>()); break;                               // BIT
@@ -62,16 +62,16 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
         case 0x41: cpu.a = SetNZ(cpu.a ^ Fetch<IndexedIndirect>()); break;           // EOR
         case 0x45: cpu.a = SetNZ(cpu.a ^ Fetch<ZeroPage>()); break;                  // EOR
         case 0x46: ReadModifyWrite<ZeroPage, &Interpreter::ShiftRight>(); break;     // LSR
-        case 0x48:
+        case 0x48:                                                                   // PHA
             PushStack(cpu.a);
             Spend(3);
-            break;                                                                   // PHA
+            break;
         case 0x49: cpu.a = SetNZ(cpu.a ^ Fetch<Immediate>()); break;                 // EOR
         case 0x4A: ReadModifyWrite<Accumulator, &Interpreter::ShiftRight>(); break;  // LSR
-        case 0x4C:
+        case 0x4C:                                                                   // JMP
             cpu.pc = NextWord();
             Spend(3);
-            break;                                                                 // JMP
+            break;
         case 0x4D: cpu.a = SetNZ(cpu.a ^ Fetch<Absolute>()); break;                // EOR
         case 0x4E: ReadModifyWrite<Absolute, &Interpreter::ShiftRight>(); break;   // LSR
         case 0x50: BranchIf(!overflow); break;                                     // BVC
@@ -82,23 +82,23 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
         case 0x59: cpu.a = SetNZ(cpu.a ^ Fetch<AbsoluteY>()); break;               // EOR
         case 0x5D: cpu.a = SetNZ(cpu.a ^ Fetch<AbsoluteX>()); break;               // EOR
         case 0x5E: ReadModifyWrite<AbsoluteX, &Interpreter::ShiftRight>(); break;  // LSR
-        case 0x60:
+        case 0x60:                                                                 // RTS
             ReturnFromSubroutine();
             Spend(6);
-            break;                                                                 // RTS
+            break;
         case 0x61: AddWithCarry(Fetch<IndexedIndirect>()); break;                  // ADC
         case 0x65: AddWithCarry(Fetch<ZeroPage>()); break;                         // ADC
         case 0x66: ReadModifyWrite<ZeroPage, &Interpreter::RotateRight>(); break;  // ROR
-        case 0x68:
+        case 0x68:                                                                 // PLA
             cpu.a = SetNZ(PullStack());
             Spend(4);
-            break;                                                                    // PLA
+            break;
         case 0x69: AddWithCarry(Fetch<Immediate>()); break;                           // ADC
         case 0x6A: ReadModifyWrite<Accumulator, &Interpreter::RotateRight>(); break;  // ROR
-        case 0x6C:
+        case 0x6C:                                                                    // JMP
             cpu.pc = ReadWord(NextWord());
             Spend(5);
-            break;                                                                  // JMP
+            break;
         case 0x6D: AddWithCarry(Fetch<Absolute>()); break;                          // ADC
         case 0x6E: ReadModifyWrite<Absolute, &Interpreter::RotateRight>(); break;   // ROR
         case 0x70: BranchIf(overflow); break;                                       // BVS
@@ -125,10 +125,10 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
         case 0x96: StoreRegister<ZeroPageY>(cpu.x); break;                          // STX
         case 0x98: Transfer(cpu.a, cpu.y); break;                                   // TYA
         case 0x99: StoreRegister<AbsoluteY>(cpu.a); break;                          // STA
-        case 0x9A:
+        case 0x9A:                                                                  // TXS
             cpu.s = cpu.x;
             Spend(2);
-            break;                                                                // TXS
+            break;
         case 0x9D: StoreRegister<AbsoluteX>(cpu.a); break;                        // STA
         case 0xA0: cpu.y = SetNZ(Fetch<Immediate>()); break;                      // LDY
         case 0xA1: cpu.a = SetNZ(Fetch<IndexedIndirect>()); break;                // LDA
@@ -190,9 +190,9 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
         case 0xF8: SetOtherFlag(flag::D, true); break;                            // SED
         case 0xF9: SubtractWithBorrow(Fetch<AbsoluteY>()); break;                 // SBC
         case 0xFD: SubtractWithBorrow(Fetch<AbsoluteX>()); break;                 // SBC
-        case 0xFE:
+        case 0xFE:                                                                // INC
             ReadModifyWrite<AbsoluteX, &Interpreter::Increment>();
-            break;  // INC
+            break;
         // Undocumented opcodes: in the default model one byte, no effect and
         // no cycles, their operand bytes running as the next instructions.
         default:

@@ -10,6 +10,7 @@
 #include "core/c64_memory.h"
 #include "core/cpu.h"
 #include "instruction_rows.h"
+#include "opcode_matrix.h"
 #include "sid/sid_state.h"
 #include "test_support.h"
 
@@ -231,13 +232,44 @@ TEST_F(CpuTest, JumpsSubroutinesAndBrk) {
     });
 }
 
-// The tables hold the 151 documented opcodes, each with a mode; the other 105
-// run as no-ops.
+// Every documented opcode that does not jump takes the bytes its addressing
+// mode in the published matrix gives it.
+TEST_F(CpuTest, EveryDocumentedOpcodeIsAsLongAsItsAddressingMode) {
+    const auto operandBytes = [](std::int32_t mode) {
+        switch (mode) {
+            case Implied:
+            case Accumulator: return 0;
+            case Absolute:
+            case AbsoluteX:
+            case AbsoluteY:
+            case Indirect: return 2;
+            default: return 1;
+        }
+    };
+    int checked = 0;
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        const std::int32_t kind = test::kindTable[opcode];
+        if (kind == test::Unknown || kind == test::BRK || kind == test::JMP || kind == test::JSR ||
+            kind == test::RTS || kind == test::RTI)
+            continue;
+        ResetEngine();
+        test::Poke(ORIGIN, {std::uint8_t(opcode), 0x00, 0x00});  // a branch by 0 goes on
+        cpuState.pc = ORIGIN;
+        StepInstruction();
+        EXPECT_EQ(cpuState.pc, ORIGIN + 1 + operandBytes(test::modeTable[opcode])) << opcode;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 151 - 6);
+}
+
+// The matrix holds the 151 documented opcodes, each with a mode; the other
+// 105 run as no-ops.
 TEST_F(CpuTest, UndocumentedOpcodesAreOneByteNoOpsOfZeroCycles) {
     std::vector<Row> rows;
     for (int opcode = 0; opcode < 256; ++opcode) {
-        EXPECT_EQ(kindTable[opcode] == Unknown, modeTable[opcode] == NoMode) << opcode;
-        if (kindTable[opcode] != Unknown) continue;
+        EXPECT_EQ(test::kindTable[opcode] == test::Unknown, test::modeTable[opcode] == NoMode)
+            << opcode;
+        if (test::kindTable[opcode] != test::Unknown) continue;
         rows.push_back({"opcode " + std::to_string(opcode),
                         {std::uint8_t(opcode), 0xA9, 0x00},
                         {.a = 1, .x = 2, .y = 3, .p = N},

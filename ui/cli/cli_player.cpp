@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/cli/cli_player.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "ui/cli/terminal.h"
 #include "ui/cli/terminal_view.h"
 #include "ui/cli/tune_report.h"
+#include "ui/common/tune_files.h"
 
 namespace chipbox::cli {
 
@@ -30,15 +30,8 @@ constexpr const char* STANDARD_OUTPUT = "-";
 // before anything is loaded or written.
 bool OutputIsATune(const CliOptions& options) {
     if (!options.outputPath || *options.outputPath == STANDARD_OUTPUT) return false;
-    struct stat output {};
-    if (stat(options.outputPath->c_str(), &output) != 0) return false;
-    for (const std::string& input : options.inputs) {
-        struct stat tune {};
-        if (stat(input.c_str(), &tune) == 0 && tune.st_dev == output.st_dev &&
-            tune.st_ino == output.st_ino)
-            return true;
-    }
-    return false;
+    return std::any_of(options.inputs.begin(), options.inputs.end(),
+                       [&](const std::string& input) { return IsSameFile(*options.outputPath, input); });
 }
 
 // A file that cannot be read is said so, and playing goes on without lengths.

@@ -2,23 +2,16 @@
 #include "ui/cli/playlist.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
+
+#include "ui/common/tune_files.h"
 
 namespace chipbox::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-bool EndsInSid(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string suffix = name.substr(name.size() - 4);
-    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return suffix == ".sid";
-}
 
 void CollectFolder(const fs::path& folder, bool recursive, std::vector<std::string>& tunes,
                    std::vector<std::string>& notRegular) {
@@ -29,9 +22,9 @@ void CollectFolder(const fs::path& folder, bool recursive, std::vector<std::stri
         std::error_code ignored;
         if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
             folders.push_back(name);
-        } else if (EndsInSid(name) && entry.is_regular_file(ignored)) {
+        } else if (IsTuneName(name) && entry.is_regular_file(ignored)) {
             files.push_back(name);
-        } else if (EndsInSid(name) && !entry.is_directory(ignored)) {
+        } else if (IsTuneName(name) && !entry.is_directory(ignored)) {
             notRegular.push_back((folder / name).string());
         }
     }
@@ -44,14 +37,6 @@ void CollectFolder(const fs::path& folder, bool recursive, std::vector<std::stri
 }
 
 }  // namespace
-
-bool BrowserOrder(const std::string& first, const std::string& second) {
-    return std::lexicographical_compare(first.begin(), first.end(), second.begin(), second.end(),
-                                        [](char a, char b) {
-                                            return std::tolower(static_cast<unsigned char>(a)) <
-                                                   std::tolower(static_cast<unsigned char>(b));
-                                        });
-}
 
 std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive,
                                       std::vector<std::string>& notRegular) {

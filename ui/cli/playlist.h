@@ -9,7 +9,7 @@
 namespace chipbox::cli {
 
 // Each input that is a folder contributes its files whose names end in .sid
-// in any letter case, sorted ignoring letter case, and with `recursive` then
+// in any letter case, in the browser's order (BrowserOrder), and with `recursive` then
 // its subfolders' in the same order (symbolic links to folders are not
 // followed, so a link loop ends). A folder's .sid entry that is no regular
 // file (a FIFO, a socket, a device) goes to `notRegular` instead: reading it
@@ -17,8 +17,5 @@ namespace chipbox::cli {
 // file is reported when it is loaded, and a FIFO named on purpose is read.
 std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive,
                                       std::vector<std::string>& notRegular);
-
-// Ascending, ignoring letter case, comparing the whole text.
-bool BrowserOrder(const std::string& first, const std::string& second);
 
 }  // namespace chipbox::cli

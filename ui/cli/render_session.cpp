@@ -18,6 +18,7 @@
 #include "ui/cli/listed_tune.h"
 #include "ui/cli/player_loop.h"
 #include "ui/cli/terminal.h"
+#include "ui/common/tune_files.h"
 
 namespace chipbox::cli {
 
@@ -58,13 +59,6 @@ std::string OutputFile(Renders& renders, const std::string& tunePath) {
     for (int copy = 2; !renders.namesUsed.insert(unique).second; ++copy)
         unique = std::string(name).append("-").append(std::to_string(copy));
     return (fs::path(output) / (unique + ".wav")).string();
-}
-
-bool IsSameFile(const std::string& first, const std::string& second) {
-    struct stat a {
-    }, b{};
-    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
 }
 
 int ReportWriteFailure(const std::string& path, int error) {

@@ -28,6 +28,7 @@
 #include "playback/player_engine.h"
 #include "playback/player_texts.h"
 #include "playback/tune_loading.h"
+#include "ui/common/tune_files.h"
 #include "ui/common/ui_settings.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/application_icon.h"
@@ -112,12 +113,6 @@ std::string FirstLocalFile(const QMimeData* data) {
     for (const QUrl& url : data->urls())
         if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
     return {};
-}
-
-std::string WorkingDirectory() {
-    std::error_code error;
-    const std::filesystem::path cwd = std::filesystem::current_path(error);
-    return error ? std::string() : cwd.string();
 }
 
 }  // namespace

@@ -15,13 +15,13 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "playback/tune_loading.h"
+#include "ui/common/tune_files.h"
 #include "ui/common/ui_settings.h"
 #include "ui/window/application_icon.h"
 #include "ui/window/dialog_units.h"
@@ -75,29 +75,9 @@ BrowserEntry MakeEntry(std::string raw) {
 
 BrowserEntry Bracketed(const std::string& name) { return MakeEntry("[" + name + "]"); }
 
-// Ascending, ignoring letter case, over the whole text with its brackets.
-// Names that differ only in case keep one order on every run: by their bytes.
-bool SortsBefore(const BrowserEntry& a, const BrowserEntry& b) {
-    const int order = QString::compare(a.shown, b.shown, Qt::CaseInsensitive);
-    return order != 0 ? order < 0 : a.raw < b.raw;
-}
-
-// The file names "*.sid" matches: ending in .sid in any letter case.
-bool IsTuneName(const std::string& name) {
-    constexpr std::string_view SUFFIX = ".sid";
-    if (name.size() < SUFFIX.size()) return false;
-    return std::equal(SUFFIX.begin(), SUFFIX.end(), name.end() - SUFFIX.size(),
-                      [](char wanted, char found) {
-                          return wanted == std::tolower(static_cast<unsigned char>(found));
-                      });
-}
-
-// Empty when the directory has no name any more (it was removed).
-std::string WorkingDirectory() {
-    std::error_code error;
-    const std::filesystem::path cwd = std::filesystem::current_path(error);
-    return error ? std::string() : cwd.string();
-}
+// The browsing order over the whole text with its brackets ("[a-b]" before
+// "[a]"), the one the terminal player lists folders in too.
+bool SortsBefore(const BrowserEntry& a, const BrowserEntry& b) { return BrowserOrder(a.raw, b.raw); }
 
 // A folder that cannot be read lists as empty; one that stops being readable
 // half-way lists what was read.

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The published NMOS 6502 opcode matrix: mnemonic and addressing mode of the
-// 151 documented opcodes. Everything else is Unknown.
-#include "core/cpu.h"
+#include "opcode_matrix.h"
 
-namespace chipbox {
+namespace chipbox::test {
 
 namespace {
 
@@ -115,4 +113,4 @@ constexpr std::array<std::int32_t, 256> BuildModeTable() {
 const std::array<std::int32_t, 256> kindTable = BuildKindTable();
 const std::array<std::int32_t, 256> modeTable = BuildModeTable();
 
-}  // namespace chipbox
+}  // namespace chipbox::test
