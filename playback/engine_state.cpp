@@ -2,6 +2,7 @@
 #include "playback/engine_state.h"
 
 #include "playback/hardsid_binding.h"
+#include "playback/hardsid_timing.h"
 
 namespace chipbox {
 
@@ -10,6 +11,7 @@ void ResetEngine() {
     hardSidMode = false;
     sampleThreadRunning = false;
     ResetHardSidBinding();
+    UseHardSidTime(nullptr);
     ResetSidModule();
     ClearMemory();
     cpuState = CpuState{};

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "core/c64_memory.h"
 #include "core/routine_call.h"
@@ -22,8 +23,22 @@ constexpr std::int32_t SHORTEST_TIMER_MILLIS = 10;
 constexpr auto PAUSE_POLL = std::chrono::milliseconds(20);
 constexpr std::uint8_t FULL_VOLUME = 0x0F;
 
+// The machine's time: a periodic timer of the platform, the steady clock.
+class MachineTime final : public HardSidTime {
+public:
+    void StartTicks(std::chrono::nanoseconds period, std::function<void()> tick) override {
+        timer_.Start(period, std::move(tick));
+    }
+    void StopTicks() override { timer_.Kill(); }
+    std::int64_t Now() override { return SampleClockNow(); }
+
+private:
+    PeriodicTimer timer_;
+};
+
 struct HardSidTiming {
-    PeriodicTimer timer;
+    MachineTime machineTime;
+    HardSidTime* time = &machineTime;
     std::thread timingThread;
     std::int32_t frameMicros = DEFAULT_FRAME_MICROS;  // what each play call may use
 };
@@ -47,16 +62,17 @@ void PlayFrames(std::int32_t frameMicros) {
 // After a pause the schedule restarts from the moment of resuming.
 void TimingThread(std::int32_t periodMicros) {
     SetCurrentThreadPriority(ThreadPriority::Lowest);
+    HardSidTime& time = *Timing().time;
     std::int64_t ticks = std::int64_t{periodMicros} * 1000;
-    std::int64_t deadline = SampleClockNow();
+    std::int64_t deadline = time.Now();
     while (playerState.playing) {
         deadline += ticks;
         PlayFrames(periodMicros);
-        while (SampleClockNow() <= deadline) {
+        while (time.Now() <= deadline && playerState.playing) {
         }
         while (playerState.paused && playerState.playing) {
             std::this_thread::sleep_for(PAUSE_POLL);
-            deadline = SampleClockNow();
+            deadline = time.Now();
         }
         if (const std::uint16_t timer = ReadCiaTimerA(); timer > 0) {
             periodMicros = ThreadPeriodMicros(timer);
@@ -75,6 +91,11 @@ void RunInitOffTheCard() {
 }
 
 }  // namespace
+
+void UseHardSidTime(HardSidTime* time) {
+    HardSidTiming& timing = Timing();
+    timing.time = time ? time : &timing.machineTime;
+}
 
 HardSidClock ChooseHardSidClock(bool ciaTiming, std::uint16_t timer) {
     if (!ciaTiming) {
@@ -96,7 +117,7 @@ void StartHardSidTiming() {
     if (clock.kind == HardSidClockKind::Timer) {
         timing.frameMicros = clock.timerMillis * 1000;
         CallRoutine(tuneInfo.playAddress, 0, PlayCallLimits(timing.frameMicros, playbackSpeed));
-        timing.timer.Start(std::chrono::milliseconds(clock.timerMillis), PlayTimerTick);
+        timing.time->StartTicks(std::chrono::milliseconds(clock.timerMillis), PlayTimerTick);
         SetProcessPriorityClass(clock.priorityClass);
     } else {
         CallRoutine(tuneInfo.playAddress, 0,
@@ -108,7 +129,7 @@ void StartHardSidTiming() {
 
 void StopHardSidTiming() {
     HardSidTiming& timing = Timing();
-    timing.timer.Kill();
+    timing.time->StopTicks();
     if (timing.timingThread.joinable()) timing.timingThread.join();
 }
 

@@ -7,11 +7,32 @@
 // the timer's thread or the timing thread, never on two threads at once.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "platform/priority.h"
 
 namespace chipbox {
+
+// The time the HardSID clocks keep: the timer's ticks and the counter the
+// timing thread waits on. The program keeps the machine's; a test puts in
+// one it moves itself.
+class HardSidTime {
+public:
+    virtual ~HardSidTime() = default;
+    // Calls `tick` every `period` from another thread, the first time one
+    // period from now, until StopTicks.
+    virtual void StartTicks(std::chrono::nanoseconds period, std::function<void()> tick) = 0;
+    // Returns when no tick runs and none will.
+    virtual void StopTicks() = 0;
+    // The timing thread's counter, in nanoseconds.
+    virtual std::int64_t Now() = 0;
+};
+
+// Until the next call, the clocks keep `time`; null: the machine's own. Only
+// while no HardSID clock runs.
+void UseHardSidTime(HardSidTime* time);
 
 enum class HardSidClockKind { Timer, TimingThread };
 

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The player against the stand-in card library, found through
 // LD_LIBRARY_PATH: one suite per variant (see CMakeLists.txt).
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <utility>
 
 #include "playback/hardsid_binding.h"
+#include "playback/hardsid_timing.h"
 #include "playback/sample_thread.h"
 #include "playback_fixture.h"
 #include "sid/hardsid_link.h"
@@ -24,19 +27,50 @@ std::vector<CardCall> WritesTo(int reg) {
     return writes;
 }
 
+// HardSID time that the test moves: it makes the timer's ticks itself, on
+// its own thread, and sets the counter the timing thread waits on.
+class DrivenTime final : public HardSidTime {
+public:
+    void StartTicks(std::chrono::nanoseconds every, std::function<void()> tick) override {
+        period = every;
+        tick_ = std::move(tick);
+    }
+    void StopTicks() override { tick_ = nullptr; }
+    std::int64_t Now() override { return now; }
+
+    void Tick(int count) {
+        for (int i = 0; i < count && tick_; ++i) tick_();
+    }
+
+    std::chrono::nanoseconds period{0};
+    std::atomic<std::int64_t> now{0};
+
+private:
+    std::function<void()> tick_;
+};
+
 class CardTest : public test::PlaybackTest {
 protected:
     void SetUp() override {
         PlaybackTest::SetUp();
-        ResetHardSidBinding();
         ASSERT_EQ(BindHardSid(), HardSidBindResult::Bound);
-        hardSidMode = true;
+        SetOutput(Output::HardSid);
+        UseHardSidTime(&time);
         test::ClearStandInCard();
     }
     void TearDown() override {
         StopPlayback();
-        hardSidMode = false;
+        UseHardSidTime(nullptr);
+        SetOutput(Output::Software);
     }
+    // Waits, boundedly, until the play calls reach `count`.
+    bool PlayCallsReach(int count) {
+        for (int i = 0; i < 2000 && PlayCalls() < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return PlayCalls() == count;
+    }
+
+    DrivenTime time;
 };
 
 using BoundCard = CardTest;
@@ -69,32 +103,42 @@ TEST_F(BoundCard, StartZeroesTheRegistersThenPauseResumeAndStopSetTheVolume) {
     EXPECT_GE(volume[3].nanoseconds - volume[2].nanoseconds, 10'000'000);
 }
 
+// A vertical-blank tune is played by a timer of 20 ms: the first call at
+// the start, then at 2x two per tick; a paused tick makes none, and after
+// the stop no tick comes.
 TEST_F(BoundCard, TheTimerMakesThePlayCallsAndAStopEndsThem) {
     Load("minimal");
     SetPlaybackSpeed(2);
     StartPlayback();
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    EXPECT_EQ(time.period, std::chrono::milliseconds(20));
+    EXPECT_EQ(PlayCalls(), 1);
+    time.Tick(3);
+    EXPECT_EQ(PlayCalls(), 1 + 2 * 3);
+    TogglePause();
+    time.Tick(2);
+    EXPECT_EQ(PlayCalls(), 7);
+    TogglePause();
     StopPlayback();
-    const int calls = PlayCalls();
-    EXPECT_GE(calls, 1 + 2 * 3);  // the first call and two per tick of 20 ms
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(PlayCalls(), calls);
+    time.Tick(1);
+    EXPECT_EQ(PlayCalls(), 7);
 }
 
-// The timing thread's pause loop must end too when playback stops.
-TEST_F(BoundCard, AStopDuringPauseEndsTheTimingThread) {
-    Load("cia_short_frame");
+// Frames under 10 ms are played by the timing thread: one call per frame the
+// counter passes, none while paused, and a stop ends it from its pause loop.
+TEST_F(BoundCard, TheTimingThreadFollowsItsCounterAndAStopDuringPauseEndsIt) {
+    Load("cia_short_frame");  // 9,998 microsecond frames
     StartPlayback();
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_GE(PlayCalls(), 4);  // 9,998 microsecond frames
+    const std::int64_t frame = 9'998'000;
+    // The first call at the start, the thread's first at once, one per frame.
+    ASSERT_TRUE(PlayCallsReach(2));
+    time.now = 3 * frame + 1;
+    ASSERT_TRUE(PlayCallsReach(5));
     TogglePause();
+    time.now = 6 * frame + 1;  // ends the thread's wait; it pauses instead of playing
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const int paused = PlayCalls();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(PlayCalls(), paused);
-    StopPlayback();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(PlayCalls(), paused);
+    EXPECT_EQ(PlayCalls(), 5);
+    StopPlayback();  // returns only once the thread has ended
+    EXPECT_EQ(PlayCalls(), 5);
     EXPECT_EQ(WritesTo(24).back().value, 0);
 }
 
@@ -116,8 +160,9 @@ TEST_F(BoundCard, AMutedVoiceReachesTheCardWithoutItsGate) {
 TEST_F(BoundCard, TheSampleThreadPlaysTheTunesSampleUntilTheStop) {
     Load("digi");
     StartPlayback();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_TRUE(sampleThreadRunning);
+    for (int i = 0; i < 2000 && WritesTo(24).size() < 8; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     StopPlayback();
     EXPECT_FALSE(sampleThreadRunning);
     std::vector<int> values;

@@ -8,18 +8,14 @@
 #include "core/c64_memory.h"
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
+#include "sid_fixture.h"
 #include "test_support.h"
 
 namespace chipbox {
 namespace {
 
-class DigiTest : public ::testing::Test {
+class DigiTest : public test::SidTest {
 protected:
-    void SetUp() override {
-        ResetEngine();
-        SidInit(RENDER_RATE);
-    }
-
     static void WriteWord(std::uint16_t lowAddress, std::uint16_t value) {
         WriteMemory(lowAddress, static_cast<std::uint8_t>(value));
         WriteMemory(static_cast<std::uint16_t>(lowAddress + 1),

@@ -17,18 +17,14 @@
 #include "sid/sid_write.h"
 #include "sid/voice_chunk.h"
 #include "sid/voice_synth.h"
+#include "sid_fixture.h"
 #include "test_support.h"
 
 namespace chipbox {
 namespace {
 
-class SidRenderTest : public ::testing::Test {
+class SidRenderTest : public test::SidTest {
 protected:
-    void SetUp() override {
-        ResetEngine();
-        SidInit(RENDER_RATE);
-    }
-
     static std::vector<std::int16_t> Render(std::uint32_t count) {
         std::vector<std::int16_t> samples(count);
         SidRender(samples.data(), count, c64Memory.bytes);

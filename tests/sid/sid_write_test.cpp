@@ -8,6 +8,7 @@
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
+#include "sid_fixture.h"
 #include "test_support.h"
 
 namespace chipbox {
@@ -24,15 +25,13 @@ void RecordCardWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t value) 
     cardWrites.push_back({device, reg, value});
 }
 
-class SidWriteTest : public ::testing::Test {
+class SidWriteTest : public test::SidTest {
 protected:
     void SetUp() override {
-        ResetEngine();
-        SidInit(RENDER_RATE);
+        SidTest::SetUp();
         cardWrites.clear();
     }
 
-    static VoiceSynth& Voice(int v) { return sidState.voices[v]; }
 };
 
 // Every register gets its own value, $64 to $83, so a value decoded from the

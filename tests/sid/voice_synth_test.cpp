@@ -9,20 +9,14 @@
 #include "sid/sid_state.h"
 #include "sid/sid_write.h"
 #include "sid/voice_chunk.h"
+#include "sid_fixture.h"
 #include "test_support.h"
 
 namespace chipbox {
 namespace {
 
-class VoiceSynthTest : public ::testing::Test {
+class VoiceSynthTest : public test::SidTest {
 protected:
-    void SetUp() override {
-        ResetEngine();
-        SidInit(RENDER_RATE);
-    }
-
-    VoiceSynth& Voice(int v) { return sidState.voices[v]; }
-
     // The per-sample update with voice 3 audible; one rendered sample.
     VoiceSums Step() { return UpdateVoices(sidState.voices, true); }
 };

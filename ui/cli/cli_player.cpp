@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/machine_model.h"
+#include "playback/engine_state.h"
 #include "playback/event_queue.h"
 #include "playback/player_engine.h"
 #include "ui/cli/listed_tune.h"
@@ -63,6 +64,7 @@ int ShowInfo(const std::vector<std::string>& tunes, const CliOptions& options,
 }  // namespace
 
 int RunCliPlayer(const CliOptions& options) {
+    ResetEngine();
     if (OutputIsATune(options)) {
         std::fprintf(stderr, "chipbox-cli: %s is the tune itself; choose another output file\n",
                      PathText(*options.outputPath).c_str());

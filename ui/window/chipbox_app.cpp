@@ -7,6 +7,7 @@
 
 #include "platform/sdl_audio_device.h"
 #include "playback/audio_stream.h"
+#include "playback/engine_state.h"
 #include "ui/common/ui_settings.h"
 #include "ui/window/application_icon.h"
 #include "ui/window/chipbox_dlg.h"
@@ -53,6 +54,7 @@ int CChipboxApp::InitInstance() {
     server.Listen(socketPath);  // without it this instance takes no hand-overs
     decision.Unlock();
 
+    ResetEngine();
     IniSettingsStore settings(SettingsFilePath(executablePath_));
     QtMessageBoxes messages;
     SdlAudioDevice device;
