@@ -176,9 +176,8 @@ bool AtomicFile::Open() {
 
 bool AtomicFile::OpenDirect(mode_t type) {
     direct_ = true;
-    descriptor_ = type == S_IFSOCK
-                      ? ConnectToSocket(target_)
-                      : open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    descriptor_ = type == S_IFSOCK ? ConnectToSocket(target_)
+                                   : open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     return descriptor_ >= 0 || Fail(errno);
 }
 

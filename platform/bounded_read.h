@@ -21,9 +21,9 @@ enum class FileKinds {
 };
 
 struct BoundedRead {
-    int error = 0;             // errno when the file could not be opened or read
-    bool isDirectory = false;  // a folder: nothing was read
-    bool notRegular = false;   // refused under RegularOnly: nothing was read
+    int error = 0;                    // errno when the file could not be opened or read
+    bool isDirectory = false;         // a folder: nothing was read
+    bool notRegular = false;          // refused under RegularOnly: nothing was read
     std::vector<std::uint8_t> bytes;  // up to the limit; empty on any failure
     bool ok() const { return error == 0 && !isDirectory && !notRegular; }
 };

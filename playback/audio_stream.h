@@ -34,7 +34,7 @@ struct AudioStream {
     bool open = false;              // a device handle exists
     StreamState state = StreamState::Closed;
     std::unique_ptr<StreamBlocks> blocks;
-    std::uint64_t stream = 0;  // counts the openings; notifications carry it
+    std::uint64_t stream = 0;         // counts the openings; notifications carry it
     std::uint64_t buffersPlayed = 0;  // by the stream that is open
 };
 

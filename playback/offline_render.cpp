@@ -15,7 +15,8 @@ namespace {
 // played.
 std::uint64_t BuffersFilledFor(std::uint64_t samples) {
     if (samples == 0) return 0;
-    return std::max<std::uint64_t>(2, (samples + STREAM_BUFFER_SAMPLES - 1) / STREAM_BUFFER_SAMPLES);
+    return std::max<std::uint64_t>(2,
+                                   (samples + STREAM_BUFFER_SAMPLES - 1) / STREAM_BUFFER_SAMPLES);
 }
 
 }  // namespace
@@ -27,7 +28,8 @@ bool RenderSong(std::uint64_t samples, const SampleSink& sink) {
     std::uint64_t left = samples;
     for (std::uint64_t fill = BuffersFilledFor(samples); fill > 0 && whole; --fill) {
         RenderSamples(buffer.data(), static_cast<std::int32_t>(buffer.size()), renderBuffer.data());
-        const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        const std::size_t taken =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
         left -= taken;
         if (taken > 0) whole = sink(buffer.data(), taken);
     }

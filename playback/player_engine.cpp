@@ -230,8 +230,8 @@ void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBu
         const PlayFrame frame = NextPlayFrame(playerState.sampleFraction);
         playerState.frameMicros = frame.micros;
         const std::int32_t n = frame.samples < count - position ? frame.samples : count - position;
-        playerState.cycleTally += CallRoutine(tuneInfo.playAddress, 0,
-                                              PlayCallLimits(playerState.frameMicros, playbackSpeed));
+        playerState.cycleTally += CallRoutine(
+            tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros, playbackSpeed));
         playerState.tuneMicros += playerState.frameMicros;
         RenderSlice(out + position, renderBuffer, n);
         position += n;

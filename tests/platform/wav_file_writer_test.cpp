@@ -40,8 +40,8 @@ TEST(WavFileWriterTest, WritesTheHeaderThenTheSamplesCutAtTheCount) {
     EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(Little(bytes, 4, 4), 36 + 6);
     EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
-    EXPECT_EQ(Little(bytes, 20, 2), 1);   // PCM
-    EXPECT_EQ(Little(bytes, 22, 2), 1);   // mono
+    EXPECT_EQ(Little(bytes, 20, 2), 1);  // PCM
+    EXPECT_EQ(Little(bytes, 22, 2), 1);  // mono
     EXPECT_EQ(Little(bytes, 24, 4), 44100);
     EXPECT_EQ(Little(bytes, 28, 4), 88200);
     EXPECT_EQ(Little(bytes, 34, 2), 16);

@@ -125,7 +125,8 @@ TEST_F(PlaybackTest, AnOfflineRenderIsWhatTheStreamPlays) {
     // A sink that says stop ends the render after that part.
     Load("minimal");
     int parts = 0;
-    EXPECT_FALSE(RenderSong(samples, [&](const std::int16_t*, std::size_t) { return ++parts < 2; }));
+    EXPECT_FALSE(
+        RenderSong(samples, [&](const std::int16_t*, std::size_t) { return ++parts < 2; }));
     EXPECT_EQ(parts, 2);
 }
 

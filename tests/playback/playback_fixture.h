@@ -11,12 +11,12 @@
 #include "core/c64_memory.h"
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
+#include "playback/event_queue.h"
 #include "playback/player_engine.h"
 #include "playback/player_view.h"
 #include "playback/tune_loading.h"
 #include "test_audio_device.h"
 #include "test_support.h"
-#include "playback/event_queue.h"
 
 namespace chipbox::test {
 

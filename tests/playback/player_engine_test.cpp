@@ -211,7 +211,8 @@ TEST_F(PlaybackTest, TinyCiaFramesGetTheirShareOfTheLimitsOnlyAtEverySpeed) {
     // A default frame at 4x stands for 5 ms of audio; 80 ms at 4x for 20 ms.
     EXPECT_EQ(PlayCallLimits(DEFAULT_FRAME_MICROS, 4).cycles, 500'000u);
     EXPECT_EQ(PlayCallLimits(2500, 2).instructions, 250'000u);
-    EXPECT_EQ(PlayCallLimits(4 * DEFAULT_FRAME_MICROS, 4).cycles, std::uint32_t{ROUTINE_CYCLE_LIMIT});
+    EXPECT_EQ(PlayCallLimits(4 * DEFAULT_FRAME_MICROS, 4).cycles,
+              std::uint32_t{ROUTINE_CYCLE_LIMIT});
 }
 
 }  // namespace

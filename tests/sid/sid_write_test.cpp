@@ -31,7 +31,6 @@ protected:
         SidTest::SetUp();
         cardWrites.clear();
     }
-
 };
 
 // Every register gets its own value, $64 to $83, so a value decoded from the

@@ -53,15 +53,15 @@ RecordingMatch MatchRecording(const std::vector<std::int16_t>& render,
         std::find_if(render.begin(), render.end(), [](std::int16_t sample) { return sample != 0; });
     const auto first = static_cast<std::size_t>(sounding - render.begin());
     if (first + ANCHOR_SAMPLES > render.size()) return match;
-    const auto anchor = std::search(recording.begin(), recording.end(), sounding,
-                                    sounding + ANCHOR_SAMPLES);
+    const auto anchor =
+        std::search(recording.begin(), recording.end(), sounding, sounding + ANCHOR_SAMPLES);
     if (anchor == recording.end() || static_cast<std::size_t>(anchor - recording.begin()) < first)
         return match;
     match.found = true;
     match.start = static_cast<std::size_t>(anchor - recording.begin()) - first;
     const std::size_t available = std::min(render.size(), recording.size() - match.start);
-    const auto differs = std::mismatch(render.begin(), render.begin() + available,
-                                       recording.begin() + match.start);
+    const auto differs =
+        std::mismatch(render.begin(), render.begin() + available, recording.begin() + match.start);
     match.sameSamples = static_cast<std::size_t>(differs.first - render.begin());
     return match;
 }

@@ -59,11 +59,11 @@ public:
                         {"HOME", folder.string()},
                         {"PULSE_SINK", SINK}};
         server_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{
-                "pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--disallow-exit",
-                "--use-pid-file=no", "--load=module-native-protocol-unix",
-                std::string("--load=module-null-sink sink_name=") + SINK +
-                    " rate=44100 channels=1 format=s16le norewinds=1"},
+            std::vector<std::string>{"pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1",
+                                     "--disallow-exit", "--use-pid-file=no",
+                                     "--load=module-native-protocol-unix",
+                                     std::string("--load=module-null-sink sink_name=") + SINK +
+                                         " rate=44100 channels=1 format=s16le norewinds=1"},
             environment_, (folder / "pulseaudio.log").string());
         for (int attempt = 0; attempt < 200 && !ready_; ++attempt) {
             ready_ = RunToEnd({"pactl", "info"}, environment_, seconds(5)) == 0;
@@ -114,15 +114,16 @@ private:
 class SoundServerTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder_ = new fs::path(fs::temp_directory_path() / ("chipbox-sound-" + std::to_string(getpid())));
+        folder_ =
+            new fs::path(fs::temp_directory_path() / ("chipbox-sound-" + std::to_string(getpid())));
         fs::remove_all(*folder_);
         fs::create_directories(*folder_);
         server_ = new SoundServer(*folder_);
         x_ = new XServer;
         render_ = new std::vector<std::int16_t>;
         const fs::path wav = *folder_ / "render.wav";
-        if (RunToEnd({CHIPBOX_CLI, "-o", wav.string(), "--seconds", std::to_string(SECONDS_COMPARED),
-                      CHIPBOX_DEMO_TUNE},
+        if (RunToEnd({CHIPBOX_CLI, "-o", wav.string(), "--seconds",
+                      std::to_string(SECONDS_COMPARED), CHIPBOX_DEMO_TUNE},
                      {}, seconds(60)) == 0)
             *render_ = ReadWavSamples(wav.string());
     }
@@ -143,10 +144,10 @@ protected:
     template <typename Play>
     std::vector<std::int16_t> Record(const std::string& name, Play play) {
         const fs::path file = *folder_ / (name + ".raw");
-        ChildProcess recorder({"parec", "--latency-msec=20", "-d", std::string(SINK) + ".monitor",
-                               "--format=s16le", "--rate=44100", "--channels=1", "--raw",
-                               file.string()},
-                              server_->environment());
+        ChildProcess recorder(
+            {"parec", "--latency-msec=20", "-d", std::string(SINK) + ".monitor", "--format=s16le",
+             "--rate=44100", "--channels=1", "--raw", file.string()},
+            server_->environment());
         // Until it delivers, a stream's start could go unrecorded.
         for (int i = 0; i < 1000 && FileSize(file) < RATE / 5; ++i)
             std::this_thread::sleep_for(milliseconds(10));
@@ -190,10 +191,10 @@ protected:
     }
 
     void Keys(const std::string& window, const std::string& keys) const {
-        EXPECT_EQ(RunToEnd({"xdotool", "windowfocus", "--sync", window, "key", "--clearmodifiers",
-                            keys},
-                           {{"DISPLAY", x_->display()}}, seconds(20)),
-                  0)
+        EXPECT_EQ(
+            RunToEnd({"xdotool", "windowfocus", "--sync", window, "key", "--clearmodifiers", keys},
+                     {{"DISPLAY", x_->display()}}, seconds(20)),
+            0)
             << keys;
     }
 
@@ -236,15 +237,16 @@ testing::AssertionResult HoldsTheRender(const std::vector<std::int16_t>& render,
 
 TEST_F(SoundServerTest, TheTerminalPlayersStreamIsTheRender) {
     const auto recording = Record("cli", [&](const fs::path&) {
-        EXPECT_EQ(RunToEnd({CHIPBOX_CLI, "--seconds", std::to_string(SECONDS_COMPARED),
-                            CHIPBOX_DEMO_TUNE},
-                           [&] {
-                               Environment environment = server_->environment();
-                               environment["SDL_AUDIODRIVER"] = "pulseaudio";
-                               return environment;
-                           }(),
-                           seconds(60)),
-                  0);
+        EXPECT_EQ(
+            RunToEnd(
+                {CHIPBOX_CLI, "--seconds", std::to_string(SECONDS_COMPARED), CHIPBOX_DEMO_TUNE},
+                [&] {
+                    Environment environment = server_->environment();
+                    environment["SDL_AUDIODRIVER"] = "pulseaudio";
+                    return environment;
+                }(),
+                seconds(60)),
+            0);
     });
     EXPECT_TRUE(HoldsTheRender(*render_, recording));
 }

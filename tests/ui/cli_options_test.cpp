@@ -113,7 +113,8 @@ TEST(CliOptionsTest, TerminalTextIsUtf8WithoutControlCharacters) {
 // a control is shown as '?': C0, DEL, C1 as UTF-8 spells it (C2 80 to C2 9F)
 // and as a single byte that is no UTF-8.
 TEST(CliOptionsTest, PathTextKeepsEveryByteButControls) {
-    EXPECT_EQ(PathText("/m\xC3\xBCsic/d\xC3\xADr/\xE2\x82\xAC.sid"), "/m\xC3\xBCsic/d\xC3\xADr/\xE2\x82\xAC.sid");
+    EXPECT_EQ(PathText("/m\xC3\xBCsic/d\xC3\xADr/\xE2\x82\xAC.sid"),
+              "/m\xC3\xBCsic/d\xC3\xADr/\xE2\x82\xAC.sid");
     EXPECT_EQ(PathText("/latin1/J\xF6rg.sid"), "/latin1/J\xF6rg.sid");
     EXPECT_EQ(PathText("\x1B[2J\x7F\xC2\x9B\x9B\xC2\xA0\n"), "?[2J???\xC2\xA0?");
     EXPECT_EQ(PathText("a\nb", true), "a\nb");

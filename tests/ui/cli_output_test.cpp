@@ -148,7 +148,6 @@ TEST(CliOutputTest, TwoRendersToOnePathLeaveOneWholeFile) {
     EXPECT_EQ(EntriesIn(fs::path(target).parent_path()), 1u);
 }
 
-
 // Appends what `from` gives until its writer closes it, or until nothing more
 // is there once `done` is set.
 void ReadUntilDone(int from, const std::atomic<bool>& done, std::string& bytes) {
@@ -271,7 +270,8 @@ TEST(CliOutputTest, AWriteProtectedTargetIsRefusedAndLinksAreWrittenThrough) {
     EXPECT_TRUE(fs::is_symlink(folder / "live.wav"));
     EXPECT_TRUE(fs::is_symlink(folder / "dangling.wav"));
     EXPECT_EQ(fs::file_size(folder / "real.wav"), 44u + 2 * 22050);
-    EXPECT_EQ(ReadFile((folder / "sub" / "future.wav").string()), ReadFile((folder / "real.wav").string()));
+    EXPECT_EQ(ReadFile((folder / "sub" / "future.wav").string()),
+              ReadFile((folder / "real.wav").string()));
 }
 
 }  // namespace

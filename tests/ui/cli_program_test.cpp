@@ -69,7 +69,8 @@ TEST(CliProgramTest, InfoShowsTheHeaderOfATuneFromAPipeAndWhereItsValuesCameFrom
     for (const char* part : {"Subsongs", "2 / 3", "Start Address: $1000"})
         EXPECT_TRUE(Holds(run.output, part));
     EXPECT_TRUE(Holds(RunCli("--info " + TunePath("irq_vector")).output, " (from $0314/$0315)\n"));
-    std::vector<std::uint8_t> bytes = ReadTuneFile(TunePath("minimal"), FileKinds::AnyReadable).bytes;
+    std::vector<std::uint8_t> bytes =
+        ReadTuneFile(TunePath("minimal"), FileKinds::AnyReadable).bytes;
     bytes[0x77] = 0x28;  // 8580, NTSC
     const CliRun claims = RunCli("--info " + Quoted(test::WriteTempFile("flags.sid", bytes)));
     EXPECT_TRUE(Holds(claims.output, "SID:      8580 (as the tune says)\n"));
@@ -132,7 +133,9 @@ TEST(CliTerminalTest, TheStatusLineStaysOnItsOwnLineAndCountsTheTunesThatPlay) {
 // With a tune collection: folders, lists, song lengths and the files written
 // for several songs.
 
-std::string Md5Of(const std::string& path) { return TuneMd5(ReadTuneFile(path, FileKinds::AnyReadable).bytes); }
+std::string Md5Of(const std::string& path) {
+    return TuneMd5(ReadTuneFile(path, FileKinds::AnyReadable).bytes);
+}
 
 std::uintmax_t Samples(const fs::path& wav) { return (fs::file_size(wav) - 44) / 2; }
 

@@ -16,12 +16,12 @@ namespace {
 // One order for the browser and the terminal player: letter case ignored,
 // brackets and all; names equal but for letter case always in the same order.
 TEST(TuneFilesTest, BrowserOrderIgnoresLetterCaseAndBreaksTiesByBytes) {
-    std::vector<std::string> names{"b.SID", "Bad.sid", "a.sid", "A.sid", "[a]", "[a-b]", "[..]",
-                                   "\xe9t\xe9.sid", "zz.sid", "c.sid", "a.SID"};
+    std::vector<std::string> names{"b.SID", "Bad.sid",       "a.sid",  "A.sid", "[a]",  "[a-b]",
+                                   "[..]",  "\xe9t\xe9.sid", "zz.sid", "c.sid", "a.SID"};
     std::sort(names.begin(), names.end(), BrowserOrder);
-    EXPECT_EQ(names, (std::vector<std::string>{"[..]", "[a-b]", "[a]", "A.sid", "a.SID", "a.sid",
-                                               "b.SID", "Bad.sid", "c.sid", "zz.sid",
-                                               "\xe9t\xe9.sid"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"[..]", "[a-b]", "[a]", "A.sid", "a.SID", "a.sid", "b.SID",
+                                        "Bad.sid", "c.sid", "zz.sid", "\xe9t\xe9.sid"}));
     EXPECT_FALSE(BrowserOrder("a.sid", "a.sid"));
     EXPECT_TRUE(IsTuneName("x.SiD"));
     EXPECT_TRUE(IsTuneName(".sid"));

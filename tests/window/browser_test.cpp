@@ -2,6 +2,7 @@
 // The file browser, opened with the main window's Open button in a temporary
 // tree of tunes, directories and letter-case variants, driven by keys and
 // clicks.
+#include <sys/stat.h>
 #include <QApplication>
 #include <QFile>
 #include <QFontDialog>
@@ -10,7 +11,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -54,7 +54,7 @@ protected:
 
     CFileBrowseDialog& OpenBrowser() {
         if (!window_) OpenWindow();
-        Click(window_->openButton());
+        Click(Named<QPushButton>(*window_, "openButton"));
         EXPECT_NE(window_->fileBrowser(), nullptr);
         return *window_->fileBrowser();
     }

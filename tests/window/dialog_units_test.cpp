@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Dialog units against numbers worked out by hand, so that the window tests'
 // expected places rest on more than the conversion they check.
-#include <QRect>
 #include <gtest/gtest.h>
+#include <QRect>
 
 #include "ui/window/dialog_units.h"
 

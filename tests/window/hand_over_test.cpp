@@ -6,11 +6,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -208,7 +208,7 @@ TEST_F(HandOverTest, MalformedMessagesAreIgnoredAndTheirConnectionClosed) {
 
     EXPECT_EQ(OnOtherThread([this] { return window::HandOver(socketPath, TunePath("minimal")); }),
               window::HandOverResult::Handled);
-    EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Minimal"));
+    EXPECT_EQ(Named<QLabel>(dlg, "nameField")->text(), QStringLiteral("Minimal"));
     Settle();
     EXPECT_TRUE(playerState.playing);
 }
@@ -229,9 +229,9 @@ TEST_F(HandOverTest, AStormOfBrokenFilesShowsOneBoxAtATimeAndLoadsTheLatest) {
             handled = OnOtherThread([this] {
                 int answered = 0;
                 for (int i = 0; i < STORM; ++i)
-                    answered += window::HandOver(socketPath, "/nonexistent/storm-" +
-                                                                 std::to_string(i) + ".sid") ==
-                                window::HandOverResult::Handled;
+                    answered +=
+                        window::HandOver(socketPath, "/nonexistent/storm-" + std::to_string(i) +
+                                                         ".sid") == window::HandOverResult::Handled;
                 return answered;
             });
             grown = ResidentKilobytes() - before;
@@ -252,7 +252,7 @@ TEST_F(HandOverTest, AStormOfBrokenFilesShowsOneBoxAtATimeAndLoadsTheLatest) {
               window::HandOverResult::Handled);
     Settle();
     EXPECT_TRUE(playerState.playing);
-    EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Minimal"));
+    EXPECT_EQ(Named<QLabel>(dlg, "nameField")->text(), QStringLiteral("Minimal"));
 }
 
 // The second start ends with 0 once the running window has handled it: with

@@ -2,21 +2,21 @@
 // The desktop's media controls on a private session bus (the tests run under
 // dbus-run-session): the commands reach the engine, the desktop hears the
 // state and the tune, and the real program can be played and quit this way.
+#include <signal.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QEventLoop>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <signal.h>
 
 #include <algorithm>
 #include <fstream>
@@ -133,7 +133,8 @@ TEST_F(MprisTest, PlayerIsOnTheBusAndItsCommandsWorkLikeTheButtons) {
     // The subsong and the button, and what the desktop is told: the status and
     // whether Next and Previous lead anywhere.
     auto shown = [&] {
-        return QStringList{dlg.subsongField()->text(), dlg.playPauseButton()->text(),
+        return QStringList{Named<QLabel>(dlg, "subsongField")->text(),
+                           Named<QPushButton>(dlg, "playPauseButton")->text(),
                            desktop.Property("PlaybackStatus").toString(),
                            desktop.Property("CanGoNext").toString(),
                            desktop.Property("CanGoPrevious").toString()};
@@ -163,7 +164,7 @@ TEST_F(MprisTest, DesktopHearsOfStateAndTuneChanges) {
     window::CChipboxDlg& dlg = PlayerWith("minimal");
     ChangeListener listener(desktop.bus());
     QTest::qWait(100);  // the match rule reaches the bus
-    Click(dlg.playPauseButton());
+    Click(Named<QPushButton>(dlg, "playPauseButton"));
     ASSERT_TRUE(QTest::qWaitFor([&listener] { return !listener.changes.isEmpty(); }, 5000));
     EXPECT_EQ(listener.changes.last().value(QStringLiteral("PlaybackStatus")).toString(),
               QStringLiteral("Playing"));
@@ -186,13 +187,14 @@ TEST_F(MprisTest, DesktopHearsOfStateAndTuneChanges) {
 TEST_F(MprisTest, OpenUriPlaysLocalFilesAndRefusesOthersWithoutABox) {
     window::CChipboxDlg& dlg = PlayerWith("minimal");
     const QString path = QString::fromStdString(TunePath("subsongs"));
-    for (const QString& uri : {QStringLiteral("file://localhost") + path,
-                               QStringLiteral("file://LOCALHOST") + path,
-                               QUrl::fromLocalFile(path).toString()}) {
+    for (const QString& uri :
+         {QStringLiteral("file://localhost") + path, QStringLiteral("file://LOCALHOST") + path,
+          QUrl::fromLocalFile(path).toString()}) {
         dlg.ReceiveHandOver(TunePath("minimal"));
         const QDBusMessage reply = desktop.Call(PLAYER, QStringLiteral("OpenUri"), {uri});
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << uri.toStdString();
-        EXPECT_EQ(dlg.nameField()->text(), QStringLiteral("Subsongs")) << uri.toStdString();
+        EXPECT_EQ(Named<QLabel>(dlg, "nameField")->text(), QStringLiteral("Subsongs"))
+            << uri.toStdString();
     }
     for (const QString& uri : {QStringLiteral("file://elsewhere") + path,
                                QStringLiteral("https://example.org/a.sid"), QString()}) {
@@ -269,8 +271,8 @@ public:
     }
     // The exit status once the program has ended by itself, or -1.
     int WaitForEnd() {
-        EXPECT_TRUE(QTest::qWaitFor(
-            [this] { return process_.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([this] { return process_.state() == QProcess::NotRunning; }, 20000));
         if (process_.state() != QProcess::NotRunning ||
             process_.exitStatus() != QProcess::NormalExit)
             return -1;
@@ -331,7 +333,8 @@ TEST_P(SignalledProgram, EndsAsClosingItDoesAndWritesTheSettings) {
         Program program;
         if (startUpBox)
             std::ofstream(program.SettingsPath()) << "[PlayerWindow]\nLastTune=/nonexistent.sid\n";
-        program.Start(startUpBox ? QStringList() : QStringList{QString::fromStdString(TunePath("minimal"))});
+        program.Start(startUpBox ? QStringList()
+                                 : QStringList{QString::fromStdString(TunePath("minimal"))});
         ASSERT_TRUE(QTest::qWaitFor([&desktop] { return desktop.ServiceThere(); }, 20000));
         if (!startUpBox) {
             ASSERT_TRUE(WaitForStatus(desktop, "Playing"));

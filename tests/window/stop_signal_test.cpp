@@ -59,11 +59,11 @@ struct OpenWhenSignalled {
 
 const OpenWhenSignalled OPEN[] = {
     {"nothing", [](CChipboxDlg&) {}},
-    {"song information box", [](CChipboxDlg& dlg) { dlg.OnCommand(window::ID_VIEW_SONG_INFORMATION); }},
-    {"About box", [](CChipboxDlg& dlg) { dlg.OnCommand(window::ID_ABOUT); }},
+    {"song information box", [](CChipboxDlg& dlg) { dlg.ShowSongInformation(); }},
+    {"About box", [](CChipboxDlg& dlg) { dlg.ShowAbout(); }},
     {"font chooser of the browser",
      [](CChipboxDlg& dlg) {
-         dlg.OnCommand(window::IDC_OPEN);
+         dlg.OpenFileBrowser();
          dlg.fileBrowser()->fontButton()->click();
      }},
 };

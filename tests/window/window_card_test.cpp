@@ -31,14 +31,14 @@ protected:
     CardTest() { ClearStandInCard(); }
     void ExpectBoundOnce(const CChipboxDlg& dlg) {
         EXPECT_TRUE(messages.shown.empty());
-        EXPECT_TRUE(dlg.hardSidBox()->isChecked());
+        EXPECT_TRUE(Named<QCheckBox>(dlg, "hardSidBox")->isChecked());
         EXPECT_TRUE(hardSidMode);
         EXPECT_EQ(CardCalls(CardCall::InitMapper), 1);
     }
     // The box unticked after `count` reports of `message`.
     void ExpectRefused(const CChipboxDlg& dlg, const ShownMessage& message, std::size_t count) {
         EXPECT_EQ(messages.shown, std::vector(count, message));
-        EXPECT_FALSE(dlg.hardSidBox()->isChecked());
+        EXPECT_FALSE(Named<QCheckBox>(dlg, "hardSidBox")->isChecked());
         EXPECT_FALSE(hardSidMode);
     }
 };
@@ -56,23 +56,23 @@ TEST_F(BoundCard, StoredChoiceTicksTheBoxAndBindsTheCardAtStart) {
 
 TEST_F(BoundCard, TickingBindsOncePlaysOnTheCardAndIsStoredAtClose) {
     CChipboxDlg& dlg = WindowWith("minimal");
-    Click(dlg.hardSidBox());
+    Click(Named<QCheckBox>(dlg, "hardSidBox"));
     ExpectBoundOnce(dlg);
 
     // Playing on the card opens no stream; the writes go to the card.
     const int writes = CardCalls(CardCall::Write);
-    Click(dlg.playPauseButton());
+    Click(Named<QPushButton>(dlg, "playPauseButton"));
     Settle();
     EXPECT_TRUE(playerState.playing);
-    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Pause"));
+    EXPECT_EQ(Named<QPushButton>(dlg, "playPauseButton")->text(), QStringLiteral("&Pause"));
     EXPECT_FALSE(device->open);
     EXPECT_GT(CardCalls(CardCall::Write), writes);
 
     // Unticking stops; ticking again does not bind a second time.
-    Click(dlg.hardSidBox());
+    Click(Named<QCheckBox>(dlg, "hardSidBox"));
     EXPECT_FALSE(playerState.playing);
     EXPECT_FALSE(hardSidMode);
-    Click(dlg.hardSidBox());
+    Click(Named<QCheckBox>(dlg, "hardSidBox"));
     ExpectBoundOnce(dlg);
     dlg.close();
     ASSERT_EQ(settings.written.size(), 1u);
@@ -83,9 +83,9 @@ TEST_F(CorruptCard, LibraryWithoutWriteEntryIsReportedWithTheProgramsName) {
     CChipboxDlg& dlg = OpenWindow();
     const ShownMessage corrupt{&dlg, QStringLiteral("Error: HARDSID.DLL is corrupt!"),
                                QStringLiteral("Chipbox v0.965"), MessageIcon::Exclamation};
-    Click(dlg.hardSidBox());
+    Click(Named<QCheckBox>(dlg, "hardSidBox"));
     ExpectRefused(dlg, corrupt, 1);
-    Click(dlg.hardSidBox());
+    Click(Named<QCheckBox>(dlg, "hardSidBox"));
     ExpectRefused(dlg, corrupt, 2);
 }
 
@@ -97,14 +97,14 @@ TEST_F(MissingCard, WithoutTheLibraryTheBoxWarnsAndUnticks) {
                                                "works if you\nhave a hardsid soundcard!"),
                                 QStringLiteral("Fatal Error"), MessageIcon::Exclamation};
     ExpectRefused(dlg, notFound, 1);
-    Click(dlg.playPauseButton());
+    Click(Named<QPushButton>(dlg, "playPauseButton"));
     Settle();
     ASSERT_TRUE(playerState.playing);
-    Click(dlg.hardSidBox());
+    Click(Named<QCheckBox>(dlg, "hardSidBox"));
     ExpectRefused(dlg, notFound, 2);
     EXPECT_FALSE(playerState.playing);
-    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Play"));
-    Click(dlg.playPauseButton());
+    EXPECT_EQ(Named<QPushButton>(dlg, "playPauseButton")->text(), QStringLiteral("&Play"));
+    Click(Named<QPushButton>(dlg, "playPauseButton"));
     Settle();
     EXPECT_TRUE(device->open);
 }

@@ -53,8 +53,10 @@ QStringList Items(const QList<QAction*>& actions) {
 // fill while sound plays, at least 1, else 0.
 TEST_F(ControlsTest, ButtonsSetTheSongTheButtonTextTheBarAndTheState) {
     CChipboxDlg& dlg = WindowWith("subsongs");  // at the second of three
-    QPushButton *play = dlg.playPauseButton(), *stop = dlg.stopButton();
-    QPushButton *next = dlg.nextButton(), *previous = dlg.previousButton();
+    QPushButton *play = Named<QPushButton>(dlg, "playPauseButton"),
+                *stop = Named<QPushButton>(dlg, "stopButton");
+    QPushButton *next = Named<QPushButton>(dlg, "nextButton"),
+                *previous = Named<QPushButton>(dlg, "previousButton");
     const struct {
         QPushButton* clicked;
         const char *subsong, *text;
@@ -72,41 +74,47 @@ TEST_F(ControlsTest, ButtonsSetTheSongTheButtonTextTheBarAndTheState) {
         Settle();  // the queued Play
         const bool sounding = step.playing && !step.paused;
         if (sounding) FinishBuffers(2);  // fails while the device is paused
-        EXPECT_EQ(dlg.subsongField()->text(), QString::fromUtf8(step.subsong)) << row;
-        EXPECT_EQ(dlg.playPauseButton()->text(), QString::fromUtf8(step.text)) << row;
+        EXPECT_EQ(Named<QLabel>(dlg, "subsongField")->text(), QString::fromUtf8(step.subsong))
+            << row;
+        EXPECT_EQ(Named<QPushButton>(dlg, "playPauseButton")->text(), QString::fromUtf8(step.text))
+            << row;
         EXPECT_EQ(playerState.playing, step.playing) << row;
         EXPECT_EQ(playerState.paused, step.paused) << row;
-        EXPECT_EQ(dlg.cpuBar()->value(), sounding ? 1 : 0) << row;  // its play call does little
+        // Its play call does little.
+        EXPECT_EQ(Named<QProgressBar>(dlg, "cpuBar")->value(), sounding ? 1 : 0) << row;
     }
     dlg.ReceiveHandOver(TunePath("minimal"));  // more work per play call
     Settle();
     FinishBuffers(2);
-    EXPECT_GT(dlg.cpuBar()->value(), 1);
+    EXPECT_GT(Named<QProgressBar>(dlg, "cpuBar")->value(), 1);
 }
 
 // The speed items sit at the right edge, after the pop-ups; no mark shows the
 // speed in force.
 TEST_F(ControlsTest, MenusHoldTheirItemsInOrderAndTheSpeedItemsSetTheSpeed) {
     CChipboxDlg& dlg = WindowWith("minimal");
-    const QList<QAction*> bar = dlg.menuBar()->actions();
+    const QList<QAction*> bar = Named<QMenuBar>(dlg, "menuBar")->actions();
     ASSERT_EQ(Items(bar), Utf8({"(&File)", "&View"}));
     EXPECT_EQ(Items(bar[0]->menu()->actions()), Utf8({"(&Open Sid File)"}));
     EXPECT_EQ(Items(bar[1]->menu()->actions()), Utf8({"&Mixer", "-", "Song &Information"}));
-    const QList<QAction*> right = dlg.speedBar()->actions();
+    const QList<QAction*> right = Named<QMenuBar>(dlg, "speedBar")->actions();
     ASSERT_EQ(Items(right), Utf8({"  1x  ", "  2x  ", "  4x  ", "&Info"}));
     ASSERT_NE(right[3]->menu(), nullptr);
     EXPECT_EQ(Items(right[3]->menu()->actions()), Utf8({"Inf&o über Chipbox..."}));
-    EXPECT_EQ(Items(dlg.contextMenu()->actions()), Utf8({"Inf&o über Chipbox..."}));
+    EXPECT_EQ(Items(Named<QMenu>(dlg, "contextMenu")->actions()), Utf8({"Inf&o über Chipbox..."}));
 
     for (const auto& [item, speed] :
          {std::pair{"  2x  ", 2}, std::pair{"  4x  ", 4}, std::pair{"  1x  ", 1}}) {
-        ChooseFromBar(dlg.speedBar(), QString::fromUtf8(item));
+        ChooseFromBar(Named<QMenuBar>(dlg, "speedBar"), QString::fromUtf8(item));
         EXPECT_EQ(playbackSpeed, speed) << item;
     }
     for (QAction* action : right) EXPECT_FALSE(action->isCheckable());
-    EXPECT_EQ(dlg.menuBar()->cornerWidget(Qt::TopRightCorner), dlg.speedBar());
-    EXPECT_EQ(dlg.speedBar()->geometry().right(), dlg.menuBar()->width() - 1);
-    EXPECT_GT(dlg.speedBar()->geometry().left(), dlg.menuBar()->actionGeometry(bar.last()).right());
+    EXPECT_EQ(Named<QMenuBar>(dlg, "menuBar")->cornerWidget(Qt::TopRightCorner),
+              Named<QMenuBar>(dlg, "speedBar"));
+    EXPECT_EQ(Named<QMenuBar>(dlg, "speedBar")->geometry().right(),
+              Named<QMenuBar>(dlg, "menuBar")->width() - 1);
+    EXPECT_GT(Named<QMenuBar>(dlg, "speedBar")->geometry().left(),
+              Named<QMenuBar>(dlg, "menuBar")->actionGeometry(bar.last()).right());
 }
 
 // Only the card box and the bar have tooltips.
@@ -117,25 +125,26 @@ TEST_F(ControlsTest, ControlsHaveTheirTextsTooltipsAndPlacesInDialogUnits) {
         return window::MapDialogRect(QRect(x, y, w, h), base);
     };
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Chipbox v0.965"));
-    EXPECT_EQ(dlg.client()->size(), place(0, 0, 182, 75).size());
-    EXPECT_EQ(dlg.size(),
-              QSize(dlg.client()->width(), dlg.client()->height() + dlg.menuBar()->height()));
+    EXPECT_EQ(Named<QWidget>(dlg, "client")->size(), place(0, 0, 182, 75).size());
+    EXPECT_EQ(dlg.size(), QSize(Named<QWidget>(dlg, "client")->width(),
+                                Named<QWidget>(dlg, "client")->height() +
+                                    Named<QMenuBar>(dlg, "menuBar")->height()));
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());  // fixed size
     const struct {
         QWidget* control;
         const char *text, *toolTip;
         QRect place;
     } controls[] = {
-        {dlg.openButton(), "&Open", "", place(10, 50, 45, 13)},
-        {dlg.playPauseButton(), "&Play", "", place(73, 50, 40, 13)},
-        {dlg.stopButton(), "&Stop", "", place(132, 50, 40, 13)},
-        {dlg.nextButton(), "&Next", "", place(136, 9, 35, 11)},
-        {dlg.previousButton(), "Pre&vious", "", place(136, 31, 35, 11)},
-        {dlg.hardSidBox(), "&Hardsid Support", "Native HardSID soundcard support",
-         place(110, 64, 65, 10)},
-        {dlg.nameField(), "Chipbox", "", place(40, 10, 80, 9)},
-        {dlg.subsongField(), "1 of 1", "", place(138, 20, 30, 10)},
-        {dlg.cpuBar(), "", "C64 CPU utilization", place(7, 66, 99, 6)},
+        {Named<QPushButton>(dlg, "openButton"), "&Open", "", place(10, 50, 45, 13)},
+        {Named<QPushButton>(dlg, "playPauseButton"), "&Play", "", place(73, 50, 40, 13)},
+        {Named<QPushButton>(dlg, "stopButton"), "&Stop", "", place(132, 50, 40, 13)},
+        {Named<QPushButton>(dlg, "nextButton"), "&Next", "", place(136, 9, 35, 11)},
+        {Named<QPushButton>(dlg, "previousButton"), "Pre&vious", "", place(136, 31, 35, 11)},
+        {Named<QCheckBox>(dlg, "hardSidBox"), "&Hardsid Support",
+         "Native HardSID soundcard support", place(110, 64, 65, 10)},
+        {Named<QLabel>(dlg, "nameField"), "Chipbox", "", place(40, 10, 80, 9)},
+        {Named<QLabel>(dlg, "subsongField"), "1 of 1", "", place(138, 20, 30, 10)},
+        {Named<QProgressBar>(dlg, "cpuBar"), "", "C64 CPU utilization", place(7, 66, 99, 6)},
     };
     for (const auto& expected : controls) {
         EXPECT_EQ(expected.control->geometry(), expected.place) << expected.text;
@@ -143,19 +152,22 @@ TEST_F(ControlsTest, ControlsHaveTheirTextsTooltipsAndPlacesInDialogUnits) {
         const auto* label = qobject_cast<QLabel*>(expected.control);
         const QString text = button ? button->text() : label ? label->text() : QString();
         EXPECT_EQ(text, QString::fromUtf8(expected.text));
-        EXPECT_EQ(dlg.toolTips().ToolText(expected.control), QString::fromUtf8(expected.toolTip));
+        EXPECT_EQ((*Named<window::CMyToolTipCtrl>(dlg, "toolTips")).ToolText(expected.control),
+                  QString::fromUtf8(expected.toolTip));
     }
-    EXPECT_EQ(dlg.nameField()->textFormat(), Qt::PlainText);  // an ampersand shows as it is
-    EXPECT_EQ(dlg.cpuBar()->minimum(), 0);
-    EXPECT_EQ(dlg.cpuBar()->maximum(), 100);
+    EXPECT_EQ(Named<QLabel>(dlg, "nameField")->textFormat(),
+              Qt::PlainText);  // an ampersand shows as it is
+    EXPECT_EQ(Named<QProgressBar>(dlg, "cpuBar")->minimum(), 0);
+    EXPECT_EQ(Named<QProgressBar>(dlg, "cpuBar")->maximum(), 100);
     QStringList groups;
-    for (const QGroupBox* group : dlg.client()->findChildren<QGroupBox*>())
+    for (const QGroupBox* group : Named<QWidget>(dlg, "client")->findChildren<QGroupBox*>())
         groups << group->title();
     EXPECT_EQ(groups, Utf8({"Info", "Subsong"}));
     // The tooltip shows where the pointer rests.
-    const QPoint inside = dlg.cpuBar()->rect().center();
-    QHelpEvent help(QEvent::ToolTip, inside, dlg.cpuBar()->mapToGlobal(inside));
-    QCoreApplication::sendEvent(dlg.cpuBar(), &help);
+    const QPoint inside = Named<QProgressBar>(dlg, "cpuBar")->rect().center();
+    QHelpEvent help(QEvent::ToolTip, inside,
+                    Named<QProgressBar>(dlg, "cpuBar")->mapToGlobal(inside));
+    QCoreApplication::sendEvent(Named<QProgressBar>(dlg, "cpuBar"), &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("C64 CPU utilization"));
     QToolTip::hideText();
 }
@@ -167,21 +179,23 @@ TEST_F(ControlsTest, KeysWorkTheControlsAsInADialog) {
     CChipboxDlg& dlg = WindowWith("subsongs");
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    ASSERT_EQ(dlg.focusWidget(), dlg.openButton());
-    const QWidget* order[] = {dlg.playPauseButton(), dlg.hardSidBox(),     dlg.stopButton(),
-                              dlg.nextButton(),      dlg.previousButton(), dlg.openButton()};
+    ASSERT_EQ(dlg.focusWidget(), Named<QPushButton>(dlg, "openButton"));
+    const QWidget* order[] = {
+        Named<QPushButton>(dlg, "playPauseButton"), Named<QCheckBox>(dlg, "hardSidBox"),
+        Named<QPushButton>(dlg, "stopButton"),      Named<QPushButton>(dlg, "nextButton"),
+        Named<QPushButton>(dlg, "previousButton"),  Named<QPushButton>(dlg, "openButton")};
     for (const QWidget* next : order) {
         QTest::keyClick(dlg.focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(dlg.focusWidget(), next);
     }
 
-    dlg.hardSidBox()->setFocus();
-    QTest::keyClick(dlg.hardSidBox(), Qt::Key_Return);
+    Named<QCheckBox>(dlg, "hardSidBox")->setFocus();
+    QTest::keyClick(Named<QCheckBox>(dlg, "hardSidBox"), Qt::Key_Return);
     Settle();
     EXPECT_FALSE(playerState.playing);
-    EXPECT_FALSE(dlg.hardSidBox()->isChecked());
-    dlg.playPauseButton()->setFocus();
-    QTest::keyClick(dlg.playPauseButton(), Qt::Key_Enter);
+    EXPECT_FALSE(Named<QCheckBox>(dlg, "hardSidBox")->isChecked());
+    Named<QPushButton>(dlg, "playPauseButton")->setFocus();
+    QTest::keyClick(Named<QPushButton>(dlg, "playPauseButton"), Qt::Key_Enter);
     Settle();
     EXPECT_TRUE(playerState.playing);
     EXPECT_TRUE(dlg.isVisible());
@@ -191,13 +205,15 @@ TEST_F(ControlsTest, KeysWorkTheControlsAsInADialog) {
     auto press = [&dlg](Qt::Key key, const char* subsong) {
         QTest::keyClick(&dlg, key, Qt::AltModifier);
         return QTest::qWaitFor(
-            [&dlg, subsong] { return dlg.subsongField()->text() == QString::fromUtf8(subsong); },
+            [&dlg, subsong] {
+                return Named<QLabel>(dlg, "subsongField")->text() == QString::fromUtf8(subsong);
+            },
             1000);
     };
     EXPECT_TRUE(press(Qt::Key_N, "3 / 3"));
     EXPECT_TRUE(press(Qt::Key_V, "2 / 3"));  // "Pre&vious", also "&View"
     EXPECT_TRUE(press(Qt::Key_V, "1 / 3"));
-    EXPECT_FALSE(dlg.menuBar()->actions()[1]->menu()->isVisible());
+    EXPECT_FALSE(Named<QMenuBar>(dlg, "menuBar")->actions()[1]->menu()->isVisible());
     QTest::keyClick(&dlg, Qt::Key_P, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([] { return playerState.paused.load(); }, 1000));
 }
@@ -207,15 +223,15 @@ TEST_F(ControlsTest, SoundDeviceFailureTellsWhyWithoutOwnerAndAsksToQuit) {
     CChipboxDlg& dlg = WindowWith("minimal");
     QSignalSpy quit(&dlg, &CChipboxDlg::quitRequested);
     device->failOpen = true;
-    Click(dlg.playPauseButton());
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
-                                  {nullptr, QStringLiteral("Unable to use wave-mapper!"),
-                                   QStringLiteral("Error"), window::MessageIcon::Exclamation,
-                                   QStringLiteral("no test device")}}));
+    Click(Named<QPushButton>(dlg, "playPauseButton"));
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{{nullptr, QStringLiteral("Unable to use wave-mapper!"),
+                                          QStringLiteral("Error"), window::MessageIcon::Exclamation,
+                                          QStringLiteral("no test device")}}));
     ASSERT_EQ(quit.size(), 1);
     EXPECT_EQ(quit[0][0].toInt(), window::EXIT_NO_SOUND_DEVICE);
     EXPECT_FALSE(playerState.playing);
-    EXPECT_EQ(dlg.playPauseButton()->text(), QStringLiteral("&Play"));
+    EXPECT_EQ(Named<QPushButton>(dlg, "playPauseButton")->text(), QStringLiteral("&Play"));
 }
 
 // Without a tune the start values; with one where it sits, as its header
@@ -224,7 +240,8 @@ TEST_F(ControlsTest, SongInformationShowsWhereTheTuneSits) {
     CChipboxDlg& dlg = OpenWindow();
     auto shown = [&dlg, this] {
         messages.shown.clear();
-        ChooseFromBar(dlg.menuBar(), QStringLiteral("&View"), QStringLiteral("Song &Information"));
+        ChooseFromBar(Named<QMenuBar>(dlg, "menuBar"), QStringLiteral("&View"),
+                      QStringLiteral("Song &Information"));
         return messages.shown;
     };
     auto information = [&dlg](const char* text) {
@@ -268,16 +285,16 @@ TEST_F(ControlsTest, AboutBoxOpensFromTheInfoMenuAndFromTheContextMenu) {
     CChipboxDlg& dlg = OpenWindow();
     ExpectAboutBox(
         [&dlg] {
-            ChooseFromBar(dlg.speedBar(), QStringLiteral("&Info"),
+            ChooseFromBar(Named<QMenuBar>(dlg, "speedBar"), QStringLiteral("&Info"),
                           QString::fromUtf8("Inf&o über Chipbox..."));
         },
         &dlg);
     ExpectAboutBox(
         [&dlg] {
-            const QPoint where = dlg.client()->geometry().center();
+            const QPoint where = Named<QWidget>(dlg, "client")->geometry().center();
             QContextMenuEvent event(QContextMenuEvent::Mouse, where, dlg.mapToGlobal(where));
             QCoreApplication::sendEvent(&dlg, &event);
-            QMenu* menu = dlg.contextMenu();
+            QMenu* menu = Named<QMenu>(dlg, "contextMenu");
             ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }));
             QTest::mouseClick(menu, Qt::LeftButton, {},
                               menu->actionGeometry(menu->actions().constFirst()).center());
@@ -295,7 +312,8 @@ protected:
             OpenWindow(TunePath("minimal"));
             FinishBuffers(2);
         }
-        ChooseFromBar(window_->menuBar(), QStringLiteral("&View"), QStringLiteral("&Mixer"));
+        ChooseFromBar(Named<QMenuBar>(*window_, "menuBar"), QStringLiteral("&View"),
+                      QStringLiteral("&Mixer"));
         EXPECT_NE(window_->mixer(), nullptr);
         return *window_->mixer();
     }

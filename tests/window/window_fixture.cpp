@@ -2,14 +2,14 @@
 // The window tests' fixture, the mouse's ways into menus, and their main.
 #include "window_fixture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>

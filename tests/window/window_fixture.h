@@ -48,8 +48,8 @@ void PrintTo(const ShownMessage& message, std::ostream* out);
 
 class RecordingMessages final : public window::MessageBoxes {
 public:
-    void Show(QWidget* owner, const QString& text, const QString& caption,
-              window::MessageIcon icon, const QString& detail) override {
+    void Show(QWidget* owner, const QString& text, const QString& caption, window::MessageIcon icon,
+              const QString& detail) override {
         shown.push_back({owner, text, caption, icon, detail});
         if (whileShown) whileShown();
     }
@@ -106,6 +106,16 @@ inline constexpr long STORM_MEMORY_KILOBYTES = 1L << 30;
 #else
 inline constexpr long STORM_MEMORY_KILOBYTES = 4 * 1024;
 #endif
+
+// The child of `parent` with the object name `name` (a control or action of
+// the window: "playPauseButton", "playPauseAction", "nameField", ...); null,
+// and a test failure, when there is none.
+template <class T>
+T* Named(const QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!child) ADD_FAILURE() << "no " << name;
+    return child;
+}
 
 QStringList Utf8(std::initializer_list<const char*> texts);
 void Click(QAbstractButton* button);

@@ -30,8 +30,12 @@ namespace fs = std::filesystem;
 // The title, the tune's three texts, the subsong and the
 // Play/Pause button.
 QStringList Texts(const CChipboxDlg& dlg) {
-    return {dlg.windowTitle(),           dlg.nameField()->text(),    dlg.authorField()->text(),
-            dlg.releasedField()->text(), dlg.subsongField()->text(), dlg.playPauseButton()->text()};
+    return {dlg.windowTitle(),
+            Named<QLabel>(dlg, "nameField")->text(),
+            Named<QLabel>(dlg, "authorField")->text(),
+            Named<QLabel>(dlg, "releasedField")->text(),
+            Named<QLabel>(dlg, "subsongField")->text(),
+            Named<QPushButton>(dlg, "playPauseButton")->text()};
 }
 
 TEST_F(WindowTest, CommandLineTuneIsShownAndPlaysAndWinsOverTheLastTune) {
@@ -113,7 +117,8 @@ TEST_F(WindowTest, AFifoIsRefusedAtOnceAsLastTuneHandOverOrDrop) {
     Settle();
     ASSERT_TRUE(DropUrls(dlg, {QUrl::fromLocalFile(QString::fromStdString(fifo.path()))}));
     Settle();
-    const ShownMessage refused{&dlg, QString::fromStdString(fifo.path() + "\ncould not be loaded..."),
+    const ShownMessage refused{&dlg,
+                               QString::fromStdString(fifo.path() + "\ncould not be loaded..."),
                                QStringLiteral("Warning"), window::MessageIcon::Exclamation};
     EXPECT_EQ(messages.shown, std::vector<ShownMessage>(3, refused));
     EXPECT_FALSE(fifo.released());
@@ -144,14 +149,16 @@ ProgramRun RunWithoutDisplay(const QStringList& arguments) {
 TEST(ProgramOptions, HelpAndVersionAnswerOnTheTerminalAndOtherOptionsAreRefused) {
     const ProgramRun help = RunWithoutDisplay({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: chipbox [TUNE.sid]\n"))) << help.out.toStdString();
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: chipbox [TUNE.sid]\n")))
+        << help.out.toStdString();
     EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
     const ProgramRun version = RunWithoutDisplay({QStringLiteral("--version")});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, QStringLiteral("Chipbox v0.965\n"));
     const ProgramRun unknown = RunWithoutDisplay({QStringLiteral("--hlep")});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("unknown option --hlep"))) << unknown.err.toStdString();
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("unknown option --hlep")))
+        << unknown.err.toStdString();
     EXPECT_TRUE(unknown.out.isEmpty());
 }
 
@@ -194,7 +201,7 @@ TEST_P(CloseTest, PlaybackEndsBeforeTheSettingsAreWrittenOnce) {
     QSignalSpy finished(&dlg, &QDialog::finished);
     dlg.move(50, 60);
     if (GetParam()) {
-        Click(dlg.playPauseButton());
+        Click(Named<QPushButton>(dlg, "playPauseButton"));
         ASSERT_TRUE(playerState.paused);
         QTest::keyClick(&dlg, Qt::Key_Escape);
     } else {
@@ -212,7 +219,7 @@ TEST_P(CloseTest, PlaybackEndsBeforeTheSettingsAreWrittenOnce) {
     EXPECT_EQ(finished.size(), 1);
 
     dlg.reject();
-    dlg.OnCommand(window::IDC_PLAY_PAUSE);
+    dlg.PlayOrPause();
     dlg.ReceiveHandOver(TunePath("subsongs"));
     Settle();
     EXPECT_EQ(settings.written.size(), 1u);

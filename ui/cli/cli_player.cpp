@@ -31,8 +31,9 @@ constexpr const char* STANDARD_OUTPUT = "-";
 // before anything is loaded or written.
 bool OutputIsATune(const CliOptions& options) {
     if (!options.outputPath || *options.outputPath == STANDARD_OUTPUT) return false;
-    return std::any_of(options.inputs.begin(), options.inputs.end(),
-                       [&](const std::string& input) { return IsSameFile(*options.outputPath, input); });
+    return std::any_of(options.inputs.begin(), options.inputs.end(), [&](const std::string& input) {
+        return IsSameFile(*options.outputPath, input);
+    });
 }
 
 // A file that cannot be read is said so, and playing goes on without lengths.

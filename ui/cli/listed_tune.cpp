@@ -26,8 +26,7 @@ FileKinds KindsFor(const std::string& path, const CliOptions& options) {
 
 void ReportSkipped(const std::string& path, const std::string& reason) {
     EndStatusLine();
-    std::fprintf(stderr, "chipbox-cli: skipping %s: %s\n", PathText(path).c_str(),
-                 reason.c_str());
+    std::fprintf(stderr, "chipbox-cli: skipping %s: %s\n", PathText(path).c_str(), reason.c_str());
 }
 
 std::string LoadFailureReason(const LoadResult& result) {

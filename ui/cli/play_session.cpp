@@ -39,8 +39,9 @@ struct Session {
 // The place among the tunes that play: those that could not be loaded do not
 // count.
 int PlayingTuneNumber(const Session& session) {
-    const auto skippedBefore = std::count(session.notLoaded.begin(),
-                                          session.notLoaded.begin() + static_cast<std::ptrdiff_t>(session.index), true);
+    const auto skippedBefore =
+        std::count(session.notLoaded.begin(),
+                   session.notLoaded.begin() + static_cast<std::ptrdiff_t>(session.index), true);
     return static_cast<int>(session.index - static_cast<std::size_t>(skippedBefore) + 1);
 }
 
@@ -128,8 +129,15 @@ int PlayTunes(const std::vector<std::string>& tunes, const CliOptions& options,
     SdlAudioDevice device;
     UseAudioDevice(device);
     RawKeyboard keyboard;
-    Session session{tunes, options, lengths, view, loop, keyboard,
-                    tunes.size() > 1 || options.allSongs, 0, std::vector<bool>(tunes.size())};
+    Session session{tunes,
+                    options,
+                    lengths,
+                    view,
+                    loop,
+                    keyboard,
+                    tunes.size() > 1 || options.allSongs,
+                    0,
+                    std::vector<bool>(tunes.size())};
     bool played = false;
     ApplyStartOptions(options);
     int direction = +1;

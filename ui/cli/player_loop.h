@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "ui/cli/cli_options.h"
 #include "playback/event_queue.h"
+#include "ui/cli/cli_options.h"
 
 namespace chipbox::cli {
 

@@ -138,7 +138,8 @@ std::string PathText(const std::string& path, bool keepLineBreaks) {
         }
         const std::size_t length = Utf8SequenceLength(path, at);
         // U+0080-U+009F, the C1 controls, are C2 80 to C2 9F in UTF-8.
-        const bool c1 = length == 2 && byte == 0xC2 && IsC1(static_cast<unsigned char>(path[at + 1]));
+        const bool c1 =
+            length == 2 && byte == 0xC2 && IsC1(static_cast<unsigned char>(path[at + 1]));
         if (length == 0) {
             shown.push_back(IsC1(byte) ? '?' : path[at]);
             ++at;

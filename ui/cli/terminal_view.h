@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "playback/player_view.h"
 #include "playback/event_queue.h"
+#include "playback/player_view.h"
 
 namespace chipbox::cli {
 

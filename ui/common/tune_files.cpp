@@ -25,7 +25,8 @@ bool IsTuneName(const std::string& name) {
 
 bool BrowserOrder(const std::string& first, const std::string& second) {
     const auto byLowerByte = [](char a, char b) {
-        return static_cast<unsigned char>(LowerAscii(a)) < static_cast<unsigned char>(LowerAscii(b));
+        return static_cast<unsigned char>(LowerAscii(a)) <
+               static_cast<unsigned char>(LowerAscii(b));
     };
     if (std::lexicographical_compare(first.begin(), first.end(), second.begin(), second.end(),
                                      byLowerByte))
@@ -43,7 +44,8 @@ std::string WorkingDirectory() {
 }
 
 bool IsSameFile(const std::string& first, const std::string& second) {
-    struct stat a {}, b{};
+    struct stat a {
+    }, b{};
     return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }

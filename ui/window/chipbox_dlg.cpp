@@ -69,18 +69,6 @@ constexpr const char* INITIAL_AUTHOR = "the Chipbox developers";
 constexpr const char* INITIAL_RELEASED = "2026";
 constexpr const char* INITIAL_SUBSONG = "1 of 1";
 
-// A command queued behind everything already posted to the window, as the
-// Play command after loading or after a subsong change.
-class CommandEvent final : public QEvent {
-public:
-    explicit CommandEvent(int commandId) : QEvent(EventType()), id(commandId) {}
-    static QEvent::Type EventType() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    const int id;
-};
-
 // A notification of the sound device, carried to the window's thread.
 class StreamNotification final : public QEvent {
 public:
@@ -94,8 +82,10 @@ public:
 };
 
 // A static text: plain (an ampersand shows as one), centred, from the top.
-QLabel* StaticText(QWidget* parent, const QString& text, const QRect& place) {
+QLabel* StaticText(QWidget* parent, const QString& text, const QRect& place,
+                   const char* name = "") {
     auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
@@ -126,41 +116,69 @@ CChipboxDlg::CChipboxDlg(SettingsStore& settings, MessageBoxes& messages)
       connection_(*this, *this) {
     setWindowTitle(QString::fromLatin1(PROGRAM_CAPTION));
     setAcceptDrops(true);
+    CreateActions();
     CreateMenu();
     CreateControls();
     SetTabOrder();
     toolTips_ = new CMyToolTipCtrl(this);
+    toolTips_->setObjectName(QStringLiteral("toolTips"));
 }
 
 CChipboxDlg::~CChipboxDlg() = default;
 
+QAction* CChipboxDlg::Command(const char* name, const QString& text, void (CChipboxDlg::*slot)()) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void CChipboxDlg::CreateActions() {
+    openAction_ = Command("openAction", QStringLiteral("&Open"), &CChipboxDlg::OpenFileBrowser);
+    playPauseAction_ =
+        Command("playPauseAction", QStringLiteral("&Play"), &CChipboxDlg::PlayOrPause);
+    stopAction_ = Command("stopAction", QStringLiteral("&Stop"), &CChipboxDlg::Stop);
+    nextAction_ = Command("nextAction", QStringLiteral("&Next"), &CChipboxDlg::NextSong);
+    previousAction_ =
+        Command("previousAction", QStringLiteral("Pre&vious"), &CChipboxDlg::PreviousSong);
+    switchOutputAction_ = Command("switchOutputAction", QStringLiteral("&Hardsid Support"),
+                                  &CChipboxDlg::SwitchOutput);
+    mixerAction_ = Command("mixerAction", QStringLiteral("&Mixer"), &CChipboxDlg::OpenMixer);
+    songInformationAction_ = Command("songInformationAction", QStringLiteral("Song &Information"),
+                                     &CChipboxDlg::ShowSongInformation);
+    aboutAction_ =
+        Command("aboutAction", QString::fromUtf8(ABOUT_ITEM_TEXT), &CChipboxDlg::ShowAbout);
+    const int speeds[] = {1, 2, 4};
+    for (int i = 0; i < 3; ++i) {
+        const int speed = speeds[i];
+        speedActions_[i] = new QAction(QStringLiteral("  %1x  ").arg(speed), this);
+        speedActions_[i]->setObjectName(QStringLiteral("speed%1xAction").arg(speed));
+        connect(speedActions_[i], &QAction::triggered, this, [this, speed] { SetSpeed(speed); });
+    }
+}
+
 void CChipboxDlg::CreateMenu() {
     menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menuBar"));
     menuBar_->setNativeMenuBar(false);  // the menu belongs in the window
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Open Sid File"))->setEnabled(false);
     file->menuAction()->setEnabled(false);
     QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
-    connect(view->addAction(QStringLiteral("&Mixer")), &QAction::triggered, this,
-            &CChipboxDlg::onMixerTriggered);
+    view->addAction(mixerAction_);
     view->addSeparator();
-    connect(view->addAction(QStringLiteral("Song &Information")), &QAction::triggered, this,
-            &CChipboxDlg::onSongInformationTriggered);
+    view->addAction(songInformationAction_);
 
     // A menu bar has no right-justified items; a second bar in its right
     // corner holds them.
     speedBar_ = new QMenuBar(menuBar_);
+    speedBar_->setObjectName(QStringLiteral("speedBar"));
     speedBar_->setNativeMenuBar(false);
-    for (const auto& [text, id] :
-         {std::pair{"  1x  ", ID_SPEED_1X}, std::pair{"  2x  ", ID_SPEED_2X},
-          std::pair{"  4x  ", ID_SPEED_4X}}) {
-        const int command = id;
-        connect(speedBar_->addAction(QString::fromLatin1(text)), &QAction::triggered, this,
-                [this, command] { OnCommand(command); });
-    }
+    for (QAction* speed : speedActions_) speedBar_->addAction(speed);
     speedBar_->addMenu(QStringLiteral("&Info"));
     menuBar_->setCornerWidget(speedBar_, Qt::TopRightCorner);
     contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName(QStringLiteral("contextMenu"));
 
     // A button's mnemonic that a menu title shares ("Pre&vious", "&View")
     // presses the button, as in any dialog.
@@ -170,6 +188,7 @@ void CChipboxDlg::CreateMenu() {
 
 void CChipboxDlg::CreateControls() {
     client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
     client_->setFont(DialogFont());
     const DialogPlacer place(client_->font());
 
@@ -177,37 +196,43 @@ void CChipboxDlg::CreateControls() {
     StaticText(client_, QStringLiteral("Name:"), place(NAME_LABEL));
     StaticText(client_, QStringLiteral("Author:"), place(AUTHOR_LABEL));
     StaticText(client_, QStringLiteral("(c):"), place(RELEASED_LABEL));
-    nameField_ = StaticText(client_, QString::fromUtf8(INITIAL_NAME), place(NAME_FIELD));
-    authorField_ = StaticText(client_, QString::fromUtf8(INITIAL_AUTHOR), place(AUTHOR_FIELD));
-    releasedField_ =
-        StaticText(client_, QString::fromUtf8(INITIAL_RELEASED), place(RELEASED_FIELD));
+    nameField_ =
+        StaticText(client_, QString::fromUtf8(INITIAL_NAME), place(NAME_FIELD), "nameField");
+    authorField_ =
+        StaticText(client_, QString::fromUtf8(INITIAL_AUTHOR), place(AUTHOR_FIELD), "authorField");
+    releasedField_ = StaticText(client_, QString::fromUtf8(INITIAL_RELEASED), place(RELEASED_FIELD),
+                                "releasedField");
     (new QGroupBox(QStringLiteral("Subsong"), client_))->setGeometry(place(SUBSONG_GROUP));
 
-    auto button = [this, &place](const char* text, const QRect& units,
-                                 void (CChipboxDlg::*slot)()) {
-        auto* pushButton = new QPushButton(QString::fromUtf8(text), client_);
+    // A button presses its command's action; it has the action's text.
+    auto button = [this, &place](const char* name, QAction* command, const QRect& units) {
+        auto* pushButton = new QPushButton(command->text(), client_);
+        pushButton->setObjectName(QString::fromLatin1(name));
         pushButton->setGeometry(place(units));
         pushButton->setAutoDefault(false);  // no default button; Enter is ours
         pushButton->installEventFilter(this);
-        connect(pushButton, &QPushButton::clicked, this, slot);
+        connect(pushButton, &QPushButton::clicked, command, &QAction::trigger);
         return pushButton;
     };
-    nextButton_ = button("&Next", NEXT_BUTTON, &CChipboxDlg::onNextClicked);
-    subsongField_ = StaticText(client_, QString::fromUtf8(INITIAL_SUBSONG), place(SUBSONG_FIELD));
-    previousButton_ = button("Pre&vious", PREVIOUS_BUTTON, &CChipboxDlg::onPreviousClicked);
-    openButton_ = button("&Open", OPEN_BUTTON, &CChipboxDlg::onOpenClicked);
-    playPauseButton_ = button("&Play", PLAY_BUTTON, &CChipboxDlg::onPlayPauseClicked);
-    stopButton_ = button("&Stop", STOP_BUTTON, &CChipboxDlg::onStopClicked);
+    nextButton_ = button("nextButton", nextAction_, NEXT_BUTTON);
+    subsongField_ = StaticText(client_, QString::fromUtf8(INITIAL_SUBSONG), place(SUBSONG_FIELD),
+                               "subsongField");
+    previousButton_ = button("previousButton", previousAction_, PREVIOUS_BUTTON);
+    openButton_ = button("openButton", openAction_, OPEN_BUTTON);
+    playPauseButton_ = button("playPauseButton", playPauseAction_, PLAY_BUTTON);
+    stopButton_ = button("stopButton", stopAction_, STOP_BUTTON);
 
     cpuBar_ = new QProgressBar(client_);
+    cpuBar_->setObjectName(QStringLiteral("cpuBar"));
     cpuBar_->setRange(0, 100);
     cpuBar_->setValue(0);
     cpuBar_->setTextVisible(false);
     cpuBar_->setGeometry(place(CPU_BAR));
 
-    hardSidBox_ = new QCheckBox(QStringLiteral("&Hardsid Support"), client_);
+    hardSidBox_ = new QCheckBox(switchOutputAction_->text(), client_);
+    hardSidBox_->setObjectName(QStringLiteral("hardSidBox"));
     hardSidBox_->setGeometry(place(HARDSID_BOX));
-    connect(hardSidBox_, &QCheckBox::clicked, this, &CChipboxDlg::onHardSidClicked);
+    connect(hardSidBox_, &QCheckBox::clicked, switchOutputAction_, &QAction::trigger);
 
     const QSize clientSize = place(WINDOW_SIZE).size();
     const int menuHeight = menuBar_->sizeHint().height();
@@ -227,11 +252,8 @@ void CChipboxDlg::SetTabOrder() {
 void CChipboxDlg::OnInitDialog() {
     // The About item, where a Linux window can offer it: in the bar's "&Info"
     // pop-up and in the window's context menu.
-    QMenu* info = speedBar_->actions().constLast()->menu();
-    connect(info->addAction(QString::fromUtf8(ABOUT_ITEM_TEXT)), &QAction::triggered, this,
-            &CChipboxDlg::onAboutTriggered);
-    connect(contextMenu_->addAction(QString::fromUtf8(ABOUT_ITEM_TEXT)), &QAction::triggered, this,
-            &CChipboxDlg::onAboutTriggered);
+    speedBar_->actions().constLast()->menu()->addAction(aboutAction_);
+    contextMenu_->addAction(aboutAction_);
 
     setWindowIcon(ApplicationIcon());
 
@@ -259,37 +281,28 @@ void CChipboxDlg::OnInitDialog() {
     openButton_->setFocus();
 }
 
-void CChipboxDlg::OnCommand(int id) {
-    if (closing_) return;
-    switch (id) {
-        case IDC_OPEN: onOpenClicked(); break;
-        case IDC_PLAY_PAUSE: onPlayPauseClicked(); break;
-        case IDC_HARDSID: onHardSidClicked(); break;
-        case IDC_STOP: onStopClicked(); break;
-        case IDC_NEXT: onNextClicked(); break;
-        case IDC_PREVIOUS: onPreviousClicked(); break;
-        case ID_VIEW_MIXER: onMixerTriggered(); break;
-        case ID_VIEW_SONG_INFORMATION: onSongInformationTriggered(); break;
-        case ID_SPEED_1X: SetPlaybackSpeed(1); break;
-        case ID_SPEED_2X: SetPlaybackSpeed(2); break;
-        case ID_SPEED_4X: SetPlaybackSpeed(4); break;
-        case ID_ABOUT: onAboutTriggered(); break;
-        default: break;
-    }
+void CChipboxDlg::PlayOrPause() {
+    if (!closing_) PlayPauseCommand();
 }
 
-void CChipboxDlg::onOpenClicked() { OpenFileBrowser(); }
-void CChipboxDlg::onPlayPauseClicked() { PlayPauseCommand(); }
-void CChipboxDlg::onStopClicked() { StopPlayback(); }
-void CChipboxDlg::onNextClicked() { ChangeSong(+1); }
-void CChipboxDlg::onPreviousClicked() { ChangeSong(-1); }
-void CChipboxDlg::onMixerTriggered() { OpenMixer(); }
-void CChipboxDlg::onSongInformationTriggered() { ShowSongInformation(); }
-void CChipboxDlg::onAboutTriggered() { ShowAbout(); }
+void CChipboxDlg::Stop() {
+    if (!closing_) StopPlayback();
+}
 
-// Switching between software sound and the card passes through Stopped;
-// playback is not restarted.
-void CChipboxDlg::onHardSidClicked() {
+void CChipboxDlg::NextSong() {
+    if (!closing_) ChangeSong(+1);
+}
+
+void CChipboxDlg::PreviousSong() {
+    if (!closing_) ChangeSong(-1);
+}
+
+void CChipboxDlg::SetSpeed(int speed) {
+    if (!closing_) SetPlaybackSpeed(speed);
+}
+
+void CChipboxDlg::SwitchOutput() {
+    if (closing_) return;
     StopPlayback();
     if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
     SetOutput(hardSidBox_->isChecked() ? Output::HardSid : Output::Software);
@@ -300,11 +313,11 @@ void CChipboxDlg::BindCard() {
         case HardSidBindResult::Bound: return;
         case HardSidBindResult::NotFound:
             ShowBox(this, QString::fromUtf8(HARDSID_NOT_FOUND_TEXT),
-                           QString::fromUtf8(HARDSID_NOT_FOUND_CAPTION), MessageIcon::Exclamation);
+                    QString::fromUtf8(HARDSID_NOT_FOUND_CAPTION), MessageIcon::Exclamation);
             break;
         case HardSidBindResult::Corrupt:
             ShowBox(this, QString::fromUtf8(HARDSID_CORRUPT_TEXT),
-                           QString::fromUtf8(PROGRAM_CAPTION), MessageIcon::Exclamation);
+                    QString::fromUtf8(PROGRAM_CAPTION), MessageIcon::Exclamation);
             break;
     }
     hardSidBox_->setChecked(false);
@@ -321,6 +334,7 @@ CMixer* CChipboxDlg::mixer() const {
 }
 
 void CChipboxDlg::OpenFileBrowser() {
+    if (closing_) return;
     if (CFileBrowseDialog* open = fileBrowser())
         FocusToolWindow(open);
     else
@@ -328,6 +342,7 @@ void CChipboxDlg::OpenFileBrowser() {
 }
 
 void CChipboxDlg::OpenMixer() {
+    if (closing_) return;
     if (CMixer* open = mixer())
         FocusToolWindow(open);
     else
@@ -335,12 +350,13 @@ void CChipboxDlg::OpenMixer() {
 }
 
 void CChipboxDlg::ShowSongInformation() {
+    if (closing_) return;
     ShowBox(this, QString::fromLatin1(SongInformationText()),
-                   QString::fromUtf8(SONG_INFORMATION_CAPTION), MessageIcon::Information);
+            QString::fromUtf8(SONG_INFORMATION_CAPTION), MessageIcon::Information);
 }
 
 void CChipboxDlg::ShowAbout() {
-    if (openBoxes_ > 0) return;
+    if (closing_ || openBoxes_ > 0) return;
     CAboutDlg about(this);
     ++openBoxes_;
     about.exec();
@@ -388,7 +404,8 @@ void CChipboxDlg::BringToFront() {
 }
 
 void CChipboxDlg::SetPlayButtonText(const std::string& text) {
-    playPauseButton_->setText(QString::fromLatin1(text));
+    playPauseAction_->setText(QString::fromLatin1(text));
+    playPauseButton_->setText(playPauseAction_->text());
     emit shownStateChanged();
 }
 
@@ -415,8 +432,10 @@ void CChipboxDlg::ShowMessage(const std::string& text, const std::string& captio
     ShowBox(this, PathText(text), QString::fromUtf8(caption), MessageIcon::Exclamation);
 }
 
+// Queued behind everything already posted to the window, as the restart
+// after loading or after a subsong change must be.
 void CChipboxDlg::PostPlayCommand() {
-    QCoreApplication::postEvent(this, new CommandEvent(IDC_PLAY_PAUSE));
+    QMetaObject::invokeMethod(playPauseAction_, &QAction::trigger, Qt::QueuedConnection);
 }
 
 // The box belongs to no window: the program ends once it is dismissed. The
@@ -436,10 +455,6 @@ void CChipboxDlg::Post(StreamEvent streamEvent) {
 bool CChipboxDlg::event(QEvent* event) {
     if (event->type() == StreamNotification::EventType()) {
         HandleStreamEvent(static_cast<StreamNotification*>(event)->event);
-        return true;
-    }
-    if (event->type() == CommandEvent::EventType()) {
-        OnCommand(static_cast<CommandEvent*>(event)->id);
         return true;
     }
     if (event->type() == QEvent::KeyPress) {

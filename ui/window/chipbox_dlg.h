@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The main window: the tune's texts, the subsong, the buttons, the HardSID
-// box, the CPU-load bar and the menu. Its handlers only call the player
-// engine, loading and the HardSID binding; it holds no playback logic.
+// box, the CPU-load bar and the menu. Each command is one QAction, which its
+// button, menu item and the desktop's media controls trigger alike; the
+// commands only call the player engine, loading and the HardSID binding: the
+// window holds no playback logic.
+//
+// Its controls and actions carry object names ("playPauseButton",
+// "playPauseAction", "nameField", ...), by which the tests find them.
 //
 // It is the engine's view and the target of the sound device's notifications:
 // those arrive from the sound thread as posted events, so the refills, the
@@ -37,24 +42,6 @@ class CFileBrowseDialog;
 class CMixer;
 class CMyToolTipCtrl;
 
-// The commands of the window, by the numbers its controls and menu items
-// carry.
-enum CommandId : int {
-    IDC_OPEN = 1000,
-    IDC_PLAY_PAUSE = 1001,
-    IDC_HARDSID = 1002,
-    IDC_STOP = 1003,
-    IDC_NEXT = 1008,
-    IDC_PREVIOUS = 1009,
-    ID_OPEN_SID_FILE = 40001,
-    ID_VIEW_MIXER = 40002,
-    ID_VIEW_SONG_INFORMATION = 40003,
-    ID_SPEED_1X = 40004,
-    ID_SPEED_2X = 40005,
-    ID_SPEED_4X = 40006,
-    ID_ABOUT = 16,
-};
-
 inline constexpr const char* HARDSID_TOOL_TEXT = "Native HardSID soundcard support";
 inline constexpr const char* CPU_BAR_TOOL_TEXT = "C64 CPU utilization";
 inline constexpr const char* ABOUT_ITEM_TEXT = "Inf&o über Chipbox...";
@@ -75,9 +62,6 @@ public:
     // tune (playing it) or else the last tune (not playing it), and sets up
     // the tooltips, in this order.
     void OnInitDialog();
-
-    // What a control or menu item does, by its number.
-    void OnCommand(int id);
 
     // A path handed over by a later start or the desktop: load and play it,
     // or, when empty, bring the window to the front. While a message box is
@@ -112,23 +96,6 @@ public:
     const QString& tuneName() const { return tuneName_; }
     const QString& tuneAuthor() const { return tuneAuthor_; }
 
-    // The controls, for the tests that drive them.
-    QPushButton* openButton() const { return openButton_; }
-    QPushButton* playPauseButton() const { return playPauseButton_; }
-    QPushButton* stopButton() const { return stopButton_; }
-    QPushButton* nextButton() const { return nextButton_; }
-    QPushButton* previousButton() const { return previousButton_; }
-    QCheckBox* hardSidBox() const { return hardSidBox_; }
-    QProgressBar* cpuBar() const { return cpuBar_; }
-    QLabel* nameField() const { return nameField_; }
-    QLabel* authorField() const { return authorField_; }
-    QLabel* releasedField() const { return releasedField_; }
-    QLabel* subsongField() const { return subsongField_; }
-    QMenuBar* menuBar() const { return menuBar_; }
-    QMenuBar* speedBar() const { return speedBar_; }
-    QMenu* contextMenu() const { return contextMenu_; }
-    const CMyToolTipCtrl& toolTips() const { return *toolTips_; }
-    QWidget* client() const { return client_; }
     // The tool windows while they are open, else null.
     CFileBrowseDialog* fileBrowser() const;
     CMixer* mixer() const;
@@ -148,6 +115,23 @@ public slots:
     // settings are written, the window closes.
     void reject() override;
 
+    // The commands. Once the window is closing they do nothing.
+    // Open: the file browser, or the keyboard focus for the open one.
+    void OpenFileBrowser();
+    void PlayOrPause();
+    void Stop();
+    void NextSong();
+    void PreviousSong();
+    // The HardSID box: playback stops, the card is bound when the box is
+    // ticked and not yet bound (unticking it when that fails), and the output
+    // follows the box. Playback is not restarted.
+    void SwitchOutput();
+    // View > Mixer: the mixer, or the keyboard focus for the open one.
+    void OpenMixer();
+    void ShowSongInformation();
+    void SetSpeed(int speed);
+    void ShowAbout();
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -155,26 +139,13 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private slots:
-    void onOpenClicked();
-    void onPlayPauseClicked();
-    void onHardSidClicked();
-    void onStopClicked();
-    void onNextClicked();
-    void onPreviousClicked();
-    void onMixerTriggered();
-    void onSongInformationTriggered();
-    void onAboutTriggered();
-
 private:
+    // One action per command, connected to its slot.
+    void CreateActions();
+    QAction* Command(const char* name, const QString& text, void (CChipboxDlg::*slot)());
     void CreateControls();
     void CreateMenu();
     void SetTabOrder();
-    // Each opens its tool window, or gives the open one the keyboard focus.
-    void OpenFileBrowser();
-    void OpenMixer();
-    void ShowSongInformation();
-    void ShowAbout();
     // Binds the card library, telling the user and unticking the box when
     // that fails.
     void BindCard();
@@ -194,6 +165,17 @@ private:
     bool closing_ = false;
     int openBoxes_ = 0;
     std::optional<std::string> waitingHandOver_;  // the latest path that came while a box was open
+
+    QAction* openAction_ = nullptr;
+    QAction* playPauseAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
+    QAction* nextAction_ = nullptr;
+    QAction* previousAction_ = nullptr;
+    QAction* switchOutputAction_ = nullptr;
+    QAction* mixerAction_ = nullptr;
+    QAction* songInformationAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* speedActions_[3] = {};  // 1x, 2x, 4x
 
     QWidget* client_ = nullptr;  // the area under the menu bar
     QMenuBar* menuBar_ = nullptr;

@@ -77,11 +77,14 @@ BrowserEntry Bracketed(const std::string& name) { return MakeEntry("[" + name + 
 
 // The browsing order over the whole text with its brackets ("[a-b]" before
 // "[a]"), the one the terminal player lists folders in too.
-bool SortsBefore(const BrowserEntry& a, const BrowserEntry& b) { return BrowserOrder(a.raw, b.raw); }
+bool SortsBefore(const BrowserEntry& a, const BrowserEntry& b) {
+    return BrowserOrder(a.raw, b.raw);
+}
 
 // A folder that cannot be read lists as empty; one that stops being readable
 // half-way lists what was read.
-void ListWorkingDirectory(std::vector<BrowserEntry>& directories, std::vector<BrowserEntry>& files) {
+void ListWorkingDirectory(std::vector<BrowserEntry>& directories,
+                          std::vector<BrowserEntry>& files) {
     std::error_code error;
     std::filesystem::directory_iterator entry(
         ".", std::filesystem::directory_options::skip_permission_denied, error);

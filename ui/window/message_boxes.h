@@ -18,8 +18,8 @@ public:
     virtual ~MessageBoxes() = default;
     // Returns when the box is dismissed. Without an owner the box belongs to
     // no window and blocks the whole program.
-    virtual void Show(QWidget* owner, const QString& text, const QString& caption,
-                      MessageIcon icon, const QString& detail = {}) = 0;
+    virtual void Show(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
+                      const QString& detail = {}) = 0;
 };
 
 // The real boxes, modal to their owner.

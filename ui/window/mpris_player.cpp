@@ -5,9 +5,9 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusObjectPath>
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
@@ -28,8 +28,8 @@ const QString PLAYER_INTERFACE = QStringLiteral("org.mpris.MediaPlayer2.Player")
 std::optional<std::string> LocalPath(QUrl url) {
     if (!url.isValid() || url.scheme() != QStringLiteral("file") || url.path().isEmpty())
         return std::nullopt;
-    if (!url.host().isEmpty() && url.host().compare(QStringLiteral("localhost"),
-                                                    Qt::CaseInsensitive) != 0)
+    if (!url.host().isEmpty() &&
+        url.host().compare(QStringLiteral("localhost"), Qt::CaseInsensitive) != 0)
         return std::nullopt;
     url.setHost(QString());
     return QFile::encodeName(url.toLocalFile()).toStdString();
@@ -144,7 +144,8 @@ MprisPlayer::MprisPlayer(CChipboxDlg& window, QDBusConnection bus) : MprisPlayer
 void MprisPlayer::ConnectInBackground() {
     connecting_ = std::thread([this] {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        QMetaObject::invokeMethod(this, [this, bus] { Attach(bus); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, bus] { Attach(bus); }, Qt::QueuedConnection);
     });
 }
 
@@ -206,17 +207,17 @@ QVariantMap MprisPlayer::Metadata() const {
 }
 
 void MprisPlayer::Play() {
-    if (!playerState.playing || playerState.paused) window_.OnCommand(IDC_PLAY_PAUSE);
+    if (!playerState.playing || playerState.paused) window_.PlayOrPause();
 }
 
 void MprisPlayer::Pause() {
-    if (playerState.playing && !playerState.paused) window_.OnCommand(IDC_PLAY_PAUSE);
+    if (playerState.playing && !playerState.paused) window_.PlayOrPause();
 }
 
-void MprisPlayer::PlayPause() { window_.OnCommand(IDC_PLAY_PAUSE); }
-void MprisPlayer::Stop() { window_.OnCommand(IDC_STOP); }
-void MprisPlayer::Next() { window_.OnCommand(IDC_NEXT); }
-void MprisPlayer::Previous() { window_.OnCommand(IDC_PREVIOUS); }
+void MprisPlayer::PlayPause() { window_.PlayOrPause(); }
+void MprisPlayer::Stop() { window_.Stop(); }
+void MprisPlayer::Next() { window_.NextSong(); }
+void MprisPlayer::Previous() { window_.PreviousSong(); }
 void MprisPlayer::Raise() { window_.BringToFront(); }
 void MprisPlayer::Quit() { window_.reject(); }
 
