@@ -11,28 +11,8 @@ namespace chipbox {
 
 C64Memory c64Memory;
 
-namespace {
-constexpr std::uint16_t DIGI_WINDOW_FIRST = 0xD419;
-constexpr std::uint16_t DIGI_WINDOW_LAST = 0xD4FF;
-constexpr std::uint16_t DIGI_MIRRORS_FIRST = 0xD420;
-
-// The twelve addresses of the extended sample registers: $D41D-$D41F,
-// $D43D-$D43F, $D45D-$D45F and $D47D-$D47F.
-bool IsSampleRegister(std::uint16_t address) {
-    return address < 0xD480 && (address & 0x1F) >= 0x1D;
-}
-
-// The default model keeps $D419-$D4FF from the SID; the complete machine
-// forwards the mirrors from $D420 on, as it does those from $D500.
-bool ReachesSampleDecoder(std::uint16_t address) {
-    if (address < DIGI_WINDOW_FIRST || address > DIGI_WINDOW_LAST) return false;
-    return !completeMachine || address < DIGI_MIRRORS_FIRST || IsSampleRegister(address);
-}
-
-}  // namespace
-
 void RouteSidAreaWrite(std::uint16_t address, std::uint8_t value) {
-    if (ReachesSampleDecoder(address)) {
+    if (ReachesSampleDecoder(address, completeMachine)) {
         DecodeDigiRegisterWrite(address, value);
         return;
     }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "core/machine/sid_header.h"
+
 namespace chipbox {
 
 namespace {
@@ -16,11 +18,13 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, const char (&magic)[5]) 
 }  // namespace
 
 TuneFileProblem CheckTuneContents(const std::vector<std::uint8_t>& bytes) {
-    if (StartsWith(bytes, "RSID")) return TuneFileProblem::Rsid;
-    if (!StartsWith(bytes, "PSID")) return TuneFileProblem::NotPsid;
+    const bool rsid = StartsWith(bytes, "RSID");
+    if (!rsid && !StartsWith(bytes, "PSID")) return TuneFileProblem::NotPsid;
     const std::size_t dataOffset =
         bytes.size() > DATA_OFFSET_POSITION ? bytes[DATA_OFFSET_POSITION] : LARGEST_DATA_OFFSET;
     if (bytes.size() > dataOffset + LONGEST_TUNE_DATA) return TuneFileProblem::TooLarge;
+    if (rsid && machine::ParseSidHeader(bytes).problem != machine::HeaderProblem::None)
+        return TuneFileProblem::InvalidRsid;
     return TuneFileProblem::None;
 }
 

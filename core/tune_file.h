@@ -23,9 +23,10 @@ enum class TuneFileProblem {
     CannotOpen,  // `error` tells why
     IsDirectory,
     NotRegularFile,  // a FIFO, socket or device where only a regular file is taken
-    NotPsid,         // the first four bytes are not "PSID" (also a file shorter than four)
-    Rsid,            // "RSID": a tune that needs a complete C64
+    NotPsid,         // the first four bytes are neither "PSID" nor "RSID" (or fewer than four)
+    InvalidRsid,     // "RSID", but it asks for more than the C64 as it is switched on
     TooLarge,        // longer than its data offset plus LONGEST_TUNE_DATA
+    NeedsBasic,      // an RSID that is a BASIC program, without the ROM images to run it
 };
 
 struct TuneFile {
@@ -34,8 +35,8 @@ struct TuneFile {
     std::vector<std::uint8_t> bytes;  // the whole file when there is no problem
 };
 
-// The checks of a file's bytes, once read: the magic, and a length no longer
-// than its data offset allows.
+// The checks of a file's bytes, once read: the magic, a length no longer
+// than its data offset allows, and for RSID the format's rules.
 TuneFileProblem CheckTuneContents(const std::vector<std::uint8_t>& bytes);
 
 }  // namespace chipbox

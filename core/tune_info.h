@@ -28,6 +28,7 @@ struct TuneInfo {
     std::uint16_t dataSize = 0;      // data bytes placed in memory, modulo 65536
     bool playFromIrqVector = false;  // the header had no play address
     std::uint16_t version = 0;       // of the header
+    bool rsid = false;               // an RSID file: it plays on the real machine only
     // The header's flags (version 2 on): the tune's own claims about the SID
     // model (bits 4-5) and video standard (bits 2-3). Playback ignores them.
     std::uint16_t flags = 0;

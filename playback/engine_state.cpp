@@ -3,6 +3,7 @@
 
 #include "playback/hardsid_binding.h"
 #include "playback/hardsid_timing.h"
+#include "playback/machine_playback.h"
 
 namespace chipbox {
 
@@ -16,6 +17,7 @@ void ResetEngine() {
     ClearMemory();
     cpuState = CpuState{};
     ResetTuneState();
+    ResetMachinePlayback();
     ResetPlayer();
     ResetAudioStream();
     DisconnectPlayer();

@@ -8,6 +8,10 @@
 //                          stage and the decimator, the digi registers, and
 //                          the HardSID link (hardSidMode, writeToHardSid, the
 //                          sample thread's flags);
+//   the real machine       the machine that plays RSID tunes (and PSID tunes
+//                          in the complete machine), its copy of the tune,
+//                          the ROM images and video standard chosen
+//                          (machine_playback.h);
 //   the player (playback/) playerState and playbackSpeed, audioStream, the
 //                          connected view, the HardSID binding and
 //                          currentTunePath.
@@ -34,7 +38,8 @@
 namespace chipbox {
 
 // Puts all of it back to program start: memory, CPU and tune cleared, the
-// default model, the SID, mixer and digi state as at power-up, software
+// default model, no real machine, tune or ROM images, the SID, mixer and
+// digi state as at power-up, software
 // output with no card bound and no sample thread, the player stopped at 1x,
 // no stream and no sound device, no view connected, no tune path recorded.
 void ResetEngine();

@@ -8,6 +8,7 @@
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_timing.h"
+#include "playback/machine_playback.h"
 #include "playback/play_rate.h"
 #include "playback/player_texts.h"
 #include "playback/player_view.h"
@@ -34,7 +35,12 @@ StreamEventTarget* streamTarget = nullptr;
 
 bool HardSidOutput() { return hardSidMode.load(std::memory_order_relaxed); }
 
+// On the real machine a song starts on a machine of its own, just switched on.
 void RunInitRoutine() {
+    if (MachinePlays()) {
+        StartMachineSong(tuneInfo.currentSong);
+        return;
+    }
     RestoreTuneImage();
     CallRoutine(tuneInfo.initAddress, tuneInfo.currentSong);
 }
@@ -140,6 +146,10 @@ void BeginPlaying() {
 }
 
 void StartPlayback() {
+    if (HardSidOutput() && MachineTuneIsRsid()) {
+        playerView->ShowMessage(RSID_ON_HARDSID_TEXT, RSID_ON_HARDSID_CAPTION);
+        return;
+    }
     BeginPlaying();
     if (!HardSidOutput()) {
         StartSoftwareOutput();
@@ -220,6 +230,12 @@ void ChangeSong(int step) {
 void SetPlaybackSpeed(std::int32_t speed) { playbackSpeed = speed; }
 
 void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBuffer) {
+    if (MachinePlays()) {
+        if (playerState.stopRequested) return;
+        RenderMachineSamples(out, count, renderBuffer, playbackSpeed);
+        playerState.tuneMicros = MachineMicros();
+        return;
+    }
     std::int32_t position = 0;
     if (playerState.carrySamples != 0) {
         position = playerState.carrySamples < count ? playerState.carrySamples : count;
@@ -240,7 +256,7 @@ void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBu
 }
 
 void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
-    ShowCpuLoad(CpuLoadValue(playerState.cycleTally));
+    ShowCpuLoad(MachinePlays() ? TakeMachineLoad() : CpuLoadValue(playerState.cycleTally));
     playerState.cycleTally = 0;
     RenderSamples(buffer, static_cast<std::int32_t>(STREAM_BUFFER_SAMPLES), renderBuffer);
 }

@@ -11,6 +11,10 @@ LoadMessage LoadFailureMessage(TuneFileProblem problem, const std::string& path)
     if (problem == TuneFileProblem::CannotOpen || problem == TuneFileProblem::IsDirectory ||
         problem == TuneFileProblem::NotRegularFile)
         return {path + "\ncould not be loaded...", "Warning"};
+    if (problem == TuneFileProblem::InvalidRsid)
+        return {path + "\nis not a valid RSID File!", "?! Load Error"};
+    if (problem == TuneFileProblem::NeedsBasic)
+        return {path + "\n" + BASIC_PROGRAM_TEXT, "?! Load Error"};
     return {path + "\nis not a valid PSID File!", "?! Load Error"};
 }
 

@@ -22,6 +22,18 @@ constexpr const char* HARDSID_NOT_FOUND_TEXT =
 constexpr const char* HARDSID_NOT_FOUND_CAPTION = "Fatal Error";
 constexpr const char* HARDSID_CORRUPT_TEXT = "Error: HARDSID.DLL is corrupt!";
 
+// An RSID tune needs the real machine, which plays through the sound card.
+constexpr const char* RSID_ON_HARDSID_TEXT =
+    "This is an RSID tune: it needs the whole C64, which Chipbox plays\n"
+    "through the sound card only.\n\nSwitch HardSID output off to hear it.";
+constexpr const char* RSID_ON_HARDSID_CAPTION = "HardSID";
+
+// What a BASIC program among the RSID tunes needs; the CLI says it in short.
+constexpr const char* BASIC_PROGRAM_TEXT =
+    "is a BASIC program: it plays only with images of the C64's BASIC and KERNAL ROMs.";
+constexpr const char* BASIC_PROGRAM_REASON =
+    "a BASIC program: it needs the BASIC and KERNAL ROM images (--basic, --kernal)";
+
 struct LoadMessage {
     std::string text;
     std::string caption;
@@ -29,8 +41,9 @@ struct LoadMessage {
 
 // The warning shown for a tune file that was not loaded; the path is shown as
 // it was given. A file that cannot be opened (or is a folder, or no regular
-// file where only one is taken) "could not be loaded"; any other problem
-// makes it "not a valid PSID File".
+// file where only one is taken) "could not be loaded"; an RSID that breaks
+// the format's rules is "not a valid RSID File", a BASIC program says what
+// it needs, and any other problem makes it "not a valid PSID File".
 LoadMessage LoadFailureMessage(TuneFileProblem problem, const std::string& path);
 
 // The part of the path after its last '/', or all of it.

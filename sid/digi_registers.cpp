@@ -37,7 +37,22 @@ void ExecuteCommand(std::uint8_t command) {
     if (!sampleThreadRunning.load()) StartSampleThread();
 }
 
+constexpr std::uint16_t DIGI_WINDOW_FIRST = 0xD419;
+constexpr std::uint16_t DIGI_WINDOW_LAST = 0xD4FF;
+constexpr std::uint16_t DIGI_MIRRORS_FIRST = 0xD420;
+
+// The twelve addresses of the extended sample registers: $D41D-$D41F,
+// $D43D-$D43F, $D45D-$D45F and $D47D-$D47F.
+bool IsSampleRegister(std::uint16_t address) {
+    return address < 0xD480 && (address & 0x1F) >= 0x1D;
+}
+
 }  // namespace
+
+bool ReachesSampleDecoder(std::uint16_t address, bool mirrorsReachSid) {
+    if (address < DIGI_WINDOW_FIRST || address > DIGI_WINDOW_LAST) return false;
+    return !mirrorsReachSid || address < DIGI_MIRRORS_FIRST || IsSampleRegister(address);
+}
 
 void DecodeDigiRegisterWrite(std::uint16_t address, std::uint8_t value) {
     DigiRegisters& d = digiRegisters;

@@ -58,6 +58,11 @@ struct DigiPlayback {
 
 extern DigiPlayback digiPlayback;
 
+// Whether a store to `address` goes to the sample decoder rather than the
+// SID: all of $D419-$D4FF in the default model; where the mirrors reach the
+// SID, only $D419-$D41F and the sample registers among them.
+bool ReachesSampleDecoder(std::uint16_t address, bool mirrorsReachSid);
+
 // Decodes a store of `value` to `address` in $D419-$D4FF (after the byte was
 // stored in memory). A command at $D41D loads every live value from its latch;
 // $FD stops the sample, $FE and $FF start it, other values only reload.

@@ -78,14 +78,15 @@ inline bool RingInvertsTriangle(const VoiceSynth& voice, std::uint32_t sourceAcc
     return (voice.control & control::RING) && sourceAccumulator < PHASE_HALF;
 }
 
-inline std::uint8_t Waveform(VoiceSynth& voice, bool ringInverts) {
+// The waveform the voice's oscillator shows now, for the control bits given;
+// changes nothing, so it also answers a read of the oscillator.
+inline std::uint8_t CurrentWaveform(const VoiceSynth& voice, std::uint8_t controlBits,
+                                    bool ringInverts) {
     const std::uint32_t phase = voice.accumulator;
-    const std::uint8_t controlBits = voice.control;
     std::uint8_t triangle = static_cast<std::uint8_t>(phase >> 19);
     if (phase >= PHASE_HALF) triangle ^= 0xFF;
     const auto sawtooth = static_cast<std::uint8_t>(phase >> 20);
     const std::uint8_t pulse = phase > voice.pulseThreshold ? 0x00 : 0xFF;
-    ClockNoise(voice);
     if (ringInverts) triangle ^= 0xFF;
 
     std::uint8_t wave = 0xFF;  // no waveform selected: a constant
@@ -94,6 +95,13 @@ inline std::uint8_t Waveform(VoiceSynth& voice, bool ringInverts) {
     if (controlBits & control::PULSE) wave &= pulse;
     if (controlBits & control::NOISE) wave &= voice.noiseOutput;
     return wave;
+}
+
+// The noise is clocked before the waveform is taken; nothing else in it
+// depends on the noise.
+inline std::uint8_t Waveform(VoiceSynth& voice, bool ringInverts) {
+    ClockNoise(voice);
+    return CurrentWaveform(voice, voice.control, ringInverts);
 }
 
 // Linear in every phase. The top sustain level is 0xF00000, not full scale.

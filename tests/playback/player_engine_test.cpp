@@ -106,9 +106,9 @@ TEST_F(PlaybackTest, LoadingWhilePlayingKeepsTheTuneOnABadFileAndChangesOnAGoodO
     PlayPauseCommand();
     Pump();
     const std::string bad = test::WriteTempFile("bad.sid", {'R', 'S', 'I', 'D'});
-    EXPECT_EQ(LoadTune(bad, true).problem, TuneFileProblem::Rsid);
+    EXPECT_EQ(LoadTune(bad, true).problem, TuneFileProblem::InvalidRsid);
     EXPECT_EQ(currentTunePath, bad);
-    EXPECT_EQ(view.messages.back(), bad + "\nis not a valid PSID File!");
+    EXPECT_EQ(view.messages.back(), bad + "\nis not a valid RSID File!");
     EXPECT_EQ(tuneInfo.name, "Minimal");
     EXPECT_TRUE(playerState.playing);
     EXPECT_TRUE(queue.empty());

@@ -42,12 +42,17 @@ TEST(PlayerTextsTest, LoadMessagesNameThePathAsGiven) {
     EXPECT_EQ(missing.text, "x.sid\ncould not be loaded...");
     EXPECT_EQ(missing.caption, "Warning");
     EXPECT_EQ(LoadFailureMessage(TuneFileProblem::IsDirectory, "d").caption, "Warning");
-    for (TuneFileProblem problem :
-         {TuneFileProblem::NotPsid, TuneFileProblem::Rsid, TuneFileProblem::TooLarge}) {
+    for (TuneFileProblem problem : {TuneFileProblem::NotPsid, TuneFileProblem::TooLarge}) {
         const LoadMessage invalid = LoadFailureMessage(problem, "x.sid");
         EXPECT_EQ(invalid.text, "x.sid\nis not a valid PSID File!");
         EXPECT_EQ(invalid.caption, "?! Load Error");
     }
+    EXPECT_EQ(LoadFailureMessage(TuneFileProblem::InvalidRsid, "r.sid").text,
+              "r.sid\nis not a valid RSID File!");
+    const LoadMessage basic = LoadFailureMessage(TuneFileProblem::NeedsBasic, "b.sid");
+    EXPECT_EQ(basic.text, "b.sid\nis a BASIC program: it plays only with images of the C64's "
+                          "BASIC and KERNAL ROMs.");
+    EXPECT_EQ(basic.caption, "?! Load Error");
 }
 
 TEST(PlayerTextsTest, SubsongsCountFromOneAndSongInformationWithoutATuneAndForOne) {

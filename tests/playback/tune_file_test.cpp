@@ -39,7 +39,7 @@ TEST(TuneFileTest, ReadsATuneWholeOrTellsWhyItIsNone) {
         {"full.sid", Psid(longest), TuneFileProblem::None},
         {"long.sid", Psid(longest + 1), TuneFileProblem::TooLarge},
         {"short offset.sid", Psid(longest + 1, 0x10), TuneFileProblem::TooLarge},
-        {"rsid.sid", {'R', 'S', 'I', 'D', 0, 2}, TuneFileProblem::Rsid},
+        {"rsid.sid", {'R', 'S', 'I', 'D', 0, 2}, TuneFileProblem::InvalidRsid},
         {"lower.sid", {'P', 'S', 'I', 'd'}, TuneFileProblem::NotPsid},
         {"short.sid", {'P', 'S', 'I'}, TuneFileProblem::NotPsid},
         {"empty.sid", {}, TuneFileProblem::NotPsid},

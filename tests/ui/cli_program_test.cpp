@@ -195,14 +195,14 @@ TEST(CliPlaylistTest, ATuneThatCannotBeLoadedIsSkippedInOneLineWithItsReason) {
     EXPECT_TRUE(Holds(list.output, "skipping /nonexistent.sid: No such file or directory\n"));
     EXPECT_TRUE(
         Holds(list.output,
-              "skipping " + rsid + ": RSID tunes need a complete C64 and are not played here\n"));
+              "skipping " + rsid + ": not a valid RSID file\n"));
     EXPECT_TRUE(Holds(list.output, "Minimal"));
     const std::string out = Quoted(FreshFolder("broken").string() + "/");
     EXPECT_EQ(RunCli("-o " + out + " /nonexistent.sid " + Quoted(rsid)).status, 1);
     // Alone, a tune keeps its message and gets the reason on a line of its own.
     const auto alone = RunCli("--info " + Quoted(rsid));
     EXPECT_EQ(alone.status, 1);
-    EXPECT_TRUE(Holds(alone.output, "is not a valid PSID File!\nRSID tunes need a complete C64"));
+    EXPECT_TRUE(Holds(alone.output, "is not a valid RSID File!\nnot a valid RSID file"));
 }
 
 TEST(CliPlaylistTest, SongLengthsAreFoundShownAndRenderedExactly) {

@@ -8,6 +8,7 @@
 #include "core/tune_file.h"
 #include "core/tune_info.h"
 #include "playback/player_engine.h"
+#include "playback/player_texts.h"
 #include "ui/cli/terminal.h"
 
 namespace chipbox::cli {
@@ -34,9 +35,10 @@ std::string LoadFailureReason(const LoadResult& result) {
         case TuneFileProblem::CannotOpen: return std::strerror(result.error);
         case TuneFileProblem::IsDirectory: return "is a directory";
         case TuneFileProblem::NotRegularFile: return NOT_REGULAR_REASON;
-        case TuneFileProblem::NotPsid: return "not a PSID file";
-        case TuneFileProblem::Rsid: return "RSID tunes need a complete C64 and are not played here";
+        case TuneFileProblem::NotPsid: return "not a PSID or RSID file";
+        case TuneFileProblem::InvalidRsid: return "not a valid RSID file";
         case TuneFileProblem::TooLarge: return "file too large";
+        case TuneFileProblem::NeedsBasic: return BASIC_PROGRAM_REASON;
         case TuneFileProblem::None: break;
     }
     return {};

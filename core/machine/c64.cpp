@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "core/machine/c64.h"
+
+#include <algorithm>
+
+#include "core/machine/rom/roms.h"
+
+namespace chipbox::machine {
+
+namespace {
+
+// The system ROM's own reset tests the RAM before it waits for a key; three
+// seconds are more than it takes.
+constexpr std::uint64_t OWN_ROM_START_SECONDS = 3;
+// The stand-in waits after a frame and a half at most; this bounds it anyway.
+constexpr std::uint64_t STAND_IN_START_LIMIT = 200'000;
+// Without an image the BASIC ROM reads as RTS, so that a call into it returns.
+constexpr std::uint8_t RTS = 0x60;
+
+template <std::size_t N>
+void CopyImage(const std::vector<std::uint8_t>& image, std::array<std::uint8_t, N>& target) {
+    std::copy_n(image.begin(), std::min(image.size(), N), target.begin());
+}
+
+}  // namespace
+
+C64::C64(VideoStandard standard, const RomImages& roms)
+    : cpu_(bus_),
+      vic_(bus_, standard),
+      cia1_(bus_, CiaLine::Irq, TimingOf(standard).clockHz, TimingOf(standard).framesPerSecondHz),
+      cia2_(bus_, CiaLine::Nmi, TimingOf(standard).clockHz, TimingOf(standard).framesPerSecondHz),
+      sid_(bus_) {
+    ownKernal_ = roms.kernal.size() == KERNAL_SIZE;
+    if (ownKernal_)
+        CopyImage(roms.kernal, kernal_);
+    else
+        std::copy_n(rom::kernal.begin(), std::min(rom::kernal.size(), KERNAL_SIZE), kernal_.begin());
+    hasBasic_ = roms.basic.size() == BASIC_SIZE;
+    if (hasBasic_)
+        CopyImage(roms.basic, basic_);
+    else
+        basic_.fill(RTS);
+    if (roms.characters.size() == CHARACTER_ROM_SIZE) CopyImage(roms.characters, characters_);
+    bus_.SetKernal(kernal_.data());
+    bus_.SetBasic(basic_.data());
+    bus_.SetCharacterRom(characters_.data());
+    bus_.Attach(IoWindow::Vic, &vic_);
+    bus_.Attach(IoWindow::Cia1, &cia1_);
+    bus_.Attach(IoWindow::Cia2, &cia2_);
+    bus_.Attach(IoWindow::Sid, &sid_);
+}
+
+void C64::PowerOn() {
+    bus_.Reset();
+    vic_.Reset(0);
+    cia1_.Reset(0);
+    cia2_.Reset(0);
+    cpu_.Reset();
+    if (ownKernal_) {
+        cpu_.Run(OWN_ROM_START_SECONDS * timing().clockHz);
+        return;
+    }
+    while (cpu_.registers.pc != STAND_IN_IDLE_LOOP && bus_.now() < STAND_IN_START_LIMIT)
+        cpu_.Step();
+}
+
+}  // namespace chipbox::machine

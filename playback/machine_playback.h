@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The engine's side of the real machine: RSID tunes always play on it, PSID
+// tunes when the complete machine is chosen and the sound card plays. The
+// machine runs exactly its clock's cycles for each second of sound (two or
+// four times as many at 2x and 4x), whatever the tune asks for; nothing
+// calls a play routine.
+//
+// Threads: the thread that owns the player, like the rest of the engine.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "core/machine/c64.h"
+#include "core/machine/sid_header.h"
+#include "core/machine/tune_start.h"
+
+namespace chipbox {
+
+// The engine's commands: ROM images the user owns (empty ones: our
+// stand-in, no BASIC), and the video standard (from the tune's header when
+// none is forced). Both hold for the songs started from now on.
+void SetRomImages(machine::RomImages images);
+enum class VideoChoice { FromTune, Pal, Ntsc };
+void SetVideoChoice(VideoChoice choice);
+
+// Keeps a copy of the tune file for the machine; false (keeping the tune
+// before) when its header breaks the rules.
+machine::HeaderProblem LoadMachineTune(std::span<const std::uint8_t> file);
+void ForgetMachineTune();
+const machine::SidHeader& MachineTuneHeader();
+bool MachineTuneIsRsid();
+// Whether the loaded tune would play on the real machine now.
+bool MachinePlays();
+// The standard the next song starts in.
+machine::VideoStandard MachineVideoStandard();
+// Whether the ROM images given can run a BASIC program.
+bool RomImagesRunBasic();
+
+// A fresh machine, powered on, with song `song` (0-based) started.
+machine::StartProblem StartMachineSong(int song);
+
+// The next `count` output samples into `out`, rendering through
+// `renderBuffer` (4 x count samples) at `speed`. Returns the machine cycles
+// they took.
+std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count,
+                                   std::int16_t* renderBuffer, std::int32_t speed);
+
+// Machine time since the song started, in microseconds.
+std::int64_t MachineMicros();
+
+// The CPU bar: the share of the machine's cycles since the last call that
+// the tune's code used outside its idle loops, 1 to 100.
+int TakeMachineLoad();
+
+// Back to program start: no machine, no tune, no images, the tune's standard.
+void ResetMachinePlayback();
+
+}  // namespace chipbox
