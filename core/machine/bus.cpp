@@ -144,6 +144,7 @@ void Bus::WriteIo(std::uint16_t address, std::uint8_t value) {
 
 void Bus::Attach(IoWindow window, BusDevice* device) {
     devices_[static_cast<int>(window)] = {device, NEVER};
+    Reschedule(device, device->RunEvents(clock_));
 }
 
 void Bus::Reschedule(BusDevice* device, std::uint64_t next) {
@@ -165,9 +166,10 @@ void Bus::RunDueEvents() {
     }
 }
 
+// Inside a BA-low stretch every access is looked at.
 void Bus::UpdateAttention() {
     std::uint64_t attention = nextEvent_;
-    if (clock_ < baEnd_) attention = std::min(attention, std::max(baStart_, clock_ + 1));
+    if (clock_ < baEnd_) attention = std::min(attention, std::max(baStart_, clock_));
     attention_ = attention;
 }
 
@@ -180,8 +182,6 @@ void Bus::Attend(bool reading) {
         clock_ = std::min(baEnd_, std::max(nextEvent_, clock_ + 1));
     }
     UpdateAttention();
-    // An access in a BA-low stretch must be looked at again on its next cycle.
-    if (clock_ >= baStart_ && clock_ < baEnd_) attention_ = clock_ + 1;
 }
 
 void Bus::HoldBa(std::uint64_t start, std::uint64_t end) {

@@ -68,6 +68,7 @@ void VicII::Reset(std::uint64_t cycle) {
     stretch_ = {};
     UpdateIrq();
     ScheduleFrom(cycle);
+    bus_.Reschedule(this, NextEvent(cycle));
 }
 
 std::uint32_t VicII::RasterLine(std::uint64_t cycle) const {
@@ -122,18 +123,29 @@ void VicII::NoteDisplayEnable(std::uint64_t cycle) {
     }
 }
 
-bool VicII::IsBadLine(std::uint32_t line) const {
-    if (line < FIRST_BAD_LINE || line > LAST_BAD_LINE) return false;
-    return (line & 7) == (registers_[CONTROL_1] & 7);
+bool VicII::DisplayEnabledInFrame(std::uint64_t frame) const {
+    return frameOfDisplayEnable_ == frame ? displayEnabledInFrame_
+                                          : (registers_[CONTROL_1] & DISPLAY_ENABLE) != 0;
 }
 
-VicII::Stretch VicII::BadLineStretch(std::uint64_t lineStart) const {
-    const std::uint64_t frame = lineStart / timing_.cyclesPerFrame();
-    const bool enabled = frameOfDisplayEnable_ == frame
-                             ? displayEnabledInFrame_
-                             : (registers_[CONTROL_1] & DISPLAY_ENABLE) != 0;
-    if (!enabled || !IsBadLine(RasterLine(lineStart))) return {};
-    return {lineStart + BAD_LINE_BA_LOW, lineStart + BAD_LINE_END};
+// The first bad line whose stretch has not ended by `cycle`: in this frame
+// from the beam's line on, else the next frame's first.
+VicII::Stretch VicII::NextBadLine(std::uint64_t cycle) const {
+    const std::uint64_t frameCycles = timing_.cyclesPerFrame();
+    const std::uint64_t frameStart = cycle - cycle % frameCycles;
+    const std::uint32_t scroll = registers_[CONTROL_1] & 7;
+    const auto firstFrom = [scroll](std::uint32_t line) { return line + ((scroll - line) & 7); };
+    if (DisplayEnabledInFrame(frameStart / frameCycles)) {
+        for (std::uint32_t line = firstFrom(std::max(RasterLine(cycle), FIRST_BAD_LINE));
+             line <= LAST_BAD_LINE; line += 8) {
+            const std::uint64_t start = frameStart + std::uint64_t{line} * timing_.cyclesPerLine;
+            if (start + BAD_LINE_END > cycle) return {start + BAD_LINE_BA_LOW, start + BAD_LINE_END};
+        }
+    }
+    if (!(registers_[CONTROL_1] & DISPLAY_ENABLE)) return {};
+    const std::uint64_t start =
+        frameStart + frameCycles + std::uint64_t{firstFrom(FIRST_BAD_LINE)} * timing_.cyclesPerLine;
+    return {start + BAD_LINE_BA_LOW, start + BAD_LINE_END};
 }
 
 // The first stretch of the sprite fetches that end the line passed last
@@ -159,10 +171,8 @@ VicII::Stretch VicII::SpriteStretch(std::uint64_t cycle) const {
 }
 
 VicII::Stretch VicII::NextStretch(std::uint64_t cycle) {
-    const std::uint64_t line = LineStart(cycle);
     Stretch best;
-    for (const Stretch& candidate :
-         {BadLineStretch(line), BadLineStretch(line + timing_.cyclesPerLine), SpriteStretch(cycle)}) {
+    for (const Stretch& candidate : {NextBadLine(cycle), SpriteStretch(cycle)}) {
         if (candidate.end != NEVER && candidate.end > cycle && candidate.start < best.start)
             best = candidate;
     }

@@ -58,9 +58,9 @@ private:
 
     std::uint64_t LineStart(std::uint64_t cycle) const;
     std::uint32_t CompareLine() const;
-    bool IsBadLine(std::uint32_t line) const;
     void NoteDisplayEnable(std::uint64_t cycle);
-    Stretch BadLineStretch(std::uint64_t lineStart) const;
+    bool DisplayEnabledInFrame(std::uint64_t frame) const;
+    Stretch NextBadLine(std::uint64_t cycle) const;
     Stretch SpriteStretch(std::uint64_t lineStart) const;
     Stretch NextStretch(std::uint64_t cycle);
     void StartSpriteFetches(std::uint64_t lineStart);
