@@ -117,6 +117,8 @@ std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count,
     return c64.now() - before;
 }
 
+const machine::C64* PlayingMachine() { return playback.c64.get(); }
+
 std::int64_t MachineMicros() {
     if (!playback.c64) return 0;
     const std::uint64_t cycles = playback.c64->now() - playback.songStartCycle;

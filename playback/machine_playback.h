@@ -47,6 +47,9 @@ machine::StartProblem StartMachineSong(int song);
 std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count,
                                    std::int16_t* renderBuffer, std::int32_t speed);
 
+// The machine the current song runs on, or none.
+const machine::C64* PlayingMachine();
+
 // Machine time since the song started, in microseconds.
 std::int64_t MachineMicros();
 

@@ -91,6 +91,7 @@ public:
     std::uint8_t BankBits() const;
 
     std::array<std::uint8_t, 65536>& ram() { return ram_; }
+    const std::array<std::uint8_t, 65536>& ram() const { return ram_; }
     std::array<std::uint8_t, 1024>& colorRam() { return colorRam_; }
     // ROM images; a missing one reads as zeros.
     void SetKernal(const std::uint8_t* image) { kernal_ = image; Remap(); }

@@ -51,6 +51,7 @@ public:
     bool hasBasic() const { return hasBasic_; }
 
     Bus& bus() { return bus_; }
+    const Bus& bus() const { return bus_; }
     Cpu6510& cpu() { return cpu_; }
     VicII& vic() { return vic_; }
     Cia6526& cia1() { return cia1_; }

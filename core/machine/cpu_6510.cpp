@@ -53,9 +53,10 @@ void Cpu6510::Step() {
 
 // A JMP to itself with nothing due waits for the next event: the rounds
 // until then read only the loop's own three bytes, so they are counted, not
-// run. It must lie in RAM or ROM, where a read has no effect.
+// run. It must lie in RAM or ROM, where a read has no effect. A line that
+// went low in the JMP's last cycle is due too: the next round takes it.
 void Cpu6510::SkipIdleRounds() {
-    if (interruptDue_) return;
+    if (interruptDue_ || bus_.nmiLatched() || (bus_.irq() && !(registers.p & flags::I))) return;
     std::uint8_t opcode;
     if (!bus_.Peek(registers.pc, opcode) || opcode != JMP_ABSOLUTE) return;
     const std::uint64_t until = std::min(bus_.NextAttention(), runUntil_);

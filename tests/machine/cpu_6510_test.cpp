@@ -249,6 +249,28 @@ TEST_F(Cpu6510Test, NmiFollowsEdgesAndTakesOverABrk) {
     probe.DriveLineAt(bus().now(), true, false);
 }
 
+// A loop that jumps to itself is not run round by round while it waits, but
+// an interrupt still comes after the round it arrives in, also one whose line
+// falls in a JMP's last cycle.
+TEST_F(Cpu6510Test, AnIdleLoopWaitsForTheNextEventAndTakesItsInterruptInTime) {
+    for (const std::uint64_t arrival : {3u, 4u, 5u, 3000u}) {
+        SCOPED_TRACE(arrival);
+        probe.accesses.clear();
+        InterruptsToHandler();
+        Poke(ORIGIN, {0x4C, ORIGIN & 0xFF, ORIGIN >> 8});  // JMP to itself, rounds of 3 cycles
+        const std::uint64_t start = bus().now();
+        probe.DriveLineAt(start + 2 + arrival, true, true);
+        c64->RunUntil(start + 4000);
+        // Round k has its last cycle at start + 2 + 3k and sees a line that
+        // fell by the cycle before.
+        const std::uint64_t round = (arrival + 1 + 2) / 3;
+        EXPECT_EQ(HandlerWrite(), start + 2 + 3 * round + 7 + 4);
+        EXPECT_GT(cpu().idleCycles(), 0u);
+        probe.DriveLineAt(bus().now(), true, false);
+        c64->RunUntil(bus().now() + 10);
+    }
+}
+
 // A JAM stops the processor for good, interrupts included, while the clock
 // and the chips run on.
 TEST_F(Cpu6510Test, AJamHaltsTheProcessorButNotTheMachine) {
