@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/tune_info.h"
+#include "playback/machine_playback.h"
 
 namespace chipbox {
 
@@ -31,6 +32,12 @@ std::string SubsongText(std::uint8_t currentSong, std::uint8_t lastSong) {
     return std::to_string(currentSong + 1) + " / " + std::to_string(lastSong + 1);
 }
 
+std::string MachineText() {
+    if (!MachinePlays()) return {};
+    const char* standard = MachineVideoStandard() == machine::VideoStandard::Ntsc ? "NTSC" : "PAL";
+    return std::string(tuneInfo.rsid ? "RSID" : "PSID") + " on the real C64 (" + standard + ")";
+}
+
 std::string SongInformationText() {
     const int start = tuneInfo.loadAddress;
     const int size = tuneInfo.dataSize;
@@ -41,7 +48,8 @@ std::string SongInformationText() {
                   "Play Address: $%04X\n\nSong Size: %d bytes (%d blocks)",
                   start, start + size, tuneInfo.initAddress, tuneInfo.playAddress.load(), size,
                   blocks);
-    return text;
+    const std::string machine = MachineText();
+    return machine.empty() ? std::string(text) : std::string(text) + "\n\n" + machine;
 }
 
 }  // namespace chipbox

@@ -57,7 +57,11 @@ std::string SubsongText(std::uint8_t currentSong, std::uint8_t lastSong);
 
 // Where the loaded tune sits in memory, its entry points and its size: the
 // text of the Song Information box. The end address is the address after the
-// last loaded byte and may reach $10000.
+// last loaded byte and may reach $10000. A tune that plays on the real
+// machine adds what it is and the machine's video standard.
 std::string SongInformationText();
+
+// "RSID on the real C64 (PAL)", or empty while the default model plays.
+std::string MachineText();
 
 }  // namespace chipbox

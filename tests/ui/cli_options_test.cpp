@@ -42,6 +42,15 @@ TEST(CliOptionsTest, ReadsEveryOption) {
     EXPECT_TRUE(options.recursive && options.allSongs);
     EXPECT_EQ(options.songLengths, "lengths.md5");
     EXPECT_EQ(options.defaultLengthMillis, 90'000u);
+    EXPECT_EQ(options.video, CliOptions::Video::FromTune);
+
+    const auto machine = std::get<CliOptions>(Parse(
+        Words("--complete --ntsc --kernal k.rom --basic b.rom --chargen c.rom --pal a.sid")));
+    EXPECT_TRUE(machine.completeMachine);
+    EXPECT_EQ(machine.video, CliOptions::Video::Pal);  // the last one given
+    EXPECT_EQ(machine.kernalRom, "k.rom");
+    EXPECT_EQ(machine.basicRom, "b.rom");
+    EXPECT_EQ(machine.characterRom, "c.rom");
 }
 
 // Each refusal says what the option takes.
@@ -57,6 +66,8 @@ TEST(CliOptionsTest, RejectsValuesOutOfRangeSayingWhatIsAllowed) {
         {{"--seconds", "40001", "t.sid"}, "--seconds takes"},
         {{"--default-length", "90", "t.sid"}, "--default-length takes a time as m:ss"},
         {{"--song"}, "--song takes"},
+        {{"--kernal", "", "t.sid"}, "--kernal takes the path of a KERNAL ROM image"},
+        {{"--chargen"}, "--chargen takes"},
         {{"-o", "", "t.sid"}, "-o takes"},
         {{"--loud", "t.sid"}, "there is no option --loud"},
         {{}, "no tune file or folder given"},

@@ -205,6 +205,26 @@ TEST(CliPlaylistTest, ATuneThatCannotBeLoadedIsSkippedInOneLineWithItsReason) {
     EXPECT_TRUE(Holds(alone.output, "is not a valid RSID File!\nnot a valid RSID file"));
 }
 
+// An RSID is shown as one and plays on the real machine, in the standard
+// the tune asks for or the one given; a ROM image that cannot be used stops
+// the program with the reason.
+TEST(CliProgramTest, RsidTunesPlayOnTheRealMachine) {
+    const auto info = RunCli("--info " + TunePath("rsid_cia_player"));
+    EXPECT_EQ(info.status, 0);
+    EXPECT_TRUE(Holds(info.output, "Timing:   its own interrupts\n")) << info.output;
+    EXPECT_TRUE(Holds(info.output, "RSID on the real C64 (PAL)")) << info.output;
+    EXPECT_TRUE(Holds(RunCli("--ntsc --info " + TunePath("rsid_cia_player")).output,
+                      "RSID on the real C64 (NTSC)"));
+    EXPECT_TRUE(Holds(RunCli("--complete --info " + TunePath("minimal")).output,
+                      "PSID on the real C64 (PAL)"));
+    const std::string out = (FreshFolder("rsid") / "cia.wav").string();
+    ExpectRuns("-o " + Quoted(out) + " --seconds 1 " + TunePath("rsid_cia_player"));
+    EXPECT_EQ(fs::file_size(out), 44u + 2 * 44100);
+    const auto refused = RunCli("--kernal /nonexistent.rom --info " + TunePath("minimal"));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Holds(refused.output, "/nonexistent.rom: No such file or directory, so no KERNAL"));
+}
+
 TEST(CliPlaylistTest, SongLengthsAreFoundShownAndRenderedExactly) {
     const fs::path folder = FreshFolder("lengths");
     const std::string lengths = Quoted(WriteSongLengths(folder / "Songlengths.md5"));

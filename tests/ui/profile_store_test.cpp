@@ -58,12 +58,17 @@ TEST_F(ProfileStoreTest, ExitWriteCreatesTheFileOrEditsItKeepingForeignKeys) {
               "[PlayerWindow]\nx=640\ny=-1\nLastTune=\nHardSID_Support=0\n");
 
     IniSettingsStore edited(WriteFile("chipbox.INI",
-                                      "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=1\n\n"
+                                      "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=1\n"
+                                      "KernalRom=/roms/k\nVideoStandard=NTSC\n\n"
                                       "[Mixer]\ny=7\n"));
     EXPECT_TRUE(edited.ReadStart().completeMachine);
+    EXPECT_EQ(edited.ReadStart().kernalRom, "/roms/k");
+    EXPECT_EQ(edited.ReadStart().videoStandard, "NTSC");
+    EXPECT_EQ(edited.ReadStart().basicRom, "");
     ASSERT_TRUE(edited.WriteExit(ExitSettings{}));
     EXPECT_EQ(ReadFile(edited.path()),
-              "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=0\nx=-1\ny=-1\nLastTune=\n\n"
+              "[PlayerWindow]\nCompleteMachine=1\nHardSID_Support=0\nKernalRom=/roms/k\n"
+              "VideoStandard=NTSC\nx=-1\ny=-1\nLastTune=\n\n"
               "[Mixer]\ny=-1\nx=-1\n\n"
               "[FileBrowser]\nHeight=200\nWidth=200\nx=-1\ny=-1\nDirectory=\nLast_SID=\n"
               "FontHeight=0\nFontName=\n");

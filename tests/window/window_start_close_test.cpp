@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "core/c64_memory.h"
+#include "playback/machine_playback.h"
 #include "playback/player_engine.h"
 #include "playback/tune_loading.h"
 #include "test_audio_device.h"
@@ -47,6 +48,24 @@ TEST_F(WindowTest, CommandLineTuneIsShownAndPlaysAndWinsOverTheLastTune) {
     EXPECT_TRUE(playerState.playing);
     EXPECT_TRUE(device->open);
     EXPECT_TRUE(messages.shown.empty());
+}
+
+// An RSID plays on the real machine; the settings choose its video standard
+// and ROM images, and an image that cannot be used is told and left out.
+TEST_F(WindowTest, AnRsidTunePlaysOnTheRealMachineWithTheSettingsChoices) {
+    settings.start.videoStandard = "NTSC";
+    settings.start.kernalRom = "/nonexistent/kernal.rom";
+    CChipboxDlg& dlg = OpenWindow(TunePath("rsid_cia_player"));
+    EXPECT_EQ(Texts(dlg), Utf8({"rsid_cia_player.sid - Chipbox v0.965", "CIA player",
+                                "Chipbox tests", "2026 Chipbox", "1 / 1", "&Pause"}));
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_TRUE(MachinePlays());
+    EXPECT_EQ(MachineVideoStandard(), machine::VideoStandard::Ntsc);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("/nonexistent/kernal.rom: No such file or directory, so no KERNAL "
+                             "ROM image"));
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("ROM images"));
 }
 
 // The path is recorded all the same; the tune before plays on.

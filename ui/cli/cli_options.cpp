@@ -77,6 +77,17 @@ const std::map<std::string, ValueOption>& ValueOptions() {
               return !v.empty() && (o.songLengths = v, true);
           },
           "the path of a song length file"}},
+        {"--kernal",
+         {[](CliOptions& o, const std::string& v) { return !v.empty() && (o.kernalRom = v, true); },
+          "the path of a KERNAL ROM image"}},
+        {"--basic",
+         {[](CliOptions& o, const std::string& v) { return !v.empty() && (o.basicRom = v, true); },
+          "the path of a BASIC ROM image"}},
+        {"--chargen",
+         {[](CliOptions& o, const std::string& v) {
+              return !v.empty() && (o.characterRom = v, true);
+          },
+          "the path of a character ROM image"}},
         {"--default-length",
          {[](CliOptions& o, const std::string& v) {
               const std::optional<std::uint32_t> millis = ParseSongLength(v);
@@ -94,6 +105,8 @@ bool ApplyFlag(CliOptions& options, const std::string& argument) {
     if (argument == "-r") return options.recursive = true;
     if (argument == "--all-songs") return options.allSongs = true;
     if (argument == "--complete") return options.completeMachine = true;
+    if (argument == "--pal") return options.video = CliOptions::Video::Pal, true;
+    if (argument == "--ntsc") return options.video = CliOptions::Video::Ntsc, true;
     return false;
 }
 
@@ -152,7 +165,7 @@ std::string SongLengthText(std::uint32_t millis) {
 
 std::string UsageText() {
     return "Usage: chipbox-cli [options] TUNE.sid|FOLDER...\n"
-           "Plays C64 PSID tunes on the sound card, or renders them to WAV files.\n"
+           "Plays C64 PSID and RSID tunes on the sound card, or renders them to WAV files.\n"
            "\n"
            "  -r                 take the tunes of folders' subfolders too\n"
            "  --all-songs        play every subsong of every tune in turn\n"
@@ -167,8 +180,13 @@ std::string UsageText() {
            "  --speed 1|2|4      playback speed\n"
            "  --mute 1|2|3       mute a voice (may be given more than once)\n"
            "  --digi-level P     digi sample level, 1 (loudest) to 15\n"
-           "  --complete         the complete machine: undocumented opcodes, decimal\n"
-           "                     mode, all SID mirrors and the real play rate\n"
+           "  --complete         play PSID tunes on the real C64 machine, chip by chip\n"
+           "                     and cycle by cycle, as RSID tunes always play\n"
+           "  --pal, --ntsc      the real machine's video standard (default: the tune's)\n"
+           "  --kernal FILE      your own image of the C64's KERNAL ROM for the real\n"
+           "                     machine (default: Chipbox's own stand-in)\n"
+           "  --basic FILE       your image of the BASIC ROM, for RSID BASIC programs\n"
+           "  --chargen FILE     your image of the character ROM\n"
            "  --info             show the tunes' headers, song lengths and song\n"
            "                     information, then exit\n"
            "  --help             show this text\n"

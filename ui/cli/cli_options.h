@@ -26,6 +26,8 @@ struct CliOptions {
     std::optional<std::string> songLengths;                   // --songlengths FILE
     std::uint32_t defaultLengthMillis = DEFAULT_SONG_MILLIS;  // --default-length
     bool completeMachine = false;                             // --complete
+    std::string kernalRom, basicRom, characterRom;            // --kernal, --basic, --chargen
+    enum class Video { FromTune, Pal, Ntsc } video = Video::FromTune;  // --pal, --ntsc
     bool info = false;
     bool help = false;
     bool version = false;

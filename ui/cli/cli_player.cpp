@@ -8,6 +8,7 @@
 
 #include "core/machine_model.h"
 #include "playback/engine_state.h"
+#include "playback/machine_playback.h"
 #include "playback/event_queue.h"
 #include "playback/player_engine.h"
 #include "ui/cli/listed_tune.h"
@@ -19,6 +20,7 @@
 #include "ui/cli/terminal.h"
 #include "ui/cli/terminal_view.h"
 #include "ui/cli/tune_report.h"
+#include "ui/common/rom_images.h"
 #include "ui/common/tune_files.h"
 
 namespace chipbox::cli {
@@ -62,6 +64,21 @@ int ShowInfo(const std::vector<std::string>& tunes, const CliOptions& options,
     return shown ? 0 : EXIT_LOAD_FAILED;
 }
 
+// The ROM images and the video standard the user gave; false, with the
+// reasons told, when an image could not be taken.
+bool UseRealMachineOptions(const CliOptions& options) {
+    const ReadRoms roms =
+        ReadRomImages({options.kernalRom, options.basicRom, options.characterRom});
+    for (const std::string& problem : roms.problems)
+        std::fprintf(stderr, "chipbox-cli: %s\n", PathText(problem).c_str());
+    if (!roms.problems.empty()) return false;
+    SetRomImages(roms.images);
+    SetVideoChoice(options.video == CliOptions::Video::Pal    ? VideoChoice::Pal
+                   : options.video == CliOptions::Video::Ntsc ? VideoChoice::Ntsc
+                                                              : VideoChoice::FromTune);
+    return true;
+}
+
 }  // namespace
 
 int RunCliPlayer(const CliOptions& options) {
@@ -81,6 +98,7 @@ int RunCliPlayer(const CliOptions& options) {
         return EXIT_LOAD_FAILED;
     }
     SetMachineModel(options.completeMachine ? MachineModel::Complete : MachineModel::Default);
+    if (!UseRealMachineOptions(options)) return EXIT_USAGE;
     const std::optional<SongLengths> lengths = LoadSongLengths(options);
     const SongLengths* known = lengths ? &*lengths : nullptr;
     const bool toStandardOutput = options.outputPath == STANDARD_OUTPUT;

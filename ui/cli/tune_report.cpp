@@ -39,6 +39,11 @@ std::string LengthsText(const std::vector<std::uint32_t>* lengths) {
     return text + "\n";
 }
 
+std::string TimingText() {
+    if (tuneInfo.rsid) return "its own interrupts";
+    return tuneInfo.ciaTiming ? "CIA timer" : "50 Hz";
+}
+
 }  // namespace
 
 std::string TuneReport(const std::vector<std::uint32_t>* lengths, bool lengthsInUse) {
@@ -50,7 +55,7 @@ std::string TuneReport(const std::vector<std::uint32_t>* lengths, bool lengthsIn
            "\n(c):      " + TerminalText(tuneInfo.released) + "\n" + numbers +
            "Songs:    " + SubsongText(tuneInfo.currentSong, tuneInfo.lastSong) + "\n" +
            (lengthsInUse ? LengthsText(lengths) : "") +
-           "Timing:   " + (tuneInfo.ciaTiming ? "CIA timer" : "50 Hz") + "\n" + HeaderClaims() +
+           "Timing:   " + TimingText() + "\n" + HeaderClaims() +
            "\n" + SongInformationText() + "\n";
 }
 

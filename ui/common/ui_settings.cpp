@@ -56,6 +56,10 @@ StartSettings ReadStartSettings(const CProfileStore& store) {
     start.browserFontName = store.ReadString(SECTION_FILE_BROWSER, KEY_FONT_NAME);
     start.completeMachine =
         store.ReadInt(SECTION_PLAYER_WINDOW, KEY_COMPLETE_MACHINE, none.completeMachine) != 0;
+    start.kernalRom = store.ReadString(SECTION_PLAYER_WINDOW, KEY_KERNAL_ROM);
+    start.basicRom = store.ReadString(SECTION_PLAYER_WINDOW, KEY_BASIC_ROM);
+    start.characterRom = store.ReadString(SECTION_PLAYER_WINDOW, KEY_CHARACTER_ROM);
+    start.videoStandard = store.ReadString(SECTION_PLAYER_WINDOW, KEY_VIDEO_STANDARD);
     return start;
 }
 

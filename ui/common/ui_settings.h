@@ -27,6 +27,12 @@ inline constexpr std::string_view KEY_HARDSID_SUPPORT = "HardSID_Support";
 inline constexpr std::string_view KEY_LAST_TUNE = "LastTune";
 // Read only: the user's choice of the complete machine, kept as written.
 inline constexpr std::string_view KEY_COMPLETE_MACHINE = "CompleteMachine";
+// Read only, for the real machine: the user's own ROM images (paths), and
+// the video standard, "PAL" or "NTSC" (otherwise the tune's own).
+inline constexpr std::string_view KEY_KERNAL_ROM = "KernalRom";
+inline constexpr std::string_view KEY_BASIC_ROM = "BasicRom";
+inline constexpr std::string_view KEY_CHARACTER_ROM = "CharacterRom";
+inline constexpr std::string_view KEY_VIDEO_STANDARD = "VideoStandard";
 // FileBrowser: its size, its folder, the list text (no folder) of the file last
 // chosen in it, and its font.
 inline constexpr std::string_view KEY_HEIGHT = "Height";
@@ -60,6 +66,7 @@ struct StoredSettings {
     int browserFontHeight = NO_FONT_HEIGHT;
     std::string browserFontName;
     bool completeMachine = false;  // read at start, never written
+    std::string kernalRom, basicRom, characterRom, videoStandard;  // the same
 
     bool operator==(const StoredSettings&) const = default;
 };

@@ -25,9 +25,11 @@
 #include "core/machine_model.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_binding.h"
+#include "playback/machine_playback.h"
 #include "playback/player_engine.h"
 #include "playback/player_texts.h"
 #include "playback/tune_loading.h"
+#include "ui/common/rom_images.h"
 #include "ui/common/tune_files.h"
 #include "ui/common/ui_settings.h"
 #include "ui/window/about_dlg.h"
@@ -249,6 +251,17 @@ void CChipboxDlg::SetTabOrder() {
     QWidget::setTabOrder(nextButton_, previousButton_);
 }
 
+// The real machine's ROM images and video standard, as the settings name
+// them; an image that cannot be taken is told and left out.
+void CChipboxDlg::UseRealMachineSettings(const StartSettings& start) {
+    const ReadRoms roms = ReadRomImages({start.kernalRom, start.basicRom, start.characterRom});
+    for (const std::string& problem : roms.problems) ShowMessage(problem, "ROM images");
+    SetRomImages(roms.images);
+    SetVideoChoice(start.videoStandard == "PAL"    ? VideoChoice::Pal
+                   : start.videoStandard == "NTSC" ? VideoChoice::Ntsc
+                                                   : VideoChoice::FromTune);
+}
+
 void CChipboxDlg::OnInitDialog() {
     // The About item, where a Linux window can offer it: in the bar's "&Info"
     // pop-up and in the window's context menu.
@@ -259,6 +272,7 @@ void CChipboxDlg::OnInitDialog() {
 
     const StartSettings start = settings_.ReadStart();
     SetMachineModel(start.completeMachine ? MachineModel::Complete : MachineModel::Default);
+    UseRealMachineSettings(start);
     hardSidBox_->setChecked(start.hardSidSupport);
     if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
     SetOutput(hardSidBox_->isChecked() ? Output::HardSid : Output::Software);

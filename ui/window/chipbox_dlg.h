@@ -22,6 +22,7 @@
 #include "platform/audio_device.h"
 #include "playback/player_engine.h"
 #include "playback/player_view.h"
+#include "ui/common/ui_settings.h"
 #include "ui/window/message_boxes.h"
 
 class QAction;
@@ -62,6 +63,7 @@ public:
     // tune (playing it) or else the last tune (not playing it), and sets up
     // the tooltips, in this order.
     void OnInitDialog();
+    void UseRealMachineSettings(const StoredSettings& start);
 
     // A path handed over by a later start or the desktop: load and play it,
     // or, when empty, bring the window to the front. While a message box is
