@@ -2,6 +2,7 @@
 #include "core/machine/cpu_6510.h"
 
 #include <algorithm>
+#include <array>
 
 namespace chipbox::machine {
 
@@ -152,8 +153,7 @@ std::uint16_t Cpu6510::IndirectIndexedBase() {
 }
 
 // The old value is written back while the new one is worked out.
-std::uint8_t Cpu6510::ReadModifyWrite(std::uint16_t address,
-                                      std::uint8_t (Cpu6510::*change)(std::uint8_t)) {
+std::uint8_t Cpu6510::ReadModifyWrite(std::uint16_t address, Change change) {
     const std::uint8_t old = bus_.Read(address);
     bus_.Write(address, old);
     const std::uint8_t value = (this->*change)(old);
@@ -231,8 +231,8 @@ void Cpu6510::JumpAbsolute() {
 void Cpu6510::JumpIndirect() {
     const std::uint16_t pointer = Absolute();
     const std::uint8_t low = bus_.Read(pointer);
-    registers.pc = Word(low, LastRead(static_cast<std::uint16_t>((pointer & 0xFF00) |
-                                                                ((pointer + 1) & 0xFF))));
+    registers.pc = Word(
+        low, LastRead(static_cast<std::uint16_t>((pointer & 0xFF00) | ((pointer + 1) & 0xFF))));
 }
 
 void Cpu6510::Branch(bool taken) {
@@ -299,9 +299,9 @@ void Cpu6510::SubtractWithBorrow(std::uint8_t operand) {
     const unsigned a = registers.a;
     const int borrow = 1 - (registers.p & flags::C);
     const int low = static_cast<int>(a & 0x0F) - (operand & 0x0F) - borrow;
-    int difference = (low & 0x10) ? ((low - 6) & 0x0F) |
-                                         (static_cast<int>(a & 0xF0) - (operand & 0xF0) - 0x10)
-                                   : (low & 0x0F) | (static_cast<int>(a & 0xF0) - (operand & 0xF0));
+    int difference =
+        (low & 0x10) ? ((low - 6) & 0x0F) | (static_cast<int>(a & 0xF0) - (operand & 0xF0) - 0x10)
+                     : (low & 0x0F) | (static_cast<int>(a & 0xF0) - (operand & 0xF0));
     if (difference & 0x100) difference -= 0x60;
     AddBinary(static_cast<std::uint8_t>(~operand));
     registers.a = static_cast<std::uint8_t>(difference);
@@ -350,8 +350,8 @@ void Cpu6510::AndSetCarry(std::uint8_t operand) {
 }
 
 void Cpu6510::AndRotateRight(std::uint8_t operand) {
-    const auto value = static_cast<std::uint8_t>((registers.a & operand) >> 1 |
-                                                 (registers.p & flags::C) << 7);
+    const auto value =
+        static_cast<std::uint8_t>((registers.a & operand) >> 1 | (registers.p & flags::C) << 7);
     registers.a = SetNZ(value);
     Carry((value >> 6) & 1);
     Overflow(((value >> 6) ^ (value >> 5)) & 1);
@@ -363,40 +363,103 @@ void Cpu6510::AndXSubtract(std::uint8_t operand) {
     registers.x = SetNZ(static_cast<std::uint8_t>(masked - operand));
 }
 
+// The addressing mode that bits 2-4 of an opcode name in the rows whose low
+// bits are 01 or 11: (zp,X), zp, #, abs, (zp),Y, zp,X, abs,Y, abs,X. Reads
+// take the page-crossing cycle only when they cross; writes always take it.
+std::uint16_t Cpu6510::ColumnAddress(std::uint8_t column, bool writes) {
+    switch (column) {
+        case 0: return IndexedIndirect();
+        case 1: return Fetch();
+        case 2: return Immediate();
+        case 3: return Absolute();
+        case 4: return IndirectIndexed(writes);
+        case 5: return ZeroPageIndexed(registers.x);
+        case 6: return AbsoluteIndexed(registers.y, writes);
+        default: return AbsoluteIndexed(registers.x, writes);
+    }
+}
+
+// ORA, AND, EOR, ADC, STA, LDA, CMP and SBC in their eight modes; STA's
+// immediate column is a NOP that reads its operand.
+void Cpu6510::AccumulatorRow(std::uint8_t operation, std::uint8_t column) {
+    if (operation == 4) {
+        if (column == 2)
+            LastRead(Immediate());
+        else
+            LastWrite(ColumnAddress(column, true), registers.a);
+        return;
+    }
+    Combine(operation, LastRead(ColumnAddress(column, false)));
+}
+
+// A with a value, as the accumulator row's operation says: the same
+// operations finish SLO, RLA, SRE, RRA, DCP and ISC.
+void Cpu6510::Combine(std::uint8_t operation, std::uint8_t value) {
+    switch (operation) {
+        case 0: registers.a = SetNZ(registers.a | value); break;
+        case 1: registers.a = SetNZ(registers.a & value); break;
+        case 2: registers.a = SetNZ(registers.a ^ value); break;
+        case 3: AddWithCarry(value); break;
+        case 5: registers.a = SetNZ(value); break;
+        case 6: Compare(registers.a, value); break;
+        default: SubtractWithBorrow(value); break;
+    }
+}
+
+// ASL, ROL, LSR, ROR, DEC and INC by their row (0-3, 6, 7).
+Cpu6510::Change Cpu6510::ChangeOfRow(std::uint8_t operation) {
+    static constexpr std::array<Change, 8> changes = {&Cpu6510::ShiftLeft,
+                                                      &Cpu6510::RotateLeft,
+                                                      &Cpu6510::ShiftRight,
+                                                      &Cpu6510::RotateRight,
+                                                      nullptr,
+                                                      nullptr,
+                                                      &Cpu6510::Decrement,
+                                                      &Cpu6510::Increment};
+    return changes[operation];
+}
+
+// The opcodes that follow the rows and columns of the matrix: the
+// accumulator row (low bits 01), the shifts, rotations, DEC and INC on
+// memory (10), and their undocumented combinations with the accumulator row
+// (11). False for the rest.
+bool Cpu6510::ExecuteFromMatrix(std::uint8_t opcode) {
+    const auto operation = static_cast<std::uint8_t>(opcode >> 5);
+    const auto column = static_cast<std::uint8_t>((opcode >> 2) & 7);
+    const bool changesMemory = operation <= 3 || operation >= 6;
+    switch (opcode & 3) {
+        case 1: AccumulatorRow(operation, column); return true;
+        case 2:
+            if (!changesMemory || !(column & 1)) return false;
+            ReadModifyWrite(ColumnAddress(column, true), ChangeOfRow(operation));
+            return true;
+        case 3:
+            if (!changesMemory || column == 2) return false;
+            Combine(operation,
+                    ReadModifyWrite(ColumnAddress(column, true), ChangeOfRow(operation)));
+            return true;
+        default: return false;
+    }
+}
+
 void Cpu6510::Execute(std::uint8_t opcode) {
+    if (ExecuteFromMatrix(opcode)) return;
     switch (opcode) {
         case 0x00:  // BRK
             Break();
             break;
-        case 0x01:  // ORA (zp,X)
-            registers.a = SetNZ(registers.a | LastRead(IndexedIndirect()));
-            break;
         case 0x02:  // JAM
             jammed_ = true;
-            break;
-        case 0x03:  // SLO (zp,X)
-            registers.a = SetNZ(registers.a | ReadModifyWrite(IndexedIndirect(), &Cpu6510::ShiftLeft));
             break;
         case 0x04:  // NOP zp
             LastRead(Fetch());
             break;
-        case 0x05:  // ORA zp
-            registers.a = SetNZ(registers.a | LastRead(Fetch()));
-            break;
-        case 0x06:  // ASL zp
-            ReadModifyWrite(Fetch(), &Cpu6510::ShiftLeft);
-            break;
-        case 0x07:  // SLO zp
-            registers.a = SetNZ(registers.a | ReadModifyWrite(Fetch(), &Cpu6510::ShiftLeft));
-            break;
         case 0x08:  // PHP
             PushRegister(registers.p | flags::B | flags::U);
             break;
-        case 0x09:  // ORA #
-            registers.a = SetNZ(registers.a | LastRead(Immediate()));
-            break;
         case 0x0A:  // ASL A
-            Implied(); registers.a = ShiftLeft(registers.a);
+            Implied();
+            registers.a = ShiftLeft(registers.a);
             break;
         case 0x0B:  // ANC #
             AndSetCarry(LastRead(Immediate()));
@@ -404,95 +467,40 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x0C:  // NOP abs
             LastRead(Absolute());
             break;
-        case 0x0D:  // ORA abs
-            registers.a = SetNZ(registers.a | LastRead(Absolute()));
-            break;
-        case 0x0E:  // ASL abs
-            ReadModifyWrite(Absolute(), &Cpu6510::ShiftLeft);
-            break;
-        case 0x0F:  // SLO abs
-            registers.a = SetNZ(registers.a | ReadModifyWrite(Absolute(), &Cpu6510::ShiftLeft));
-            break;
         case 0x10:  // BPL
             Branch(!(registers.p & flags::N));
-            break;
-        case 0x11:  // ORA (zp),Y
-            registers.a = SetNZ(registers.a | LastRead(IndirectIndexed(false)));
             break;
         case 0x12:  // JAM
             jammed_ = true;
             break;
-        case 0x13:  // SLO (zp),Y
-            registers.a = SetNZ(registers.a | ReadModifyWrite(IndirectIndexed(true), &Cpu6510::ShiftLeft));
-            break;
         case 0x14:  // NOP zp,X
             LastRead(ZeroPageIndexed(registers.x));
             break;
-        case 0x15:  // ORA zp,X
-            registers.a = SetNZ(registers.a | LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0x16:  // ASL zp,X
-            ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::ShiftLeft);
-            break;
-        case 0x17:  // SLO zp,X
-            registers.a = SetNZ(registers.a | ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::ShiftLeft));
-            break;
         case 0x18:  // CLC
-            Implied(); registers.p &= ~flags::C;
-            break;
-        case 0x19:  // ORA abs,Y
-            registers.a = SetNZ(registers.a | LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p &= ~flags::C;
             break;
         case 0x1A:  // NOP
             Implied();
             break;
-        case 0x1B:  // SLO abs,Y
-            registers.a = SetNZ(registers.a | ReadModifyWrite(AbsoluteIndexed(registers.y, true), &Cpu6510::ShiftLeft));
-            break;
         case 0x1C:  // NOP abs,X
             LastRead(AbsoluteIndexed(registers.x, false));
-            break;
-        case 0x1D:  // ORA abs,X
-            registers.a = SetNZ(registers.a | LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0x1E:  // ASL abs,X
-            ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::ShiftLeft);
-            break;
-        case 0x1F:  // SLO abs,X
-            registers.a = SetNZ(registers.a | ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::ShiftLeft));
             break;
         case 0x20:  // JSR abs
             JumpToSubroutine();
             break;
-        case 0x21:  // AND (zp,X)
-            registers.a = SetNZ(registers.a & LastRead(IndexedIndirect()));
-            break;
         case 0x22:  // JAM
             jammed_ = true;
-            break;
-        case 0x23:  // RLA (zp,X)
-            registers.a = SetNZ(registers.a & ReadModifyWrite(IndexedIndirect(), &Cpu6510::RotateLeft));
             break;
         case 0x24:  // BIT zp
             Bit(LastRead(Fetch()));
             break;
-        case 0x25:  // AND zp
-            registers.a = SetNZ(registers.a & LastRead(Fetch()));
-            break;
-        case 0x26:  // ROL zp
-            ReadModifyWrite(Fetch(), &Cpu6510::RotateLeft);
-            break;
-        case 0x27:  // RLA zp
-            registers.a = SetNZ(registers.a & ReadModifyWrite(Fetch(), &Cpu6510::RotateLeft));
-            break;
         case 0x28:  // PLP
             SetStatus(PullRegister());
             break;
-        case 0x29:  // AND #
-            registers.a = SetNZ(registers.a & LastRead(Immediate()));
-            break;
         case 0x2A:  // ROL A
-            Implied(); registers.a = RotateLeft(registers.a);
+            Implied();
+            registers.a = RotateLeft(registers.a);
             break;
         case 0x2B:  // ANC #
             AndSetCarry(LastRead(Immediate()));
@@ -500,95 +508,40 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x2C:  // BIT abs
             Bit(LastRead(Absolute()));
             break;
-        case 0x2D:  // AND abs
-            registers.a = SetNZ(registers.a & LastRead(Absolute()));
-            break;
-        case 0x2E:  // ROL abs
-            ReadModifyWrite(Absolute(), &Cpu6510::RotateLeft);
-            break;
-        case 0x2F:  // RLA abs
-            registers.a = SetNZ(registers.a & ReadModifyWrite(Absolute(), &Cpu6510::RotateLeft));
-            break;
         case 0x30:  // BMI
             Branch(registers.p & flags::N);
-            break;
-        case 0x31:  // AND (zp),Y
-            registers.a = SetNZ(registers.a & LastRead(IndirectIndexed(false)));
             break;
         case 0x32:  // JAM
             jammed_ = true;
             break;
-        case 0x33:  // RLA (zp),Y
-            registers.a = SetNZ(registers.a & ReadModifyWrite(IndirectIndexed(true), &Cpu6510::RotateLeft));
-            break;
         case 0x34:  // NOP zp,X
             LastRead(ZeroPageIndexed(registers.x));
             break;
-        case 0x35:  // AND zp,X
-            registers.a = SetNZ(registers.a & LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0x36:  // ROL zp,X
-            ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::RotateLeft);
-            break;
-        case 0x37:  // RLA zp,X
-            registers.a = SetNZ(registers.a & ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::RotateLeft));
-            break;
         case 0x38:  // SEC
-            Implied(); registers.p |= flags::C;
-            break;
-        case 0x39:  // AND abs,Y
-            registers.a = SetNZ(registers.a & LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p |= flags::C;
             break;
         case 0x3A:  // NOP
             Implied();
             break;
-        case 0x3B:  // RLA abs,Y
-            registers.a = SetNZ(registers.a & ReadModifyWrite(AbsoluteIndexed(registers.y, true), &Cpu6510::RotateLeft));
-            break;
         case 0x3C:  // NOP abs,X
             LastRead(AbsoluteIndexed(registers.x, false));
-            break;
-        case 0x3D:  // AND abs,X
-            registers.a = SetNZ(registers.a & LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0x3E:  // ROL abs,X
-            ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::RotateLeft);
-            break;
-        case 0x3F:  // RLA abs,X
-            registers.a = SetNZ(registers.a & ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::RotateLeft));
             break;
         case 0x40:  // RTI
             ReturnFromInterrupt();
             break;
-        case 0x41:  // EOR (zp,X)
-            registers.a = SetNZ(registers.a ^ LastRead(IndexedIndirect()));
-            break;
         case 0x42:  // JAM
             jammed_ = true;
-            break;
-        case 0x43:  // SRE (zp,X)
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(IndexedIndirect(), &Cpu6510::ShiftRight));
             break;
         case 0x44:  // NOP zp
             LastRead(Fetch());
             break;
-        case 0x45:  // EOR zp
-            registers.a = SetNZ(registers.a ^ LastRead(Fetch()));
-            break;
-        case 0x46:  // LSR zp
-            ReadModifyWrite(Fetch(), &Cpu6510::ShiftRight);
-            break;
-        case 0x47:  // SRE zp
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(Fetch(), &Cpu6510::ShiftRight));
-            break;
         case 0x48:  // PHA
             PushRegister(registers.a);
             break;
-        case 0x49:  // EOR #
-            registers.a = SetNZ(registers.a ^ LastRead(Immediate()));
-            break;
         case 0x4A:  // LSR A
-            Implied(); registers.a = ShiftRight(registers.a);
+            Implied();
+            registers.a = ShiftRight(registers.a);
             break;
         case 0x4B:  // ALR #
             registers.a = ShiftRight(registers.a & LastRead(Immediate()));
@@ -596,95 +549,40 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x4C:  // JMP abs
             JumpAbsolute();
             break;
-        case 0x4D:  // EOR abs
-            registers.a = SetNZ(registers.a ^ LastRead(Absolute()));
-            break;
-        case 0x4E:  // LSR abs
-            ReadModifyWrite(Absolute(), &Cpu6510::ShiftRight);
-            break;
-        case 0x4F:  // SRE abs
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(Absolute(), &Cpu6510::ShiftRight));
-            break;
         case 0x50:  // BVC
             Branch(!(registers.p & flags::V));
-            break;
-        case 0x51:  // EOR (zp),Y
-            registers.a = SetNZ(registers.a ^ LastRead(IndirectIndexed(false)));
             break;
         case 0x52:  // JAM
             jammed_ = true;
             break;
-        case 0x53:  // SRE (zp),Y
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(IndirectIndexed(true), &Cpu6510::ShiftRight));
-            break;
         case 0x54:  // NOP zp,X
             LastRead(ZeroPageIndexed(registers.x));
             break;
-        case 0x55:  // EOR zp,X
-            registers.a = SetNZ(registers.a ^ LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0x56:  // LSR zp,X
-            ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::ShiftRight);
-            break;
-        case 0x57:  // SRE zp,X
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::ShiftRight));
-            break;
         case 0x58:  // CLI
-            Implied(); registers.p &= ~flags::I;
-            break;
-        case 0x59:  // EOR abs,Y
-            registers.a = SetNZ(registers.a ^ LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p &= ~flags::I;
             break;
         case 0x5A:  // NOP
             Implied();
             break;
-        case 0x5B:  // SRE abs,Y
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(AbsoluteIndexed(registers.y, true), &Cpu6510::ShiftRight));
-            break;
         case 0x5C:  // NOP abs,X
             LastRead(AbsoluteIndexed(registers.x, false));
-            break;
-        case 0x5D:  // EOR abs,X
-            registers.a = SetNZ(registers.a ^ LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0x5E:  // LSR abs,X
-            ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::ShiftRight);
-            break;
-        case 0x5F:  // SRE abs,X
-            registers.a = SetNZ(registers.a ^ ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::ShiftRight));
             break;
         case 0x60:  // RTS
             ReturnFromSubroutine();
             break;
-        case 0x61:  // ADC (zp,X)
-            AddWithCarry(LastRead(IndexedIndirect()));
-            break;
         case 0x62:  // JAM
             jammed_ = true;
-            break;
-        case 0x63:  // RRA (zp,X)
-            AddWithCarry(ReadModifyWrite(IndexedIndirect(), &Cpu6510::RotateRight));
             break;
         case 0x64:  // NOP zp
             LastRead(Fetch());
             break;
-        case 0x65:  // ADC zp
-            AddWithCarry(LastRead(Fetch()));
-            break;
-        case 0x66:  // ROR zp
-            ReadModifyWrite(Fetch(), &Cpu6510::RotateRight);
-            break;
-        case 0x67:  // RRA zp
-            AddWithCarry(ReadModifyWrite(Fetch(), &Cpu6510::RotateRight));
-            break;
         case 0x68:  // PLA
             registers.a = SetNZ(PullRegister());
             break;
-        case 0x69:  // ADC #
-            AddWithCarry(LastRead(Immediate()));
-            break;
         case 0x6A:  // ROR A
-            Implied(); registers.a = RotateRight(registers.a);
+            Implied();
+            registers.a = RotateRight(registers.a);
             break;
         case 0x6B:  // ARR #
             AndRotateRight(LastRead(Immediate()));
@@ -692,68 +590,27 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x6C:  // JMP (abs)
             JumpIndirect();
             break;
-        case 0x6D:  // ADC abs
-            AddWithCarry(LastRead(Absolute()));
-            break;
-        case 0x6E:  // ROR abs
-            ReadModifyWrite(Absolute(), &Cpu6510::RotateRight);
-            break;
-        case 0x6F:  // RRA abs
-            AddWithCarry(ReadModifyWrite(Absolute(), &Cpu6510::RotateRight));
-            break;
         case 0x70:  // BVS
             Branch(registers.p & flags::V);
-            break;
-        case 0x71:  // ADC (zp),Y
-            AddWithCarry(LastRead(IndirectIndexed(false)));
             break;
         case 0x72:  // JAM
             jammed_ = true;
             break;
-        case 0x73:  // RRA (zp),Y
-            AddWithCarry(ReadModifyWrite(IndirectIndexed(true), &Cpu6510::RotateRight));
-            break;
         case 0x74:  // NOP zp,X
             LastRead(ZeroPageIndexed(registers.x));
             break;
-        case 0x75:  // ADC zp,X
-            AddWithCarry(LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0x76:  // ROR zp,X
-            ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::RotateRight);
-            break;
-        case 0x77:  // RRA zp,X
-            AddWithCarry(ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::RotateRight));
-            break;
         case 0x78:  // SEI
-            Implied(); registers.p |= flags::I;
-            break;
-        case 0x79:  // ADC abs,Y
-            AddWithCarry(LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p |= flags::I;
             break;
         case 0x7A:  // NOP
             Implied();
             break;
-        case 0x7B:  // RRA abs,Y
-            AddWithCarry(ReadModifyWrite(AbsoluteIndexed(registers.y, true), &Cpu6510::RotateRight));
-            break;
         case 0x7C:  // NOP abs,X
             LastRead(AbsoluteIndexed(registers.x, false));
             break;
-        case 0x7D:  // ADC abs,X
-            AddWithCarry(LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0x7E:  // ROR abs,X
-            ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::RotateRight);
-            break;
-        case 0x7F:  // RRA abs,X
-            AddWithCarry(ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::RotateRight));
-            break;
         case 0x80:  // NOP #
             LastRead(Immediate());
-            break;
-        case 0x81:  // STA (zp,X)
-            LastWrite(IndexedIndirect(), registers.a);
             break;
         case 0x82:  // NOP #
             LastRead(Immediate());
@@ -764,9 +621,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x84:  // STY zp
             LastWrite(Fetch(), registers.y);
             break;
-        case 0x85:  // STA zp
-            LastWrite(Fetch(), registers.a);
-            break;
         case 0x86:  // STX zp
             LastWrite(Fetch(), registers.x);
             break;
@@ -774,22 +628,18 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             LastWrite(Fetch(), registers.a & registers.x);
             break;
         case 0x88:  // DEY
-            Implied(); registers.y = SetNZ(registers.y - 1);
-            break;
-        case 0x89:  // NOP #
-            LastRead(Immediate());
+            Implied();
+            registers.y = SetNZ(registers.y - 1);
             break;
         case 0x8A:  // TXA
-            Implied(); registers.a = SetNZ(registers.x);
+            Implied();
+            registers.a = SetNZ(registers.x);
             break;
         case 0x8B:  // ANE #
             registers.a = SetNZ((registers.a | 0xEE) & registers.x & LastRead(Immediate()));
             break;
         case 0x8C:  // STY abs
             LastWrite(Absolute(), registers.y);
-            break;
-        case 0x8D:  // STA abs
-            LastWrite(Absolute(), registers.a);
             break;
         case 0x8E:  // STX abs
             LastWrite(Absolute(), registers.x);
@@ -800,9 +650,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x90:  // BCC
             Branch(!(registers.p & flags::C));
             break;
-        case 0x91:  // STA (zp),Y
-            LastWrite(IndirectIndexed(true), registers.a);
-            break;
         case 0x92:  // JAM
             jammed_ = true;
             break;
@@ -812,9 +659,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x94:  // STY zp,X
             LastWrite(ZeroPageIndexed(registers.x), registers.y);
             break;
-        case 0x95:  // STA zp,X
-            LastWrite(ZeroPageIndexed(registers.x), registers.a);
-            break;
         case 0x96:  // STX zp,Y
             LastWrite(ZeroPageIndexed(registers.y), registers.x);
             break;
@@ -822,34 +666,29 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             LastWrite(ZeroPageIndexed(registers.y), registers.a & registers.x);
             break;
         case 0x98:  // TYA
-            Implied(); registers.a = SetNZ(registers.y);
-            break;
-        case 0x99:  // STA abs,Y
-            LastWrite(AbsoluteIndexed(registers.y, true), registers.a);
+            Implied();
+            registers.a = SetNZ(registers.y);
             break;
         case 0x9A:  // TXS
-            Implied(); registers.s = registers.x;
+            Implied();
+            registers.s = registers.x;
             break;
         case 0x9B:  // TAS abs,Y
-            registers.s = registers.a & registers.x; StoreAndedWithHighByte(AbsoluteIndexedBase(registers.y), registers.y, registers.s);
+            registers.s = registers.a & registers.x;
+            StoreAndedWithHighByte(AbsoluteIndexedBase(registers.y), registers.y, registers.s);
             break;
         case 0x9C:  // SHY abs,X
             StoreAndedWithHighByte(AbsoluteIndexedBase(registers.x), registers.x, registers.y);
-            break;
-        case 0x9D:  // STA abs,X
-            LastWrite(AbsoluteIndexed(registers.x, true), registers.a);
             break;
         case 0x9E:  // SHX abs,Y
             StoreAndedWithHighByte(AbsoluteIndexedBase(registers.y), registers.y, registers.x);
             break;
         case 0x9F:  // SHA abs,Y
-            StoreAndedWithHighByte(AbsoluteIndexedBase(registers.y), registers.y, registers.a & registers.x);
+            StoreAndedWithHighByte(AbsoluteIndexedBase(registers.y), registers.y,
+                                   registers.a & registers.x);
             break;
         case 0xA0:  // LDY #
             registers.y = SetNZ(LastRead(Immediate()));
-            break;
-        case 0xA1:  // LDA (zp,X)
-            registers.a = SetNZ(LastRead(IndexedIndirect()));
             break;
         case 0xA2:  // LDX #
             registers.x = SetNZ(LastRead(Immediate()));
@@ -860,9 +699,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xA4:  // LDY zp
             registers.y = SetNZ(LastRead(Fetch()));
             break;
-        case 0xA5:  // LDA zp
-            registers.a = SetNZ(LastRead(Fetch()));
-            break;
         case 0xA6:  // LDX zp
             registers.x = SetNZ(LastRead(Fetch()));
             break;
@@ -870,22 +706,18 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             registers.a = registers.x = SetNZ(LastRead(Fetch()));
             break;
         case 0xA8:  // TAY
-            Implied(); registers.y = SetNZ(registers.a);
-            break;
-        case 0xA9:  // LDA #
-            registers.a = SetNZ(LastRead(Immediate()));
+            Implied();
+            registers.y = SetNZ(registers.a);
             break;
         case 0xAA:  // TAX
-            Implied(); registers.x = SetNZ(registers.a);
+            Implied();
+            registers.x = SetNZ(registers.a);
             break;
         case 0xAB:  // LXA #
             registers.a = registers.x = SetNZ((registers.a | 0xEE) & LastRead(Immediate()));
             break;
         case 0xAC:  // LDY abs
             registers.y = SetNZ(LastRead(Absolute()));
-            break;
-        case 0xAD:  // LDA abs
-            registers.a = SetNZ(LastRead(Absolute()));
             break;
         case 0xAE:  // LDX abs
             registers.x = SetNZ(LastRead(Absolute()));
@@ -896,9 +728,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xB0:  // BCS
             Branch(registers.p & flags::C);
             break;
-        case 0xB1:  // LDA (zp),Y
-            registers.a = SetNZ(LastRead(IndirectIndexed(false)));
-            break;
         case 0xB2:  // JAM
             jammed_ = true;
             break;
@@ -908,9 +737,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xB4:  // LDY zp,X
             registers.y = SetNZ(LastRead(ZeroPageIndexed(registers.x)));
             break;
-        case 0xB5:  // LDA zp,X
-            registers.a = SetNZ(LastRead(ZeroPageIndexed(registers.x)));
-            break;
         case 0xB6:  // LDX zp,Y
             registers.x = SetNZ(LastRead(ZeroPageIndexed(registers.y)));
             break;
@@ -918,22 +744,19 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             registers.a = registers.x = SetNZ(LastRead(ZeroPageIndexed(registers.y)));
             break;
         case 0xB8:  // CLV
-            Implied(); registers.p &= ~flags::V;
-            break;
-        case 0xB9:  // LDA abs,Y
-            registers.a = SetNZ(LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p &= ~flags::V;
             break;
         case 0xBA:  // TSX
-            Implied(); registers.x = SetNZ(registers.s);
+            Implied();
+            registers.x = SetNZ(registers.s);
             break;
         case 0xBB:  // LAS abs,Y
-            registers.a = registers.x = registers.s = SetNZ(LastRead(AbsoluteIndexed(registers.y, false)) & registers.s);
+            registers.a = registers.x = registers.s =
+                SetNZ(LastRead(AbsoluteIndexed(registers.y, false)) & registers.s);
             break;
         case 0xBC:  // LDY abs,X
             registers.y = SetNZ(LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0xBD:  // LDA abs,X
-            registers.a = SetNZ(LastRead(AbsoluteIndexed(registers.x, false)));
             break;
         case 0xBE:  // LDX abs,Y
             registers.x = SetNZ(LastRead(AbsoluteIndexed(registers.y, false)));
@@ -944,35 +767,19 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xC0:  // CPY #
             Compare(registers.y, LastRead(Immediate()));
             break;
-        case 0xC1:  // CMP (zp,X)
-            Compare(registers.a, LastRead(IndexedIndirect()));
-            break;
         case 0xC2:  // NOP #
             LastRead(Immediate());
-            break;
-        case 0xC3:  // DCP (zp,X)
-            Compare(registers.a, ReadModifyWrite(IndexedIndirect(), &Cpu6510::Decrement));
             break;
         case 0xC4:  // CPY zp
             Compare(registers.y, LastRead(Fetch()));
             break;
-        case 0xC5:  // CMP zp
-            Compare(registers.a, LastRead(Fetch()));
-            break;
-        case 0xC6:  // DEC zp
-            ReadModifyWrite(Fetch(), &Cpu6510::Decrement);
-            break;
-        case 0xC7:  // DCP zp
-            Compare(registers.a, ReadModifyWrite(Fetch(), &Cpu6510::Decrement));
-            break;
         case 0xC8:  // INY
-            Implied(); registers.y = SetNZ(registers.y + 1);
-            break;
-        case 0xC9:  // CMP #
-            Compare(registers.a, LastRead(Immediate()));
+            Implied();
+            registers.y = SetNZ(registers.y + 1);
             break;
         case 0xCA:  // DEX
-            Implied(); registers.x = SetNZ(registers.x - 1);
+            Implied();
+            registers.x = SetNZ(registers.x - 1);
             break;
         case 0xCB:  // SBX #
             AndXSubtract(LastRead(Immediate()));
@@ -980,92 +787,37 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xCC:  // CPY abs
             Compare(registers.y, LastRead(Absolute()));
             break;
-        case 0xCD:  // CMP abs
-            Compare(registers.a, LastRead(Absolute()));
-            break;
-        case 0xCE:  // DEC abs
-            ReadModifyWrite(Absolute(), &Cpu6510::Decrement);
-            break;
-        case 0xCF:  // DCP abs
-            Compare(registers.a, ReadModifyWrite(Absolute(), &Cpu6510::Decrement));
-            break;
         case 0xD0:  // BNE
             Branch(!(registers.p & flags::Z));
-            break;
-        case 0xD1:  // CMP (zp),Y
-            Compare(registers.a, LastRead(IndirectIndexed(false)));
             break;
         case 0xD2:  // JAM
             jammed_ = true;
             break;
-        case 0xD3:  // DCP (zp),Y
-            Compare(registers.a, ReadModifyWrite(IndirectIndexed(true), &Cpu6510::Decrement));
-            break;
         case 0xD4:  // NOP zp,X
             LastRead(ZeroPageIndexed(registers.x));
             break;
-        case 0xD5:  // CMP zp,X
-            Compare(registers.a, LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0xD6:  // DEC zp,X
-            ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::Decrement);
-            break;
-        case 0xD7:  // DCP zp,X
-            Compare(registers.a, ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::Decrement));
-            break;
         case 0xD8:  // CLD
-            Implied(); registers.p &= ~flags::D;
-            break;
-        case 0xD9:  // CMP abs,Y
-            Compare(registers.a, LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p &= ~flags::D;
             break;
         case 0xDA:  // NOP
             Implied();
             break;
-        case 0xDB:  // DCP abs,Y
-            Compare(registers.a, ReadModifyWrite(AbsoluteIndexed(registers.y, true), &Cpu6510::Decrement));
-            break;
         case 0xDC:  // NOP abs,X
             LastRead(AbsoluteIndexed(registers.x, false));
-            break;
-        case 0xDD:  // CMP abs,X
-            Compare(registers.a, LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0xDE:  // DEC abs,X
-            ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::Decrement);
-            break;
-        case 0xDF:  // DCP abs,X
-            Compare(registers.a, ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::Decrement));
             break;
         case 0xE0:  // CPX #
             Compare(registers.x, LastRead(Immediate()));
             break;
-        case 0xE1:  // SBC (zp,X)
-            SubtractWithBorrow(LastRead(IndexedIndirect()));
-            break;
         case 0xE2:  // NOP #
             LastRead(Immediate());
-            break;
-        case 0xE3:  // ISC (zp,X)
-            SubtractWithBorrow(ReadModifyWrite(IndexedIndirect(), &Cpu6510::Increment));
             break;
         case 0xE4:  // CPX zp
             Compare(registers.x, LastRead(Fetch()));
             break;
-        case 0xE5:  // SBC zp
-            SubtractWithBorrow(LastRead(Fetch()));
-            break;
-        case 0xE6:  // INC zp
-            ReadModifyWrite(Fetch(), &Cpu6510::Increment);
-            break;
-        case 0xE7:  // ISC zp
-            SubtractWithBorrow(ReadModifyWrite(Fetch(), &Cpu6510::Increment));
-            break;
         case 0xE8:  // INX
-            Implied(); registers.x = SetNZ(registers.x + 1);
-            break;
-        case 0xE9:  // SBC #
-            SubtractWithBorrow(LastRead(Immediate()));
+            Implied();
+            registers.x = SetNZ(registers.x + 1);
             break;
         case 0xEA:  // NOP
             Implied();
@@ -1076,62 +828,24 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xEC:  // CPX abs
             Compare(registers.x, LastRead(Absolute()));
             break;
-        case 0xED:  // SBC abs
-            SubtractWithBorrow(LastRead(Absolute()));
-            break;
-        case 0xEE:  // INC abs
-            ReadModifyWrite(Absolute(), &Cpu6510::Increment);
-            break;
-        case 0xEF:  // ISC abs
-            SubtractWithBorrow(ReadModifyWrite(Absolute(), &Cpu6510::Increment));
-            break;
         case 0xF0:  // BEQ
             Branch(registers.p & flags::Z);
-            break;
-        case 0xF1:  // SBC (zp),Y
-            SubtractWithBorrow(LastRead(IndirectIndexed(false)));
             break;
         case 0xF2:  // JAM
             jammed_ = true;
             break;
-        case 0xF3:  // ISC (zp),Y
-            SubtractWithBorrow(ReadModifyWrite(IndirectIndexed(true), &Cpu6510::Increment));
-            break;
         case 0xF4:  // NOP zp,X
             LastRead(ZeroPageIndexed(registers.x));
             break;
-        case 0xF5:  // SBC zp,X
-            SubtractWithBorrow(LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0xF6:  // INC zp,X
-            ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::Increment);
-            break;
-        case 0xF7:  // ISC zp,X
-            SubtractWithBorrow(ReadModifyWrite(ZeroPageIndexed(registers.x), &Cpu6510::Increment));
-            break;
         case 0xF8:  // SED
-            Implied(); registers.p |= flags::D;
-            break;
-        case 0xF9:  // SBC abs,Y
-            SubtractWithBorrow(LastRead(AbsoluteIndexed(registers.y, false)));
+            Implied();
+            registers.p |= flags::D;
             break;
         case 0xFA:  // NOP
             Implied();
             break;
-        case 0xFB:  // ISC abs,Y
-            SubtractWithBorrow(ReadModifyWrite(AbsoluteIndexed(registers.y, true), &Cpu6510::Increment));
-            break;
         case 0xFC:  // NOP abs,X
             LastRead(AbsoluteIndexed(registers.x, false));
-            break;
-        case 0xFD:  // SBC abs,X
-            SubtractWithBorrow(LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0xFE:  // INC abs,X
-            ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::Increment);
-            break;
-        case 0xFF:  // ISC abs,X
-            SubtractWithBorrow(ReadModifyWrite(AbsoluteIndexed(registers.x, true), &Cpu6510::Increment));
             break;
     }
 }

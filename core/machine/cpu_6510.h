@@ -51,9 +51,7 @@ public:
 private:
     std::uint8_t Fetch() { return bus_.Read(registers.pc++); }
     // Takes in the lines as they are before this cycle.
-    void Poll() {
-        interruptDue_ = bus_.nmiLatched() || (bus_.irq() && !(registers.p & flags::I));
-    }
+    void Poll() { interruptDue_ = bus_.nmiLatched() || (bus_.irq() && !(registers.p & flags::I)); }
     std::uint8_t LastRead(std::uint16_t address) {
         Poll();
         return bus_.Read(address);
@@ -66,7 +64,14 @@ private:
         bus_.Write(static_cast<std::uint16_t>(0x100 | registers.s--), value);
     }
 
+    using Change = std::uint8_t (Cpu6510::*)(std::uint8_t);
+
     void Execute(std::uint8_t opcode);
+    bool ExecuteFromMatrix(std::uint8_t opcode);
+    std::uint16_t ColumnAddress(std::uint8_t column, bool writes);
+    void AccumulatorRow(std::uint8_t operation, std::uint8_t column);
+    void Combine(std::uint8_t operation, std::uint8_t value);
+    static Change ChangeOfRow(std::uint8_t operation);
     void Interrupt();
     void SkipIdleRounds();
 
@@ -81,8 +86,7 @@ private:
     std::uint16_t IndirectIndexedBase();
 
     // Instructions by how they use the bus.
-    std::uint8_t ReadModifyWrite(std::uint16_t address,
-                                 std::uint8_t (Cpu6510::*change)(std::uint8_t));
+    std::uint8_t ReadModifyWrite(std::uint16_t address, Change change);
     void StoreAndedWithHighByte(std::uint16_t base, std::uint8_t index, std::uint8_t value);
     void Implied();
     void PushRegister(std::uint8_t value);

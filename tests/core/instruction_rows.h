@@ -33,7 +33,9 @@ struct Row {
     std::vector<std::uint8_t> stored = {};  // the memory from storedAt on afterwards
 };
 
-inline CpuState With(const Registers& r, CpuState state) {
+// Works for both processors' register sets.
+template <class State>
+State With(const Registers& r, State state) {
     if (r.a >= 0) state.a = static_cast<std::uint8_t>(r.a);
     if (r.x >= 0) state.x = static_cast<std::uint8_t>(r.x);
     if (r.y >= 0) state.y = static_cast<std::uint8_t>(r.y);
@@ -43,7 +45,8 @@ inline CpuState With(const Registers& r, CpuState state) {
     return state;
 }
 
-inline std::string Describe(const CpuState& cpu) {
+template <class State>
+std::string Describe(const State& cpu) {
     char text[48];
     std::snprintf(text, sizeof text, "A=%02X X=%02X Y=%02X S=%02X P=%02X PC=%04X", cpu.a, cpu.x,
                   cpu.y, cpu.s, cpu.p, cpu.pc);

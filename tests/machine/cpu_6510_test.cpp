@@ -18,23 +18,6 @@ constexpr std::uint16_t ORIGIN = 0x1000;
 constexpr std::uint16_t HANDLER = 0x3000;
 constexpr std::uint8_t NOP = 0xEA;
 
-std::string Describe(const Registers& r) {
-    char text[48];
-    std::snprintf(text, sizeof text, "A=%02X X=%02X Y=%02X S=%02X P=%02X PC=%04X", r.a, r.x, r.y,
-                  r.s, r.p, r.pc);
-    return text;
-}
-
-Registers With(const test::Registers& r, Registers state) {
-    if (r.a >= 0) state.a = static_cast<std::uint8_t>(r.a);
-    if (r.x >= 0) state.x = static_cast<std::uint8_t>(r.x);
-    if (r.y >= 0) state.y = static_cast<std::uint8_t>(r.y);
-    if (r.s >= 0) state.s = static_cast<std::uint8_t>(r.s);
-    if (r.p >= 0) state.p = static_cast<std::uint8_t>(r.p);
-    if (r.pc >= 0) state.pc = static_cast<std::uint16_t>(r.pc);
-    return state;
-}
-
 class Cpu6510Test : public test::MachineTest {
 protected:
     // One instruction per row, on the memory the rows expect, restored each time.
@@ -47,17 +30,18 @@ protected:
         for (const test::Row& row : rows) {
             SCOPED_TRACE(row.name);
             bus().ram() = memory;
-            const Registers before = With(row.in, Registers{.a = 0, .x = 0, .y = 0, .s = 0xFF, .p = 0, .pc = ORIGIN});
+            const Registers before = test::With(
+                row.in, Registers{.a = 0, .x = 0, .y = 0, .s = 0xFF, .p = 0, .pc = ORIGIN});
             for (std::size_t i = 0; i < row.code.size(); ++i)
                 bus().ram()[static_cast<std::uint16_t>(before.pc + i)] = row.code[i];
             Registers expected = before;
             expected.pc = static_cast<std::uint16_t>(before.pc + row.code.size());
-            expected = With(row.out, expected);
+            expected = test::With(row.out, expected);
             cpu().registers = before;
             const std::uint64_t start = bus().now();
             cpu().Step();
             EXPECT_EQ(bus().now() - start, row.cycles);
-            EXPECT_EQ(Describe(cpu().registers), Describe(expected));
+            EXPECT_EQ(test::Describe(cpu().registers), test::Describe(expected));
             for (std::size_t i = 0; i < row.stored.size(); ++i)
                 EXPECT_EQ(bus().ram()[static_cast<std::uint16_t>(row.storedAt + i)], row.stored[i])
                     << std::hex << row.storedAt + i;
@@ -118,7 +102,8 @@ TEST_F(Cpu6510Test, EveryOpcodeTakesItsPublishedCycles) {
         cpu().registers = Registers{.s = 0xFF, .p = flags::U | flags::I, .pc = ORIGIN};
         const std::uint64_t start = bus().now();
         cpu().Step();
-        EXPECT_EQ(bus().now() - start, PUBLISHED_CYCLES[opcode]) << "opcode $" << std::hex << opcode;
+        EXPECT_EQ(bus().now() - start, PUBLISHED_CYCLES[opcode])
+            << "opcode $" << std::hex << opcode;
     }
 }
 
@@ -140,7 +125,8 @@ TEST_F(Cpu6510Test, IndexingAcrossAPageCostsReadsACycleAndStoresNothingMore) {
                                            {"BNE to the page before", {0xD0, 0x80}, 0, 4}}) {
         SCOPED_TRACE(c.name);
         for (std::size_t i = 0; i < c.code.size(); ++i) bus().ram()[ORIGIN + i] = c.code[i];
-        cpu().registers = Registers{.x = c.index, .y = c.index, .s = 0xFF, .p = flags::U, .pc = ORIGIN};
+        cpu().registers =
+            Registers{.x = c.index, .y = c.index, .s = 0xFF, .p = flags::U, .pc = ORIGIN};
         const std::uint64_t start = bus().now();
         cpu().Step();
         EXPECT_EQ(bus().now() - start, c.cycles);
@@ -157,9 +143,11 @@ TEST_F(Cpu6510Test, ReadModifyWriteWritesTwiceAndIndexingReadsTheUnfixedAddress)
     cpu().Step();
     cpu().Step();
     using Access = test::BusProbe::Access;
-    const std::vector<Access> expected = {
-        {start + 3, 0xE00, -1}, {start + 4, 0xE00, 0x00}, {start + 5, 0xE00, 0x01},
-        {start + 9, 0xE00, -1}, {start + 10, 0xF00, 0x55}};
+    const std::vector<Access> expected = {{start + 3, 0xE00, -1},
+                                          {start + 4, 0xE00, 0x00},
+                                          {start + 5, 0xE00, 0x01},
+                                          {start + 9, 0xE00, -1},
+                                          {start + 10, 0xF00, 0x55}};
     ASSERT_EQ(probe.accesses.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(probe.accesses[i].cycle, expected[i].cycle) << i;
@@ -226,7 +214,7 @@ TEST_F(Cpu6510Test, ATakenBranchInItsPageHidesAnInterruptFromItsLastCycle) {
 TEST_F(Cpu6510Test, NmiFollowsEdgesAndTakesOverABrk) {
     InterruptsToHandler();
     Poke(HANDLER, {0x8D, 0x01, 0xDE, 0x40});  // STA $DE01; RTI
-    cpu().registers.p |= flags::I;             // NMI does not care
+    cpu().registers.p |= flags::I;            // NMI does not care
     const std::uint64_t start = bus().now();
     probe.DriveLineAt(start + 2, true, true);
     c64->RunUntil(start + 200);
