@@ -442,14 +442,30 @@ bool Cpu6510::ExecuteFromMatrix(std::uint8_t opcode) {
     }
 }
 
+// The undocumented opcodes that do nothing but their bus cycles: the JAMs,
+// which halt the processor, and the NOPs in the columns zp,X, implied and
+// abs,X of the rows that change memory.
+bool Cpu6510::ExecuteDoingNothing(std::uint8_t opcode) {
+    const auto operation = static_cast<std::uint8_t>(opcode >> 5);
+    const auto position = static_cast<std::uint8_t>(opcode & 0x1F);
+    if (position == 0x12 || (position == 0x02 && operation <= 3)) {
+        jammed_ = true;
+        return true;
+    }
+    if (operation == 4 || operation == 5) return false;
+    switch (position) {
+        case 0x14: LastRead(ZeroPageIndexed(registers.x)); return true;
+        case 0x1A: Implied(); return true;
+        case 0x1C: LastRead(AbsoluteIndexed(registers.x, false)); return true;
+        default: return false;
+    }
+}
+
 void Cpu6510::Execute(std::uint8_t opcode) {
-    if (ExecuteFromMatrix(opcode)) return;
+    if (ExecuteFromMatrix(opcode) || ExecuteDoingNothing(opcode)) return;
     switch (opcode) {
         case 0x00:  // BRK
             Break();
-            break;
-        case 0x02:  // JAM
-            jammed_ = true;
             break;
         case 0x04:  // NOP zp
             LastRead(Fetch());
@@ -470,27 +486,12 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x10:  // BPL
             Branch(!(registers.p & flags::N));
             break;
-        case 0x12:  // JAM
-            jammed_ = true;
-            break;
-        case 0x14:  // NOP zp,X
-            LastRead(ZeroPageIndexed(registers.x));
-            break;
         case 0x18:  // CLC
             Implied();
             registers.p &= ~flags::C;
             break;
-        case 0x1A:  // NOP
-            Implied();
-            break;
-        case 0x1C:  // NOP abs,X
-            LastRead(AbsoluteIndexed(registers.x, false));
-            break;
         case 0x20:  // JSR abs
             JumpToSubroutine();
-            break;
-        case 0x22:  // JAM
-            jammed_ = true;
             break;
         case 0x24:  // BIT zp
             Bit(LastRead(Fetch()));
@@ -511,27 +512,12 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x30:  // BMI
             Branch(registers.p & flags::N);
             break;
-        case 0x32:  // JAM
-            jammed_ = true;
-            break;
-        case 0x34:  // NOP zp,X
-            LastRead(ZeroPageIndexed(registers.x));
-            break;
         case 0x38:  // SEC
             Implied();
             registers.p |= flags::C;
             break;
-        case 0x3A:  // NOP
-            Implied();
-            break;
-        case 0x3C:  // NOP abs,X
-            LastRead(AbsoluteIndexed(registers.x, false));
-            break;
         case 0x40:  // RTI
             ReturnFromInterrupt();
-            break;
-        case 0x42:  // JAM
-            jammed_ = true;
             break;
         case 0x44:  // NOP zp
             LastRead(Fetch());
@@ -552,27 +538,12 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x50:  // BVC
             Branch(!(registers.p & flags::V));
             break;
-        case 0x52:  // JAM
-            jammed_ = true;
-            break;
-        case 0x54:  // NOP zp,X
-            LastRead(ZeroPageIndexed(registers.x));
-            break;
         case 0x58:  // CLI
             Implied();
             registers.p &= ~flags::I;
             break;
-        case 0x5A:  // NOP
-            Implied();
-            break;
-        case 0x5C:  // NOP abs,X
-            LastRead(AbsoluteIndexed(registers.x, false));
-            break;
         case 0x60:  // RTS
             ReturnFromSubroutine();
-            break;
-        case 0x62:  // JAM
-            jammed_ = true;
             break;
         case 0x64:  // NOP zp
             LastRead(Fetch());
@@ -593,21 +564,9 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x70:  // BVS
             Branch(registers.p & flags::V);
             break;
-        case 0x72:  // JAM
-            jammed_ = true;
-            break;
-        case 0x74:  // NOP zp,X
-            LastRead(ZeroPageIndexed(registers.x));
-            break;
         case 0x78:  // SEI
             Implied();
             registers.p |= flags::I;
-            break;
-        case 0x7A:  // NOP
-            Implied();
-            break;
-        case 0x7C:  // NOP abs,X
-            LastRead(AbsoluteIndexed(registers.x, false));
             break;
         case 0x80:  // NOP #
             LastRead(Immediate());
@@ -649,9 +608,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
         case 0x90:  // BCC
             Branch(!(registers.p & flags::C));
-            break;
-        case 0x92:  // JAM
-            jammed_ = true;
             break;
         case 0x93:  // SHA (zp),Y
             StoreAndedWithHighByte(IndirectIndexedBase(), registers.y, registers.a & registers.x);
@@ -728,9 +684,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xB0:  // BCS
             Branch(registers.p & flags::C);
             break;
-        case 0xB2:  // JAM
-            jammed_ = true;
-            break;
         case 0xB3:  // LAX (zp),Y
             registers.a = registers.x = SetNZ(LastRead(IndirectIndexed(false)));
             break;
@@ -790,21 +743,9 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xD0:  // BNE
             Branch(!(registers.p & flags::Z));
             break;
-        case 0xD2:  // JAM
-            jammed_ = true;
-            break;
-        case 0xD4:  // NOP zp,X
-            LastRead(ZeroPageIndexed(registers.x));
-            break;
         case 0xD8:  // CLD
             Implied();
             registers.p &= ~flags::D;
-            break;
-        case 0xDA:  // NOP
-            Implied();
-            break;
-        case 0xDC:  // NOP abs,X
-            LastRead(AbsoluteIndexed(registers.x, false));
             break;
         case 0xE0:  // CPX #
             Compare(registers.x, LastRead(Immediate()));
@@ -831,21 +772,9 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xF0:  // BEQ
             Branch(registers.p & flags::Z);
             break;
-        case 0xF2:  // JAM
-            jammed_ = true;
-            break;
-        case 0xF4:  // NOP zp,X
-            LastRead(ZeroPageIndexed(registers.x));
-            break;
         case 0xF8:  // SED
             Implied();
             registers.p |= flags::D;
-            break;
-        case 0xFA:  // NOP
-            Implied();
-            break;
-        case 0xFC:  // NOP abs,X
-            LastRead(AbsoluteIndexed(registers.x, false));
             break;
     }
 }
