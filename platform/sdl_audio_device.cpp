@@ -13,7 +13,11 @@ namespace chipbox {
 
 namespace {
 
-constexpr Uint16 CALLBACK_SAMPLES = 1024;
+// What the sound server holds ahead of the speaker, about 93 ms: the
+// server's buffer is one callback long, and with a shorter one a busy
+// machine that keeps SDL's thread waiting for a few tens of milliseconds
+// makes the sound drop out although the player's own buffers are full.
+constexpr Uint16 CALLBACK_SAMPLES = 4096;
 
 // The sound libraries under SDL print their own diagnostics to stderr while
 // they look for a device; the player reports a failure in its own words, so

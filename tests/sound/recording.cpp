@@ -43,7 +43,10 @@ std::string RecordingMatch::Describe(std::size_t wanted) const {
            " samples are the render's" +
            (sameSamples < wanted ? "; the first difference is at " +
                                        std::to_string(sameSamples * 1000 / 44100) + " ms"
-                                 : "");
+                                 : "") +
+           (resumesAfter ? " and it goes on " + std::to_string(*resumesAfter) +
+                               " samples later (a negative count: earlier)"
+                         : "");
 }
 
 RecordingMatch MatchRecording(const std::vector<std::int16_t>& render,
@@ -63,6 +66,13 @@ RecordingMatch MatchRecording(const std::vector<std::int16_t>& render,
     const auto differs =
         std::mismatch(render.begin(), render.begin() + available, recording.begin() + match.start);
     match.sameSamples = static_cast<std::size_t>(differs.first - render.begin());
+    if (match.sameSamples + ANCHOR_SAMPLES <= available) {
+        const auto rest = render.begin() + static_cast<std::ptrdiff_t>(match.sameSamples);
+        const auto near = recording.begin() + static_cast<std::ptrdiff_t>(match.start);
+        const auto again = std::search(near, recording.end(), rest, rest + ANCHOR_SAMPLES);
+        if (again != recording.end())
+            match.resumesAfter = (again - near) - static_cast<std::ptrdiff_t>(match.sameSamples);
+    }
     return match;
 }
 

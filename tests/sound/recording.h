@@ -18,6 +18,11 @@ struct RecordingMatch {
     bool found = false;           // the render's start is in the recording
     std::size_t start = 0;        // where, in the recording
     std::size_t sameSamples = 0;  // how many of the render follow unchanged from there
+    // Where the render goes on after the first difference, against where it
+    // should: positive when the recording holds a gap (the player was late),
+    // negative when it lost samples (the recorder was); none when it does not
+    // go on.
+    std::optional<std::ptrdiff_t> resumesAfter;
     std::string Describe(std::size_t wanted) const;
 };
 
