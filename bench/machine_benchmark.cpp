@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// How fast the real machine runs tunes: 60 seconds of machine time per tune,
-// first the machine alone (the SID's registers written, nothing rendered),
-// then the machine with the SID rendering as playback does, both as
-// multiples of real time, the best of three runs.
+// How fast the real machine plays tunes: 60 seconds of sound per tune, the
+// machine with its real SID resampled to 44.1 kHz as playback does, as a
+// multiple of real time, the best of three runs; with each tune's chip and
+// with the other one.
 //
 // Usage: chipbox-machine-benchmark [TUNE.sid...]
 // Without tunes: our RSID test players and hostile tunes, then the tunes in
@@ -18,12 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "core/machine/c64.h"
 #include "core/machine/sid_header.h"
-#include "core/machine/tune_start.h"
 #include "playback/machine_playback.h"
-#include "sid/sid_render.h"
-#include "sid/sid_write.h"
+#include "sid/chip/resampler.h"
 
 namespace {
 
@@ -45,32 +42,26 @@ double BestSeconds(Work work) {
     for (int run = 0; run < RUNS; ++run) {
         const auto start = std::chrono::steady_clock::now();
         work();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                            start).count());
+        best = std::min(
+            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return best;
 }
 
-double MachineAlone(const machine::SidHeader& header) {
+double MachineWithSid(const std::vector<std::uint8_t>& file, int song, SidChoice chip) {
+    std::vector<std::int16_t> out(BUFFER);
     return BestSeconds([&] {
-        machine::C64 c64(header.ntsc() ? machine::VideoStandard::Ntsc : machine::VideoStandard::Pal,
-                         {});
-        machine::StartTune(c64, header, header.startSong - 1);
-        c64.RunUntil(c64.now() + std::uint64_t{SECONDS} * c64.timing().clockHz);
+        LoadMachineTune(file);
+        SetSidChoice(chip);
+        StartMachineSong(song);
+        for (std::int64_t done = 0; done < std::int64_t{SECONDS} * sidchip::OUTPUT_HZ;
+             done += BUFFER)
+            RenderMachineSamples(out.data(), BUFFER, 1);
     });
 }
 
-double MachineWithSid(const std::vector<std::uint8_t>& file, int song) {
-    std::vector<std::int16_t> out(BUFFER), render(4 * BUFFER);
-    return BestSeconds([&] {
-        LoadMachineTune(file);
-        ResetSidModule();
-        SidInit(RENDER_RATE);
-        SidWrite(VOLUME_REGISTER, 0x0F);
-        StartMachineSong(song);
-        for (std::int64_t done = 0; done < std::int64_t{SECONDS} * OUTPUT_RATE; done += BUFFER)
-            RenderMachineSamples(out.data(), BUFFER, render.data(), 1);
-    });
+const char* ChipName(sidchip::ChipModel model) {
+    return model == sidchip::ChipModel::Mos8580 ? "8580" : "6581";
 }
 
 std::vector<std::string> DefaultTunes(const fs::path& program) {
@@ -96,10 +87,9 @@ std::vector<std::string> DefaultTunes(const fs::path& program) {
 int main(int argc, char** argv) {
     std::vector<std::string> tunes(argv + 1, argv + argc);
     if (tunes.empty()) tunes = DefaultTunes(fs::absolute(argv[0]));
-    std::printf("%d s of machine time per tune, best of %d, as multiples of real time\n", SECONDS,
-                RUNS);
-    std::printf("%-46s %10s %12s\n", "tune", "machine", "machine+SID");
-    double logAlone = 0, logWithSid = 0, slowestAlone = 1e9;
+    std::printf("%d s of sound per tune, best of %d, as multiples of real time\n", SECONDS, RUNS);
+    std::printf("%-46s %5s %10s %12s\n", "tune", "chip", "its chip", "the other");
+    double logOwn = 0, slowest = 1e9;
     int measured = 0;
     for (const std::string& path : tunes) {
         const std::vector<std::uint8_t> file = ReadBytes(path);
@@ -108,17 +98,22 @@ int main(int argc, char** argv) {
             std::printf("%-46s not a tune the machine plays\n", fs::path(path).filename().c_str());
             continue;
         }
-        const double alone = SECONDS / MachineAlone(parsed.header);
-        const double withSid = SECONDS / MachineWithSid(file, parsed.header.startSong - 1);
-        std::printf("%-46s %9.0fx %11.0fx\n", fs::path(path).filename().c_str(), alone, withSid);
-        logAlone += std::log(alone);
-        logWithSid += std::log(withSid);
-        slowestAlone = std::min(slowestAlone, alone);
+        const int song = parsed.header.startSong - 1;
+        LoadMachineTune(file);
+        SetSidChoice(SidChoice::FromTune);
+        const sidchip::ChipModel own = MachineSidModel();
+        const SidChoice other =
+            own == sidchip::ChipModel::Mos8580 ? SidChoice::Mos6581 : SidChoice::Mos8580;
+        const double withOwn = SECONDS / MachineWithSid(file, song, SidChoice::FromTune);
+        const double withOther = SECONDS / MachineWithSid(file, song, other);
+        std::printf("%-46s %5s %9.0fx %11.0fx\n", fs::path(path).filename().c_str(), ChipName(own),
+                    withOwn, withOther);
+        logOwn += std::log(withOwn);
+        slowest = std::min(slowest, withOwn);
         ++measured;
     }
     if (measured > 0)
-        std::printf("%-46s %9.0fx %11.0fx\n%-46s %9.0fx\n", "geometric mean",
-                    std::exp(logAlone / measured), std::exp(logWithSid / measured),
-                    "slowest, machine alone", slowestAlone);
+        std::printf("%-46s %5s %9.0fx\n%-46s %5s %9.0fx\n", "geometric mean", "",
+                    std::exp(logOwn / measured), "slowest", "", slowest);
     return 0;
 }

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/machine_playback.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "core/machine_model.h"
 #include "sid/hardsid_link.h"
-#include "sid/sid_render.h"
+#include "sid/sid_state.h"
 
 namespace chipbox {
 
@@ -21,8 +22,11 @@ struct MachinePlayback {
     machine::RomImages roms;
     VideoChoice video = VideoChoice::FromTune;
     std::unique_ptr<machine::C64> c64;
-    std::uint64_t renderedSamples = 0;  // at the render rate, since the song started
+    SidChoice sidChoice = SidChoice::FromTune;
+    std::uint64_t renderedSamples = 0;  // of the output, since the song started
     std::int32_t speed = 1;
+    std::uint64_t speedCycle = 0;  // where the speed was last set, in cycles
+    std::uint64_t speedSample = 0;  // and in output samples
     std::uint64_t songStartCycle = 0;
     std::uint64_t loadCycle = 0;  // where the CPU bar's last reading ended
     std::uint64_t loadIdle = 0;
@@ -30,16 +34,29 @@ struct MachinePlayback {
 
 MachinePlayback playback;
 
-// From the current render position on, render samples against the clock at `speed`.
+// The machine cycle a count of output samples since the song started ends
+// on, at the speed set last.
+std::uint64_t CycleOfSample(std::uint64_t sample) {
+    const std::uint64_t cyclesPerSecond = std::uint64_t{playback.c64->timing().clockHz} * playback.speed;
+    const std::uint64_t samples = sample - playback.speedSample;
+    return playback.speedCycle + (samples * cyclesPerSecond + sidchip::OUTPUT_HZ - 1) / sidchip::OUTPUT_HZ;
+}
+
+// From the current sound position on, the sound runs at `speed`.
 void SetSpeed(std::int32_t speed) {
-    machine::SidChip& sid = playback.c64->sid();
-    machine::AudioClock clock = sid.audioClock();
-    clock.originCycle = clock.CycleOf(playback.renderedSamples);
-    clock.originSample = playback.renderedSamples;
-    clock.cyclesPerSecond = std::uint64_t{playback.c64->timing().clockHz} * speed;
-    clock.samplesPerSecond = RENDER_RATE;
-    sid.SetAudioClock(clock);
+    machine::C64& c64 = *playback.c64;
+    playback.speedCycle = CycleOfSample(playback.renderedSamples);
+    playback.speedSample = playback.renderedSamples;
+    c64.sid().CatchUp(std::max(c64.now(), playback.speedCycle));
+    c64.sid().SetSpeed(speed);
     playback.speed = speed;
+}
+
+sidchip::ChipModel ModelOfHeader(const machine::SidHeader& header) {
+    constexpr int MODEL_SHIFT = 4;
+    constexpr std::uint16_t ONLY_8580 = 2;
+    return ((header.flags >> MODEL_SHIFT) & 3) == ONLY_8580 ? sidchip::ChipModel::Mos8580
+                                                            : sidchip::ChipModel::Mos6581;
 }
 
 }  // namespace
@@ -47,6 +64,16 @@ void SetSpeed(std::int32_t speed) {
 void SetRomImages(machine::RomImages images) { playback.roms = std::move(images); }
 
 void SetVideoChoice(VideoChoice choice) { playback.video = choice; }
+
+void SetSidChoice(SidChoice choice) { playback.sidChoice = choice; }
+
+sidchip::ChipModel MachineSidModel() {
+    switch (playback.sidChoice) {
+        case SidChoice::Mos6581: return sidchip::ChipModel::Mos6581;
+        case SidChoice::Mos8580: return sidchip::ChipModel::Mos8580;
+        default: return ModelOfHeader(playback.header);
+    }
+}
 
 machine::HeaderProblem LoadMachineTune(std::span<const std::uint8_t> file) {
     if (const auto problem = machine::ParseSidHeader(file).problem;
@@ -90,30 +117,43 @@ bool RomImagesRunBasic() {
 }
 
 machine::StartProblem StartMachineSong(int song) {
-    playback.c64 = std::make_unique<machine::C64>(MachineVideoStandard(), playback.roms);
+    playback.c64 = std::make_unique<machine::C64>(MachineVideoStandard(), playback.roms, MachineSidModel());
     const machine::StartProblem problem = machine::StartTune(*playback.c64, playback.header, song);
+    machine::C64& c64 = *playback.c64;
     playback.renderedSamples = 0;
-    playback.songStartCycle = playback.loadCycle = playback.c64->now();
-    playback.loadIdle = playback.c64->cpu().idleCycles();
-    machine::AudioClock clock;
-    clock.originCycle = playback.songStartCycle;
-    playback.c64->sid().SetAudioClock(clock);
-    SetSpeed(1);
+    playback.songStartCycle = playback.loadCycle = c64.now();
+    playback.loadIdle = c64.cpu().idleCycles();
+    c64.sid().CatchUp(c64.now());
+    c64.sid().DiscardSound();
+    playback.speed = 1;
+    playback.speedCycle = c64.now();
+    playback.speedSample = 0;
     return problem;
 }
 
-std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count,
-                                   std::int16_t* renderBuffer, std::int32_t speed) {
+// The machine runs to the cycle the last sample asked for ends on; the chip
+// may give one sample fewer than counted there, since its resampler counts
+// from its own start, so the machine runs on by a sample's cycles until the
+// chip has them all (a few rounds at most).
+std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::int32_t speed) {
     if (!playback.c64 || count <= 0) return 0;
     if (speed != playback.speed) SetSpeed(speed);
     machine::C64& c64 = *playback.c64;
-    const auto renderCount = static_cast<std::uint32_t>(4 * count);
+    machine::SidChip& sid = c64.sid();
+    for (int voice = 0; voice < 3; ++voice)
+        sid.SetVoiceMuted(voice, mixerSettings.voiceMuted[static_cast<std::size_t>(voice)]);
+    const auto wanted = static_cast<std::size_t>(count);
     const std::uint64_t before = c64.now();
-    c64.sid().BeginStretch(renderBuffer, playback.renderedSamples, renderCount);
-    playback.renderedSamples += renderCount;
-    c64.RunUntil(c64.sid().audioClock().CycleOf(playback.renderedSamples));
-    c64.sid().EndStretch();
-    Decimate4(renderBuffer, out, renderCount);
+    playback.renderedSamples += wanted;
+    std::uint64_t target = CycleOfSample(playback.renderedSamples);
+    constexpr int MOST_ROUNDS = 8;
+    for (int round = 0; round < MOST_ROUNDS && sid.Available() < wanted; ++round) {
+        c64.RunUntil(target);
+        sid.CatchUp(c64.now());
+        target = c64.now() + CycleOfSample(1) - CycleOfSample(0);
+    }
+    const std::size_t taken = sid.Take(out, wanted);
+    std::fill(out + taken, out + wanted, taken ? out[taken - 1] : std::int16_t{0});
     return c64.now() - before;
 }
 

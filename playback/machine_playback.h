@@ -15,6 +15,7 @@
 #include "core/machine/c64.h"
 #include "core/machine/sid_header.h"
 #include "core/machine/tune_start.h"
+#include "sid/chip/chip_model.h"
 
 namespace chipbox {
 
@@ -24,6 +25,12 @@ namespace chipbox {
 void SetRomImages(machine::RomImages images);
 enum class VideoChoice { FromTune, Pal, Ntsc };
 void SetVideoChoice(VideoChoice choice);
+// The SID chip: the one the tune's header names (the 6581 unless it names
+// the 8580 alone), or the one the user chose.
+enum class SidChoice { FromTune, Mos6581, Mos8580 };
+void SetSidChoice(SidChoice choice);
+// The chip the next song starts with.
+sidchip::ChipModel MachineSidModel();
 
 // Keeps a copy of the tune file for the machine; false (keeping the tune
 // before) when its header breaks the rules.
@@ -41,11 +48,9 @@ bool RomImagesRunBasic();
 // A fresh machine, powered on, with song `song` (0-based) started.
 machine::StartProblem StartMachineSong(int song);
 
-// The next `count` output samples into `out`, rendering through
-// `renderBuffer` (4 x count samples) at `speed`. Returns the machine cycles
-// they took.
-std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count,
-                                   std::int16_t* renderBuffer, std::int32_t speed);
+// The next `count` output samples into `out` at `speed`, the voices the
+// mixer mutes not heard. Returns the machine cycles they took.
+std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::int32_t speed);
 
 // The machine the current song runs on, or none.
 const machine::C64* PlayingMachine();

@@ -232,7 +232,7 @@ void SetPlaybackSpeed(std::int32_t speed) { playbackSpeed = speed; }
 void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBuffer) {
     if (MachinePlays()) {
         if (playerState.stopRequested) return;
-        RenderMachineSamples(out, count, renderBuffer, playbackSpeed);
+        RenderMachineSamples(out, count, playbackSpeed);
         playerState.tuneMicros = MachineMicros();
         return;
     }

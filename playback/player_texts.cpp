@@ -35,7 +35,9 @@ std::string SubsongText(std::uint8_t currentSong, std::uint8_t lastSong) {
 std::string MachineText() {
     if (!MachinePlays()) return {};
     const char* standard = MachineVideoStandard() == machine::VideoStandard::Ntsc ? "NTSC" : "PAL";
-    return std::string(tuneInfo.rsid ? "RSID" : "PSID") + " on the real C64 (" + standard + ")";
+    const char* chip = MachineSidModel() == sidchip::ChipModel::Mos8580 ? "8580" : "6581";
+    return std::string(tuneInfo.rsid ? "RSID" : "PSID") + " on the real C64 (" + standard +
+           ") with the " + chip + " SID";
 }
 
 std::string SongInformationText() {

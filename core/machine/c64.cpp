@@ -24,12 +24,12 @@ void CopyImage(const std::vector<std::uint8_t>& image, std::array<std::uint8_t, 
 
 }  // namespace
 
-C64::C64(VideoStandard standard, const RomImages& roms)
+C64::C64(VideoStandard standard, const RomImages& roms, sidchip::ChipModel sidModel)
     : cpu_(bus_),
       vic_(bus_, standard),
       cia1_(bus_, CiaLine::Irq, TimingOf(standard).clockHz, TimingOf(standard).framesPerSecondHz),
       cia2_(bus_, CiaLine::Nmi, TimingOf(standard).clockHz, TimingOf(standard).framesPerSecondHz),
-      sid_(bus_) {
+      sid_(bus_, sidModel, static_cast<double>(TimingOf(standard).clockHz)) {
     ownKernal_ = roms.kernal.size() == KERNAL_SIZE;
     if (ownKernal_)
         CopyImage(roms.kernal, kernal_);

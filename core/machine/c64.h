@@ -35,7 +35,8 @@ constexpr std::uint16_t STAND_IN_IDLE_LOOP = 0xE000;
 
 class C64 {
 public:
-    C64(VideoStandard standard, const RomImages& roms);
+    C64(VideoStandard standard, const RomImages& roms,
+        sidchip::ChipModel sidModel = sidchip::ChipModel::Mos6581);
     C64(const C64&) = delete;
     C64& operator=(const C64&) = delete;
 
@@ -57,6 +58,7 @@ public:
     Cia6526& cia1() { return cia1_; }
     Cia6526& cia2() { return cia2_; }
     SidChip& sid() { return sid_; }
+    const SidChip& sid() const { return sid_; }
 
 private:
     Bus bus_;

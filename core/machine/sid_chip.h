@@ -1,83 +1,56 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The SID on the real machine's bus. Each register write takes effect at the
-// point of the audio that its cycle falls on: while a stretch of samples is
-// being made, the samples up to a write are rendered before the write lands,
-// so a volume register written eight thousand times a second changes the
-// sound eight thousand times a second. A write whose cycle lies past the
-// stretch (the processor finishes its last instruction beyond it) waits for
-// the next one, so the sound does not depend on how it is asked for. Reads
-// of voice 3's oscillator and envelope render up to their cycle first; the
-// other registers read as what the bus last held.
+// The SID on the real machine's bus: the real chip (a 6581 or an 8580),
+// clocked by the machine's clock. Before a register write lands, the chip
+// is clocked up to the write's cycle, so every write takes effect on the
+// cycle it happens: a volume register written eight thousand times a second
+// changes the sound eight thousand times a second. Reads of voice 3's
+// oscillator and envelope catch the chip up to their cycle first; the other
+// registers read as what the bus last held, the paddles as none attached.
+// The chip's 32 registers repeat through $D400-$D7FF, as on the C64.
 //
-// Writes to the mirrors reach the SID as the complete machine's always have:
-// from $D420 on, except for the sample registers.
+// The sound comes out at 44.1 kHz as the chip makes it; the player takes it
+// in the counts it asks for, and what the machine ran past stays queued for
+// the next time.
 //
 // Threads: the thread that runs the machine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "core/machine/bus.h"
+#include "sid/chip/real_sid.h"
 
 namespace chipbox::machine {
 
-// Which render sample a machine cycle falls in: from an origin on, samples
-// at `samplesPerSecond` against cycles at `cyclesPerSecond` (the machine's
-// clock times the speed).
-struct AudioClock {
-    std::uint64_t originCycle = 0;
-    std::uint64_t originSample = 0;
-    std::uint64_t cyclesPerSecond = 1;
-    std::uint64_t samplesPerSecond = 1;
-
-    std::uint64_t SampleAt(std::uint64_t cycle) const {
-        if (cycle <= originCycle) return originSample;
-        return originSample + (cycle - originCycle) * samplesPerSecond / cyclesPerSecond;
-    }
-    // The first cycle of `sample`.
-    std::uint64_t CycleOf(std::uint64_t sample) const {
-        if (sample <= originSample) return originCycle;
-        return originCycle +
-               ((sample - originSample) * cyclesPerSecond + samplesPerSecond - 1) / samplesPerSecond;
-    }
-};
-
 class SidChip : public BusDevice {
 public:
-    explicit SidChip(Bus& bus) : bus_(bus) {}
+    SidChip(Bus& bus, sidchip::ChipModel model, double clockHz);
 
     std::uint8_t ReadRegister(std::uint16_t offset, std::uint64_t cycle) override;
     void WriteRegister(std::uint16_t offset, std::uint8_t value, std::uint64_t cycle) override;
     std::uint64_t RunEvents(std::uint64_t) override { return NEVER; }
 
-    void SetAudioClock(const AudioClock& clock) { clock_ = clock; }
-    const AudioClock& audioClock() const { return clock_; }
+    sidchip::ChipModel model() const { return chip_.model(); }
+    // The sound's speed: the machine's cycles per second of sound are its
+    // clock times `speed`. Takes effect from the cycle the chip is at.
+    void SetSpeed(int speed);
+    void SetVoiceMuted(int voice, bool muted) { chip_.SetVoiceMuted(voice, muted); }
 
-    // Render samples [firstSample, firstSample + count) go to `renderBuffer`.
-    // Until EndStretch the writes in them are rendered up to; without a
-    // stretch they only change the registers.
-    void BeginStretch(std::int16_t* renderBuffer, std::uint64_t firstSample, std::uint32_t count);
-    // Renders what is left of the stretch.
-    void EndStretch();
+    // Clocks the chip up to `cycle`.
+    void CatchUp(std::uint64_t cycle);
+    std::size_t Available() const { return chip_.Available(); }
+    std::size_t Take(std::int16_t* out, std::size_t count) { return chip_.Take(out, count); }
+    // Drops the sound made so far.
+    void DiscardSound();
+
+    const sidchip::RealSid& chip() const { return chip_; }
 
 private:
-    struct Write {
-        std::uint64_t cycle;
-        std::uint16_t address;
-        std::uint8_t value;
-    };
-
-    void RenderUpTo(std::uint64_t cycle);
-    void Apply(std::uint16_t address, std::uint8_t value);
-
     Bus& bus_;
-    AudioClock clock_;
-    std::int16_t* buffer_ = nullptr;
-    std::uint64_t first_ = 0;
-    std::uint32_t count_ = 0;
-    std::uint32_t rendered_ = 0;
-    std::vector<Write> waiting_;  // past the stretch, for the next
+    double clockHz_;
+    sidchip::RealSid chip_;
+    std::uint64_t clockedTo_ = 0;
 };
 
 }  // namespace chipbox::machine

@@ -44,13 +44,15 @@ TEST(CliOptionsTest, ReadsEveryOption) {
     EXPECT_EQ(options.defaultLengthMillis, 90'000u);
     EXPECT_EQ(options.video, CliOptions::Video::FromTune);
 
-    const auto machine = std::get<CliOptions>(Parse(
-        Words("--complete --ntsc --kernal k.rom --basic b.rom --chargen c.rom --pal a.sid")));
+    const auto machine = std::get<CliOptions>(Parse(Words(
+        "--complete --ntsc --kernal k.rom --basic b.rom --chargen c.rom --pal --sid 8580 a.sid")));
     EXPECT_TRUE(machine.completeMachine);
     EXPECT_EQ(machine.video, CliOptions::Video::Pal);  // the last one given
     EXPECT_EQ(machine.kernalRom, "k.rom");
     EXPECT_EQ(machine.basicRom, "b.rom");
     EXPECT_EQ(machine.characterRom, "c.rom");
+    EXPECT_EQ(machine.sid, CliOptions::Sid::Mos8580);
+    EXPECT_EQ(std::get<CliOptions>(Parse(Words("--sid 6581 a.sid"))).sid, CliOptions::Sid::Mos6581);
 }
 
 // Each refusal says what the option takes.
@@ -58,6 +60,7 @@ TEST(CliOptionsTest, RejectsValuesOutOfRangeSayingWhatIsAllowed) {
     const std::pair<std::vector<std::string>, const char*> bad[] = {
         {{"--speed", "3", "t.sid"}, "--speed takes 1, 2 or 4"},
         {{"--mute", "0", "t.sid"}, "--mute takes a voice: 1, 2 or 3"},
+        {{"--sid", "6582", "t.sid"}, "--sid takes 6581 or 8580"},
         {{"--mute", "4", "t.sid"}, "--mute takes"},
         {{"--digi-level", "16", "t.sid"}, "--digi-level takes a level from 1"},
         {{"--song", "0", "t.sid"}, "--song takes a subsong number from 1 to 256"},

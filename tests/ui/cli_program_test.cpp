@@ -193,9 +193,7 @@ TEST(CliPlaylistTest, ATuneThatCannotBeLoadedIsSkippedInOneLineWithItsReason) {
     const auto list = RunCli("--info /nonexistent.sid " + Quoted(rsid) + " " + TunePath("minimal"));
     EXPECT_EQ(list.status, 0) << list.output;
     EXPECT_TRUE(Holds(list.output, "skipping /nonexistent.sid: No such file or directory\n"));
-    EXPECT_TRUE(
-        Holds(list.output,
-              "skipping " + rsid + ": not a valid RSID file\n"));
+    EXPECT_TRUE(Holds(list.output, "skipping " + rsid + ": not a valid RSID file\n"));
     EXPECT_TRUE(Holds(list.output, "Minimal"));
     const std::string out = Quoted(FreshFolder("broken").string() + "/");
     EXPECT_EQ(RunCli("-o " + out + " /nonexistent.sid " + Quoted(rsid)).status, 1);
@@ -212,7 +210,9 @@ TEST(CliProgramTest, RsidTunesPlayOnTheRealMachine) {
     const auto info = RunCli("--info " + TunePath("rsid_cia_player"));
     EXPECT_EQ(info.status, 0);
     EXPECT_TRUE(Holds(info.output, "Timing:   its own interrupts\n")) << info.output;
-    EXPECT_TRUE(Holds(info.output, "RSID on the real C64 (PAL)")) << info.output;
+    EXPECT_TRUE(Holds(info.output, "RSID on the real C64 (PAL) with the 6581 SID")) << info.output;
+    EXPECT_TRUE(Holds(RunCli("--sid 8580 --info " + TunePath("rsid_cia_player")).output,
+                      "RSID on the real C64 (PAL) with the 8580 SID"));
     EXPECT_TRUE(Holds(RunCli("--ntsc --info " + TunePath("rsid_cia_player")).output,
                       "RSID on the real C64 (NTSC)"));
     EXPECT_TRUE(Holds(RunCli("--complete --info " + TunePath("minimal")).output,

@@ -340,6 +340,18 @@ TEST_F(MixerTest, EachMuteBoxMutesItsVoiceAndUnmutingRestoresTheGate) {
     }
 }
 
+// The status line names the design's device, and the chip while the real
+// machine plays: the one the settings choose here.
+TEST_F(MixerTest, TheStatusLineNamesTheChipTheRealMachinePlays) {
+    settings.start.sidModel = "8580";
+    OpenWindow(TunePath("rsid_cia_player"));
+    EXPECT_EQ(OpenMixer().statusLine()->text(), QStringLiteral("MOS8580 SID Device"));
+}
+
+TEST_F(MixerTest, TheStatusLineNamesTheDesignsDeviceForTheDefaultModel) {
+    EXPECT_EQ(OpenMixer().statusLine()->text(), QString::fromUtf8(window::MIXER_STATUS_TEXT));
+}
+
 // Position 1 at the top is the full level; the down keys move the thumb down.
 TEST_F(MixerTest, DigiSliderRunsFromFullLevelAtTheTopToAFifteenthAtTheBottom) {
     CMixer& mixer = OpenMixer();

@@ -88,6 +88,13 @@ const std::map<std::string, ValueOption>& ValueOptions() {
               return !v.empty() && (o.characterRom = v, true);
           },
           "the path of a character ROM image"}},
+        {"--sid",
+         {[](CliOptions& o, const std::string& v) {
+              if (v == "6581") return o.sid = CliOptions::Sid::Mos6581, true;
+              if (v == "8580") return o.sid = CliOptions::Sid::Mos8580, true;
+              return false;
+          },
+          "6581 or 8580"}},
         {"--default-length",
          {[](CliOptions& o, const std::string& v) {
               const std::optional<std::uint32_t> millis = ParseSongLength(v);
@@ -183,6 +190,7 @@ std::string UsageText() {
            "  --complete         play PSID tunes on the real C64 machine, chip by chip\n"
            "                     and cycle by cycle, as RSID tunes always play\n"
            "  --pal, --ntsc      the real machine's video standard (default: the tune's)\n"
+           "  --sid 6581|8580    the real machine's SID chip (default: the tune's)\n"
            "  --kernal FILE      your own image of the C64's KERNAL ROM for the real\n"
            "                     machine (default: Chipbox's own stand-in)\n"
            "  --basic FILE       your image of the BASIC ROM, for RSID BASIC programs\n"

@@ -28,6 +28,7 @@ struct CliOptions {
     bool completeMachine = false;                             // --complete
     std::string kernalRom, basicRom, characterRom;            // --kernal, --basic, --chargen
     enum class Video { FromTune, Pal, Ntsc } video = Video::FromTune;  // --pal, --ntsc
+    enum class Sid { FromTune, Mos6581, Mos8580 } sid = Sid::FromTune;  // --sid
     bool info = false;
     bool help = false;
     bool version = false;

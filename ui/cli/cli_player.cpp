@@ -76,6 +76,9 @@ bool UseRealMachineOptions(const CliOptions& options) {
     SetVideoChoice(options.video == CliOptions::Video::Pal    ? VideoChoice::Pal
                    : options.video == CliOptions::Video::Ntsc ? VideoChoice::Ntsc
                                                               : VideoChoice::FromTune);
+    SetSidChoice(options.sid == CliOptions::Sid::Mos6581   ? SidChoice::Mos6581
+                 : options.sid == CliOptions::Sid::Mos8580 ? SidChoice::Mos8580
+                                                           : SidChoice::FromTune);
     return true;
 }
 

@@ -60,6 +60,7 @@ StartSettings ReadStartSettings(const CProfileStore& store) {
     start.basicRom = store.ReadString(SECTION_PLAYER_WINDOW, KEY_BASIC_ROM);
     start.characterRom = store.ReadString(SECTION_PLAYER_WINDOW, KEY_CHARACTER_ROM);
     start.videoStandard = store.ReadString(SECTION_PLAYER_WINDOW, KEY_VIDEO_STANDARD);
+    start.sidModel = store.ReadString(SECTION_PLAYER_WINDOW, KEY_SID_MODEL);
     return start;
 }
 

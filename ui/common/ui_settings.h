@@ -33,6 +33,9 @@ inline constexpr std::string_view KEY_KERNAL_ROM = "KernalRom";
 inline constexpr std::string_view KEY_BASIC_ROM = "BasicRom";
 inline constexpr std::string_view KEY_CHARACTER_ROM = "CharacterRom";
 inline constexpr std::string_view KEY_VIDEO_STANDARD = "VideoStandard";
+// Read only, for the real machine: its SID chip, "6581" or "8580"
+// (otherwise the one the tune names).
+inline constexpr std::string_view KEY_SID_MODEL = "SidModel";
 // FileBrowser: its size, its folder, the list text (no folder) of the file last
 // chosen in it, and its font.
 inline constexpr std::string_view KEY_HEIGHT = "Height";
@@ -66,7 +69,7 @@ struct StoredSettings {
     int browserFontHeight = NO_FONT_HEIGHT;
     std::string browserFontName;
     bool completeMachine = false;  // read at start, never written
-    std::string kernalRom, basicRom, characterRom, videoStandard;  // the same
+    std::string kernalRom, basicRom, characterRom, videoStandard, sidModel;  // the same
 
     bool operator==(const StoredSettings&) const = default;
 };

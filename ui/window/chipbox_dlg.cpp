@@ -251,7 +251,7 @@ void CChipboxDlg::SetTabOrder() {
     QWidget::setTabOrder(nextButton_, previousButton_);
 }
 
-// The real machine's ROM images and video standard, as the settings name
+// The real machine's ROM images, video standard and SID chip, as the settings name
 // them; an image that cannot be taken is told and left out.
 void CChipboxDlg::UseRealMachineSettings(const StartSettings& start) {
     const ReadRoms roms = ReadRomImages({start.kernalRom, start.basicRom, start.characterRom});
@@ -260,6 +260,9 @@ void CChipboxDlg::UseRealMachineSettings(const StartSettings& start) {
     SetVideoChoice(start.videoStandard == "PAL"    ? VideoChoice::Pal
                    : start.videoStandard == "NTSC" ? VideoChoice::Ntsc
                                                    : VideoChoice::FromTune);
+    SetSidChoice(start.sidModel == "6581"   ? SidChoice::Mos6581
+                 : start.sidModel == "8580" ? SidChoice::Mos8580
+                                            : SidChoice::FromTune);
 }
 
 void CChipboxDlg::OnInitDialog() {

@@ -6,8 +6,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
+#include <QTimer>
 #include <algorithm>
 
+#include "playback/machine_playback.h"
 #include "sid/digi_registers.h"
 #include "sid/sid_state.h"
 #include "sid/sid_write.h"
@@ -21,6 +23,7 @@ namespace {
 
 // Places in dialog units: x, y, width, height.
 constexpr QRect MIXER_SIZE{0, 0, 155, 94};
+constexpr int CHIP_REFRESH_MS = 500;
 constexpr QRect PLAY_CONTROL_GROUP{1, 0, 154, 83};
 constexpr QRect OVERALL_GROUP{15, 10, 30, 70};
 constexpr QRect OVERALL_SLIDER{20, 20, 23, 55};
@@ -96,9 +99,15 @@ CMixer::CMixer(QWidget* owner)
         muteBoxes_[voice] = box;
     }
 
-    auto* status = new QLabel(QString::fromUtf8(MIXER_STATUS_TEXT), this);
-    status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    status->setGeometry(place(STATUS_LINE));
+    status_ = new QLabel(this);
+    status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    status_->setGeometry(place(STATUS_LINE));
+    showChip();
+    // A tune started from the player window or the command line changes the
+    // chip; the line follows within the half second.
+    auto* chipTimer = new QTimer(this);
+    connect(chipTimer, &QTimer::timeout, this, &CMixer::showChip);
+    chipTimer->start(CHIP_REFRESH_MS);
 
     setFixedSize(place(MIXER_SIZE).size());
     // A negative x is no stored place.
@@ -116,6 +125,14 @@ CMixer::CMixer(QWidget* owner)
 CMixer::~CMixer() = default;
 
 void CMixer::onDigiLevelChanged(int position) { SetDigiLevel(position); }
+
+void CMixer::showChip() {
+    const char* text = MIXER_STATUS_TEXT;
+    if (MachinePlays())
+        text = MachineSidModel() == sidchip::ChipModel::Mos8580 ? MIXER_STATUS_8580_TEXT
+                                                                : MIXER_STATUS_6581_TEXT;
+    status_->setText(QString::fromUtf8(text));
+}
 
 void CMixer::onMuteClicked(int voice) { SetVoiceMute(voice, muteBoxes_[voice]->isChecked()); }
 

@@ -10,12 +10,16 @@
 #include <array>
 
 class QCheckBox;
+class QLabel;
 class QSlider;
 
 namespace chipbox::window {
 
 inline constexpr const char* MIXER_CAPTION = "Chipbox Mixer";
 inline constexpr const char* MIXER_STATUS_TEXT = "MOS6581/8580 SID Device";
+// While the real machine plays, the status line names its chip.
+inline constexpr const char* MIXER_STATUS_6581_TEXT = "MOS6581 SID Device";
+inline constexpr const char* MIXER_STATUS_8580_TEXT = "MOS8580 SID Device";
 
 class CMixer final : public QDialog {
     Q_OBJECT
@@ -30,6 +34,7 @@ public:
     QSlider* digiSlider() const { return digiSlider_; }
     QSlider* overallSlider() const { return overallSlider_; }
     QCheckBox* muteBox(int voice) const { return muteBoxes_[voice]; }
+    QLabel* statusLine() const { return status_; }
 
 public slots:
     // The close box, Escape and Enter: the window closes; the mutes and the
@@ -44,11 +49,13 @@ protected:
 private slots:
     void onDigiLevelChanged(int position);
     void onMuteClicked(int voice);
+    void showChip();
 
 private:
     QSlider* overallSlider_ = nullptr;
     QSlider* digiSlider_ = nullptr;
     std::array<QCheckBox*, 3> muteBoxes_{};
+    QLabel* status_ = nullptr;
     bool closed_ = false;
 };
 

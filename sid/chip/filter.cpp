@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/chip/filter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace chipbox::sidchip {
+namespace {
+
+constexpr std::uint16_t CUTOFF_MAX = 2047;
+
+// The 8580 steers its integrators from a linear cutoff DAC: it sweeps
+// evenly, closes at 0, and all chips sound alike (owners comparing the two
+// models, sequencer.de synthesizer forum, "C64 SID MOS6581 vs 6582 vs 8085").
+// The range is the data sheet's, "approximately 30 Hz - 12 kHz".
+constexpr double CUTOFF_LOW_8580_HZ = 30.0;
+constexpr double CUTOFF_HIGH_8580_HZ = 12'000.0;
+
+// The 6581 uses FETs as voltage-controlled resistors, whose resistance
+// "varied considerably with processing" (B. Yannes, interview with
+// A. Varga), so its cutoff follows them rather than the DAC. The same
+// owners report that it never closes and cannot be swept evenly; recorded
+// noise sweeps of four real 6581s and three 8580s (M. Boland, "SID filter
+// log sweep", November 2024) show the 8580s identical and every 6581
+// different. Our curve is a logistic step in log frequency: a floor of a
+// few hundred Hz, nearly flat through the low registers, a steep rise in
+// the middle, flattening toward the top. Its figures are a typical chip of
+// our choosing, not read off one measured specimen.
+constexpr double CUTOFF_FLOOR_6581_HZ = 220.0;
+constexpr double CUTOFF_CEILING_6581_HZ = 16'000.0;
+constexpr double CUTOFF_KNEE_6581 = 1100.0;  // the register at the middle of the rise
+constexpr double CUTOFF_KNEE_WIDTH_6581 = 150.0;
+
+// Damping (1/Q) at resonance 0 is a Butterworth response, so the cutoff is
+// the -3 dB point. The resonance bits lower it linearly: the 8580 reaches a
+// strong peak, Q 4 (+12 dB) at 15; the 6581's inverter stages give a weak
+// one, Q 1.5 (+3.5 dB), as the same owners' reports have resonance barely
+// audible on it.
+constexpr double DAMPING_AT_ZERO = std::numbers::sqrt2;
+constexpr double DAMPING_AT_FULL_8580 = 0.25;
+constexpr double DAMPING_AT_FULL_6581 = 1.0 / 1.5;
+
+// Keeps the integrator gain finite at any clock: the curve never comes near
+// this, but a clock below its range could.
+constexpr double MAX_CUTOFF_PER_CLOCK = 0.45;
+
+namespace bits {
+constexpr std::uint8_t ROUTE_VOICE1 = 0x01;
+constexpr std::uint8_t VOLUME = 0x0F;
+constexpr std::uint8_t LOW_PASS = 0x10;
+constexpr std::uint8_t BAND_PASS = 0x20;
+constexpr std::uint8_t HIGH_PASS = 0x40;
+constexpr std::uint8_t VOICE3_OFF = 0x80;
+}  // namespace bits
+
+double Logistic(double x) { return 1.0 / (1.0 + std::exp(-x)); }
+
+double Cutoff6581Hz(std::uint16_t cutoff) {
+    const auto step = [](double r) {
+        return Logistic((r - CUTOFF_KNEE_6581) / CUTOFF_KNEE_WIDTH_6581);
+    };
+    const double bottom = step(0.0);
+    const double share = (step(cutoff) - bottom) / (step(CUTOFF_MAX) - bottom);
+    return CUTOFF_FLOOR_6581_HZ * std::pow(CUTOFF_CEILING_6581_HZ / CUTOFF_FLOOR_6581_HZ, share);
+}
+
+double Cutoff8580Hz(std::uint16_t cutoff) {
+    return CUTOFF_LOW_8580_HZ +
+           (CUTOFF_HIGH_8580_HZ - CUTOFF_LOW_8580_HZ) * cutoff / double{CUTOFF_MAX};
+}
+
+bool IsClockRate(double clockHz) { return std::isfinite(clockHz) && clockHz > 0.0; }
+
+}  // namespace
+
+Filter::Filter(ChipModel model, double clockHz)
+    : model_(model), clockHz_(IsClockRate(clockHz) ? clockHz : PAL_CLOCK_HZ) {
+    Reset();
+}
+
+void Filter::SetClock(double clockHz) {
+    if (!IsClockRate(clockHz)) return;
+    clockHz_ = clockHz;
+    UpdateResponse();
+}
+
+void Filter::Reset() {
+    cutoffRegister_ = 0;
+    resonanceRouting_ = 0;
+    modeVolume_ = 0;
+    loop_ = Loop{};
+    UpdateResponse();
+}
+
+void Filter::WriteCutoffLow(std::uint8_t value) {
+    cutoffRegister_ = static_cast<std::uint16_t>((cutoffRegister_ & ~0x7u) | (value & 0x7u));
+    UpdateResponse();
+}
+
+void Filter::WriteCutoffHigh(std::uint8_t value) {
+    cutoffRegister_ = static_cast<std::uint16_t>((cutoffRegister_ & 0x7u) | (value << 3));
+    UpdateResponse();
+}
+
+void Filter::WriteResonanceRouting(std::uint8_t value) {
+    resonanceRouting_ = value;
+    UpdateResponse();
+}
+
+void Filter::WriteModeVolume(std::uint8_t value) {
+    modeVolume_ = value;
+    UpdateMix();
+}
+
+double Filter::CutoffHz() const { return CutoffCurveHz(model_, cutoffRegister_); }
+
+double Filter::CutoffCurveHz(ChipModel model, std::uint16_t cutoffRegister) {
+    const auto cutoff = static_cast<std::uint16_t>(cutoffRegister & CUTOFF_MAX);
+    return model == ChipModel::Mos6581 ? Cutoff6581Hz(cutoff) : Cutoff8580Hz(cutoff);
+}
+
+// The trapezoidal two-integrator loop with states s1 (band-pass integrator)
+// and s2 (low-pass integrator), input x, g the integrator gain, k the
+// damping:
+//   band = a1 s1 + a2 (x - s2),  low = s2 + a2 s1 + a3 (x - s2),
+//   high = x - k band - low,     s1' = 2 band - s1,  s2' = 2 low - s2,
+// with a1 = 1 / (1 + g (g + k)), a2 = g a1, a3 = g a2. Written out in s1, s2
+// and x, each is one row of coefficients.
+void Filter::UpdateResponse() {
+    const double cutoffHz = std::min(CutoffHz(), MAX_CUTOFF_PER_CLOCK * clockHz_);
+    integratorGain_ = std::tan(std::numbers::pi * cutoffHz / clockHz_);
+    const double resonance = (resonanceRouting_ >> 4) / 15.0;
+    const double dampingAtFull =
+        model_ == ChipModel::Mos6581 ? DAMPING_AT_FULL_6581 : DAMPING_AT_FULL_8580;
+    damping_ = DAMPING_AT_ZERO + (dampingAtFull - DAMPING_AT_ZERO) * resonance;
+
+    const double g = integratorGain_;
+    a1_ = 1.0 / (1.0 + g * (g + damping_));
+    a2_ = g * a1_;
+    a3_ = g * a2_;
+    step11_ = 2.0 * a1_ - 1.0;
+    step12_ = -2.0 * a2_;
+    step1Input_ = 2.0 * a2_;
+    step21_ = 2.0 * a2_;
+    step22_ = 1.0 - 2.0 * a3_;
+    step2Input_ = 2.0 * a3_;
+    pair11_ = step11_ * step11_ + step12_ * step21_;
+    pair12_ = step11_ * step12_ + step12_ * step22_;
+    pair21_ = step21_ * step11_ + step22_ * step21_;
+    pair22_ = step21_ * step12_ + step22_ * step22_;
+    pair1Even_ = step11_ * step1Input_ + step12_ * step2Input_;
+    pair2Even_ = step21_ * step1Input_ + step22_ * step2Input_;
+    UpdateMix();
+}
+
+void Filter::UpdateMix() {
+    const double volume = (modeVolume_ & bits::VOLUME) / 15.0;
+    const bool voice3Off = modeVolume_ & bits::VOICE3_OFF;
+    // Each output's row: coefficient of s1, of s2, of x.
+    const double k = damping_;
+    const std::array<double, 3> band = {a1_, -a2_, a2_};
+    const std::array<double, 3> low = {a2_, 1.0 - a3_, a3_};
+    const std::array<double, 3> high = {-k * band[0] - low[0], -k * band[1] - low[1],
+                                        1.0 - k * band[2] - low[2]};
+    std::array<double, 3> mix{};
+    for (int i = 0; i < 3; ++i) {
+        if (modeVolume_ & bits::LOW_PASS) mix[i] += low[i];
+        if (modeVolume_ & bits::BAND_PASS) mix[i] += band[i];
+        if (modeVolume_ & bits::HIGH_PASS) mix[i] += high[i];
+    }
+    mixState1_ = volume * mix[0];
+    mixState2_ = volume * mix[1];
+    for (int v = 0; v < 3; ++v) {
+        const bool routed = resonanceRouting_ & (bits::ROUTE_VOICE1 << v);
+        const bool silenced = v == 2 && voice3Off && !routed;
+        filterGain_[v] = routed ? 1.0 : 0.0;
+        outputGain_[v] = routed ? volume * mix[2] : silenced ? 0.0 : volume;
+    }
+    mixDc_ = volume * (model_ == ChipModel::Mos6581 ? MIXER_DC_6581 : MIXER_DC_8580);
+}
+
+}  // namespace chipbox::sidchip

@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/chip/real_sid.h"
+
+#include <algorithm>
+
+#include "sid/chip/ladder_dac.h"
+
+namespace chipbox::sidchip {
+
+namespace {
+
+constexpr float WAVEFORM_MIDDLE = 0.5f;
+constexpr float WAVEFORM_DC_6581 = 0.25f;
+constexpr float WAVEFORM_DC_8580 = 0.0f;
+
+// The voice whose top bit syncs and ring-modulates each voice.
+constexpr int SourceOf(int voice) { return (voice + 2) % 3; }
+
+}  // namespace
+
+RealSid::RealSid(ChipModel model, double clockHz)
+    : model_(model),
+      tables_(CombinedTablesOf(model)),
+      envelopeDac_(EnvelopeDac(model).data()),
+      waveformDc_(model == ChipModel::Mos6581 ? WAVEFORM_DC_6581 : WAVEFORM_DC_8580),
+      filter_(model, clockHz),
+      audio_(clockHz) {
+    audio_.SetGain(CHIP_OUTPUT_GAIN);
+    audio_.SetSoftCeiling(true);
+    const std::vector<float>& dac = WaveformDac(model);
+    for (std::size_t w = 0; w < waveformLevel_.size(); ++w)
+        waveformLevel_[w] = dac[w] - WAVEFORM_MIDDLE + waveformDc_;
+    Reset();
+}
+
+void RealSid::SetClock(double clockHz) {
+    Flush();
+    filter_.SetClock(clockHz);
+    audio_.SetInputRate(clockHz);
+}
+
+void RealSid::Reset() {
+    for (auto& waveform : waveforms_) waveform.Reset();
+    for (auto& envelope : envelopes_) envelope.Reset();
+    lastOutput_ = {};
+    filter_.Reset();
+    audio_.Reset();
+    blockUsed_ = 0;
+}
+
+void RealSid::WriteVoice(int voice, std::uint8_t reg, std::uint8_t value) {
+    WaveformGenerator& waveform = waveforms_[static_cast<std::size_t>(voice)];
+    EnvelopeGenerator& envelope = envelopes_[static_cast<std::size_t>(voice)];
+    switch (reg) {
+        case 0: waveform.WriteFrequencyLow(value); break;
+        case 1: waveform.WriteFrequencyHigh(value); break;
+        case 2: waveform.WritePulseLow(value); break;
+        case 3: waveform.WritePulseHigh(value); break;
+        case 4:
+            waveform.WriteControl(value);
+            envelope.WriteControl(value);
+            break;
+        case 5: envelope.WriteAttackDecay(value); break;
+        default: envelope.WriteSustainRelease(value); break;
+    }
+}
+
+void RealSid::Write(std::uint8_t reg, std::uint8_t value) {
+    reg &= 0x1F;
+    if (reg < 21) {
+        WriteVoice(reg / 7, reg % 7, value);
+        return;
+    }
+    switch (reg) {
+        case 0x15: filter_.WriteCutoffLow(value); break;
+        case 0x16: filter_.WriteCutoffHigh(value); break;
+        case 0x17: filter_.WriteResonanceRouting(value); break;
+        case 0x18: filter_.WriteModeVolume(value); break;
+        default: break;  // read-only registers
+    }
+}
+
+// Twice the envelope DAC's value, or 0 for a muted voice: what the
+// waveform's level is multiplied by. Doubling is exact in floating point, so
+// where it is applied does not change a bit.
+float RealSid::VoiceGain(int voice) const {
+    const auto v = static_cast<std::size_t>(voice);
+    return muted_[v] ? 0.0f : 2.0f * envelopeDac_[envelopes_[v].Output()];
+}
+
+float RealSid::VoiceLevel(int voice, std::uint16_t waveform) const {
+    return waveformLevel_[waveform] * VoiceGain(voice);
+}
+
+void RealSid::RenderCycle() {
+    const std::array<bool, 3> rose = {waveforms_[0].Advance(), waveforms_[1].Advance(),
+                                      waveforms_[2].Advance()};
+    for (int voice = 0; voice < 3; ++voice)
+        waveforms_[static_cast<std::size_t>(voice)].SyncIfRising(
+            rose[static_cast<std::size_t>(SourceOf(voice))]);
+    std::array<float, 3> level{};
+    for (int voice = 0; voice < 3; ++voice) {
+        const auto v = static_cast<std::size_t>(voice);
+        lastOutput_[v] =
+            waveforms_[v].Output(waveforms_[static_cast<std::size_t>(SourceOf(voice))], tables_);
+        level[v] = VoiceLevel(voice, lastOutput_[v]);
+    }
+    Emit(filter_.Clock(level[0], level[1], level[2]));
+}
+
+// Without sync the voices do not touch each other's accumulators, so each
+// runs through the stretch on its own, ring modulation reading its source's
+// top bits worked out ahead.
+void RealSid::RenderCycles(std::uint32_t cycles) {
+    while (cycles > 0) {
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::size_t>(cycles, BLOCK - blockUsed_));
+        const bool synced =
+            std::any_of(waveforms_.begin(), waveforms_.end(),
+                        [](const WaveformGenerator& w) { return w.control() & SYNC; });
+        if (synced) {
+            for (std::uint32_t i = 0; i < count; ++i) RenderCycle();
+        } else {
+            RenderVoicesApart(count);
+        }
+        cycles -= count;
+    }
+}
+
+void RealSid::RenderVoicesApart(std::uint32_t count) {
+    std::array<std::array<std::uint8_t, BLOCK>, 3> tops;
+    std::array<std::array<std::uint16_t, BLOCK>, 3> outputs;
+    for (int voice = 0; voice < 3; ++voice) {
+        const auto source = static_cast<std::size_t>(SourceOf(voice));
+        // Only ring modulation reads the source's top bits.
+        if (waveforms_[static_cast<std::size_t>(voice)].control() & RING)
+            waveforms_[source].TopBitsAhead(count, tops[source].data());
+        else
+            std::fill_n(tops[source].begin(), count, std::uint8_t{0});
+    }
+    std::array<std::array<float, BLOCK>, 3> levels;
+    for (int voice = 0; voice < 3; ++voice) {
+        const auto v = static_cast<std::size_t>(voice);
+        waveforms_[v].RenderRun(count, tops[static_cast<std::size_t>(SourceOf(voice))].data(),
+                                outputs[v].data(), tables_);
+        lastOutput_[v] = outputs[v][count - 1];
+        const float gain = VoiceGain(voice);
+        for (std::uint32_t k = 0; k < count; ++k)
+            levels[v][k] = waveformLevel_[outputs[v][k]] * gain;
+    }
+    filter_.ClockRun(levels[0].data(), levels[1].data(), levels[2].data(),
+                     block_.data() + blockUsed_, count);
+    blockUsed_ += count;
+    if (blockUsed_ == BLOCK) Flush();
+}
+
+void RealSid::Emit(float sample) {
+    block_[blockUsed_++] = sample;
+    if (blockUsed_ == BLOCK) Flush();
+}
+
+void RealSid::Flush() {
+    if (blockUsed_ == 0) return;
+    audio_.Push(block_.data(), blockUsed_);
+    blockUsed_ = 0;
+}
+
+// A cycle clocks the oscillators, then the envelopes, and then the voices
+// sound with both: the envelope level a cycle's sound gets is the one
+// after that cycle's envelope step.
+void RealSid::ClockEachCycle(std::uint32_t cycles) {
+    for (std::uint32_t i = 0; i < cycles; ++i) {
+        for (auto& envelope : envelopes_) envelope.Clock();
+        RenderCycle();
+    }
+    Flush();
+}
+
+void RealSid::Clock(std::uint32_t cycles) {
+    while (cycles > 0) {
+        std::uint32_t change = EnvelopeGenerator::NEVER;  // the cycle a level may change on
+        for (const auto& envelope : envelopes_)
+            change = std::min(change, envelope.CyclesUntilOutputMayChange());
+        const std::uint32_t held = std::min(cycles, change - 1);
+        RenderCycles(held);
+        for (auto& envelope : envelopes_) envelope.Clock(held);
+        cycles -= held;
+        if (held < change && cycles > 0) {
+            for (auto& envelope : envelopes_) envelope.Clock();
+            RenderCycle();
+            --cycles;
+        }
+    }
+    Flush();
+}
+
+}  // namespace chipbox::sidchip

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "sid/chip/waveform_generator.h"
+
+namespace chipbox::sidchip {
+
+namespace {
+
+// Which register bit drives each of the noise output's eight bits, from its
+// bit 11 down to bit 4.
+constexpr int NOISE_TAPS[8] = {20, 18, 14, 11, 9, 5, 2, 0};
+
+}  // namespace
+
+void WaveformGenerator::Reset() { *this = WaveformGenerator{}; }
+
+void WaveformGenerator::WriteControl(std::uint8_t value) {
+    const bool testRises = (value & TEST) && !(control_ & TEST);
+    control_ = value;
+    if (control_ & TEST) accumulator_ = 0;
+    if (testRises) noise_ = NOISE_RESET;
+}
+
+std::uint16_t WaveformGenerator::NoiseOutput() const {
+    std::uint16_t output = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        output = static_cast<std::uint16_t>(output | (noise_ >> NOISE_TAPS[bit] & 1) << (11 - bit));
+    return output;
+}
+
+void WaveformGenerator::WriteBackIntoNoise(std::uint16_t output) {
+    for (int bit = 0; bit < 8; ++bit)
+        if (!(output >> (11 - bit) & 1)) noise_ &= ~(1u << NOISE_TAPS[bit]);
+}
+
+std::uint16_t WaveformGenerator::Floating() {
+    if (floatingFor_ < FLOATING_HOLD_CYCLES)
+        ++floatingFor_;
+    else
+        held_ = 0;
+    return held_;
+}
+
+std::uint16_t WaveformGenerator::Output(bool sourceTop, const CombinedTables& tables) {
+    const std::uint8_t waveforms = control_ >> 4;
+    if (waveforms == 0) return Floating();
+    const bool pulseHigh = (control_ & TEST) || (accumulator_ >> 12) >= pulseWidth_;
+    const bool top = accumulator_ & ACCUMULATOR_TOP;
+    const bool triangleTop = (control_ & RING) ? top != sourceTop : top;
+    const std::uint32_t index = CombinedIndex(accumulator_, triangleTop);
+    std::uint16_t output;
+    switch (waveforms & 7) {
+        case 0: output = 0xFFF; break;  // noise alone
+        case TRIANGLE: output = TriangleOfIndex(index); break;
+        case SAWTOOTH: output = SawtoothOfIndex(index); break;
+        case TRIANGLE | SAWTOOTH: output = tables.sawTriangle[index]; break;
+        case PULSE: output = pulseHigh ? 0xFFF : 0; break;
+        case PULSE | TRIANGLE: output = pulseHigh ? tables.pulseTriangle[index] : 0; break;
+        case PULSE | SAWTOOTH:
+            output = pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
+            break;
+        default: output = pulseHigh ? tables.pulseSawTriangle[index] : 0; break;
+    }
+    if (waveforms & NOISE) {
+        output &= NoiseOutput();
+        if (waveforms != NOISE) WriteBackIntoNoise(output);
+    }
+    held_ = output;
+    floatingFor_ = 0;
+    return output;
+}
+
+void WaveformGenerator::TopBitsAhead(std::uint32_t count, std::uint8_t* tops) const {
+    const bool held = control_ & TEST;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t at = held ? accumulator_ : accumulator_ + (k + 1) * frequency_;
+        tops[k] = static_cast<std::uint8_t>(at >> 23 & 1);
+    }
+}
+
+// Sawtooth, triangle and pulse alone need neither the noise register nor
+// the floating lines; ring modulation only changes the triangle's top bit.
+bool WaveformGenerator::RunsPlain() const {
+    if (control_ & TEST) return false;
+    const std::uint8_t waveforms = control_ >> 4;
+    return waveforms == TRIANGLE || waveforms == SAWTOOTH || waveforms == PULSE;
+}
+
+void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourceTops,
+                                  std::uint16_t* out, const CombinedTables& tables) {
+    if (!RunsPlain()) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            Advance();
+            out[k] = Output(sourceTops[k] != 0, tables);
+        }
+        return;
+    }
+    // The accumulator after cycle k is a multiple of the frequency on from
+    // where it stands, so the loops carry no value from cycle to cycle.
+    const std::uint32_t start = accumulator_;
+    const std::uint32_t frequency = frequency_;
+    const std::uint8_t waveforms = control_ >> 4;
+    const auto at = [&](std::uint32_t k) {
+        return (start + (k + 1) * frequency) & ACCUMULATOR_MASK;
+    };
+    if (waveforms == SAWTOOTH) {
+        for (std::uint32_t k = 0; k < count; ++k) out[k] = static_cast<std::uint16_t>(at(k) >> 12);
+    } else if (waveforms == PULSE) {
+        const std::uint32_t width = pulseWidth_;
+        for (std::uint32_t k = 0; k < count; ++k)
+            out[k] = static_cast<std::uint16_t>((at(k) >> 12) >= width ? 0xFFF : 0);
+    } else {
+        const std::uint32_t ring = control_ & RING ? 1 : 0;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t accumulator = at(k);
+            const std::uint32_t top = (accumulator >> 23) ^ (ring & sourceTops[k]);
+            const std::uint32_t bits = accumulator >> 11 & 0xFFF;
+            out[k] = static_cast<std::uint16_t>((top ? ~bits : bits) & 0xFFF);
+        }
+    }
+    // Bit 19 rises each time the count passes 2^19 past a multiple of 2^20,
+    // once a cycle at most (the frequency is below 2^16): the noise register
+    // shifts that often, heard or not.
+    constexpr std::uint64_t HALF = 1u << 19, WHOLE = 1u << 20;
+    const std::uint64_t end = std::uint64_t{start} + std::uint64_t{count} * frequency;
+    const std::uint64_t noiseClocks = (end + HALF) / WHOLE - (start + HALF) / WHOLE;
+    accumulator_ = at(count - 1);
+    for (std::uint64_t i = 0; i < noiseClocks; ++i) ShiftNoise();
+    if (count > 0) {
+        held_ = out[count - 1];
+        floatingFor_ = 0;
+    }
+}
+
+}  // namespace chipbox::sidchip
