@@ -88,48 +88,85 @@ float RealSid::VoiceGain(int voice) const {
     return muted_[v] ? 0.0f : 2.0f * envelopeDac_[envelopes_[v].Output()];
 }
 
-float RealSid::VoiceLevel(int voice, std::uint16_t waveform) const {
-    return waveformLevel_[waveform] * VoiceGain(voice);
-}
-
-void RealSid::RenderCycle() {
+// One cycle of the three oscillators with sync: all move on, then those
+// whose source's top bit rose start again, then each puts out its value.
+void RealSid::StepVoices(Outputs& outputs, std::uint32_t k) {
     const std::array<bool, 3> rose = {waveforms_[0].Advance(), waveforms_[1].Advance(),
                                       waveforms_[2].Advance()};
     for (int voice = 0; voice < 3; ++voice)
         waveforms_[static_cast<std::size_t>(voice)].SyncIfRising(
             rose[static_cast<std::size_t>(SourceOf(voice))]);
-    std::array<float, 3> level{};
     for (int voice = 0; voice < 3; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
-        lastOutput_[v] =
+        outputs[v][k] =
             waveforms_[v].Output(waveforms_[static_cast<std::size_t>(SourceOf(voice))], tables_);
-        level[v] = VoiceLevel(voice, lastOutput_[v]);
     }
-    Emit(filter_.Clock(level[0], level[1], level[2]));
 }
 
-// Without sync the voices do not touch each other's accumulators, so each
-// runs through the stretch on its own, ring modulation reading its source's
-// top bits worked out ahead.
 void RealSid::RenderCycles(std::uint32_t cycles) {
+    Outputs outputs;
     while (cycles > 0) {
         const auto count =
             static_cast<std::uint32_t>(std::min<std::size_t>(cycles, BLOCK - blockUsed_));
         const bool synced =
             std::any_of(waveforms_.begin(), waveforms_.end(),
                         [](const WaveformGenerator& w) { return w.control() & SYNC; });
-        if (synced) {
-            for (std::uint32_t i = 0; i < count; ++i) RenderCycle();
-        } else {
-            RenderVoicesApart(count);
-        }
+        std::array<int, 3> order{};
+        if (!synced)
+            StepVoicesApart(outputs, count);
+        else if (SyncOrder(order))
+            StepVoicesInOrder(outputs, count, order);
+        else
+            for (std::uint32_t k = 0; k < count; ++k) StepVoices(outputs, k);
+        Sound(outputs, count);
         cycles -= count;
     }
 }
 
-void RealSid::RenderVoicesApart(std::uint32_t count) {
+// An order in which each synced voice comes after the voice that syncs it;
+// none when all three sync in a ring.
+bool RealSid::SyncOrder(std::array<int, 3>& order) const {
+    std::array<bool, 3> placed{};
+    int count = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int voice = 0; voice < 3; ++voice) {
+            const auto v = static_cast<std::size_t>(voice);
+            const bool waits = (waveforms_[v].control() & SYNC) &&
+                               !placed[static_cast<std::size_t>(SourceOf(voice))];
+            if (placed[v] || waits) continue;
+            placed[v] = true;
+            order[static_cast<std::size_t>(count++)] = voice;
+        }
+    }
+    return count == 3;
+}
+
+// With sync, the voices' accumulators are worked out in that order, each
+// synced one from its source's, and then their values.
+void RealSid::StepVoicesInOrder(Outputs& outputs, std::uint32_t count,
+                                const std::array<int, 3>& order) {
+    std::array<std::array<std::uint32_t, BLOCK>, 3> accumulators;
+    std::array<std::array<std::uint8_t, BLOCK>, 3> rose;
+    for (const int voice : order) {
+        const auto v = static_cast<std::size_t>(voice);
+        const auto source = static_cast<std::size_t>(SourceOf(voice));
+        waveforms_[v].AccumulateRun(
+            count, (waveforms_[v].control() & SYNC) ? rose[source].data() : nullptr,
+            accumulators[v].data(), rose[v].data());
+    }
+    for (int voice = 0; voice < 3; ++voice) {
+        const auto v = static_cast<std::size_t>(voice);
+        waveforms_[v].OutputRun(count, accumulators[v].data(), rose[v].data(),
+                                accumulators[static_cast<std::size_t>(SourceOf(voice))].data(),
+                                outputs[v].data(), tables_);
+    }
+}
+
+// Without sync the voices do not touch each other's accumulators, so each
+// runs through the stretch on its own, ring modulation reading its source's
+// top bits worked out ahead.
+void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
     std::array<std::array<std::uint8_t, BLOCK>, 3> tops;
-    std::array<std::array<std::uint16_t, BLOCK>, 3> outputs;
     for (int voice = 0; voice < 3; ++voice) {
         const auto source = static_cast<std::size_t>(SourceOf(voice));
         // Only ring modulation reads the source's top bits.
@@ -138,11 +175,19 @@ void RealSid::RenderVoicesApart(std::uint32_t count) {
         else
             std::fill_n(tops[source].begin(), count, std::uint8_t{0});
     }
-    std::array<std::array<float, BLOCK>, 3> levels;
     for (int voice = 0; voice < 3; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
         waveforms_[v].RenderRun(count, tops[static_cast<std::size_t>(SourceOf(voice))].data(),
                                 outputs[v].data(), tables_);
+    }
+}
+
+// The voices' values through their DACs at the envelope levels they hold,
+// then the filter and mixer into the block for the resampler.
+void RealSid::Sound(const Outputs& outputs, std::uint32_t count) {
+    std::array<std::array<float, BLOCK>, 3> levels;
+    for (int voice = 0; voice < 3; ++voice) {
+        const auto v = static_cast<std::size_t>(voice);
         lastOutput_[v] = outputs[v][count - 1];
         const float gain = VoiceGain(voice);
         for (std::uint32_t k = 0; k < count; ++k)
@@ -151,11 +196,6 @@ void RealSid::RenderVoicesApart(std::uint32_t count) {
     filter_.ClockRun(levels[0].data(), levels[1].data(), levels[2].data(),
                      block_.data() + blockUsed_, count);
     blockUsed_ += count;
-    if (blockUsed_ == BLOCK) Flush();
-}
-
-void RealSid::Emit(float sample) {
-    block_[blockUsed_++] = sample;
     if (blockUsed_ == BLOCK) Flush();
 }
 
@@ -169,9 +209,11 @@ void RealSid::Flush() {
 // sound with both: the envelope level a cycle's sound gets is the one
 // after that cycle's envelope step.
 void RealSid::ClockEachCycle(std::uint32_t cycles) {
+    Outputs outputs;
     for (std::uint32_t i = 0; i < cycles; ++i) {
         for (auto& envelope : envelopes_) envelope.Clock();
-        RenderCycle();
+        StepVoices(outputs, 0);
+        Sound(outputs, 1);
     }
     Flush();
 }
@@ -187,7 +229,7 @@ void RealSid::Clock(std::uint32_t cycles) {
         cycles -= held;
         if (held < change && cycles > 0) {
             for (auto& envelope : envelopes_) envelope.Clock();
-            RenderCycle();
+            RenderCycles(1);
             --cycles;
         }
     }

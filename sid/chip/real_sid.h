@@ -68,12 +68,15 @@ public:
 private:
     static constexpr std::size_t BLOCK = 512;
 
+    using Outputs = std::array<std::array<std::uint16_t, BLOCK>, 3>;
+
     void RenderCycles(std::uint32_t cycles);  // envelopes held
-    void RenderCycle();
-    void RenderVoicesApart(std::uint32_t count);
+    void StepVoices(Outputs& outputs, std::uint32_t k);
+    void StepVoicesApart(Outputs& outputs, std::uint32_t count);
+    bool SyncOrder(std::array<int, 3>& order) const;
+    void StepVoicesInOrder(Outputs& outputs, std::uint32_t count, const std::array<int, 3>& order);
+    void Sound(const Outputs& outputs, std::uint32_t count);
     float VoiceGain(int voice) const;
-    float VoiceLevel(int voice, std::uint16_t waveform) const;
-    void Emit(float sample);
     void Flush();
     void WriteVoice(int voice, std::uint8_t reg, std::uint8_t value);
 

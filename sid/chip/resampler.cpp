@@ -26,8 +26,10 @@ constexpr int TAP_BLOCK = 8;  // filter lengths are whole multiples of this
 constexpr int TIME_FRACTION_BITS = 33;
 constexpr std::uint64_t INPUT_STEP = std::uint64_t{OUTPUT_HZ} << TIME_FRACTION_BITS;
 
-// Room for this many new samples before a history is moved back to its start.
+// Room for this many new samples before a history is moved back to its start,
+// and the most inputs taken in one block, which must fit in it.
 constexpr std::size_t HISTORY_SLACK = 4096;
+constexpr std::size_t BLOCK = 4000;
 
 double ClampRate(double inputHz) {
     if (!(inputHz >= MIN_INPUT_HZ)) return MIN_INPUT_HZ;  // also NaN
@@ -124,6 +126,48 @@ float Dot(const float* a, const float* b, int taps) {
     return SumLanes(lanes);
 }
 
+// The decimators' dot product, one output at a time or four at once with
+// the same coefficients: each output sums tap i in lane i % 8 and adds the
+// lanes in the same order either way, so batching never changes a bit.
+constexpr int DECIMATOR_LANES = 8;
+
+float AddDecimatorLanes(const float (&lanes)[DECIMATOR_LANES]) {
+    return ((lanes[0] + lanes[4]) + (lanes[1] + lanes[5])) +
+           ((lanes[2] + lanes[6]) + (lanes[3] + lanes[7]));
+}
+
+float DecimatorDot(const float* a, const float* h, int taps) {
+    float lanes[DECIMATOR_LANES] = {};
+    for (int i = 0; i < taps; i += DECIMATOR_LANES) {
+        for (int l = 0; l < DECIMATOR_LANES; ++l) lanes[l] += a[i + l] * h[i + l];
+    }
+    return AddDecimatorLanes(lanes);
+}
+
+// Four outputs whose windows start `stride` samples apart.
+void DecimatorDots(const float* a, std::size_t stride, const float* h, int taps, float* out) {
+    float lanes[4][DECIMATOR_LANES] = {};
+    for (int i = 0; i < taps; i += DECIMATOR_LANES) {
+        for (int j = 0; j < 4; ++j) {
+            for (int l = 0; l < DECIMATOR_LANES; ++l)
+                lanes[j][l] += a[j * stride + i + l] * h[i + l];
+        }
+    }
+    for (int j = 0; j < 4; ++j) out[j] = AddDecimatorLanes(lanes[j]);
+}
+
+// `count` outputs of the filter `h` whose windows end at `firstEnd`,
+// `firstEnd` + `stride`, ... in `samples`, written to `out` in order.
+void DecimateInto(const float* samples, std::size_t firstEnd, std::size_t stride,
+                  const std::vector<float>& h, std::size_t count, float* out) {
+    const int taps = static_cast<int>(h.size());
+    const float* first = samples + firstEnd - h.size();
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4)
+        DecimatorDots(first + k * stride, stride, h.data(), taps, out + k);
+    for (; k < count; ++k) out[k] = DecimatorDot(first + k * stride, h.data(), taps);
+}
+
 // The newest `keep` samples of a history moved onto a grid `ratio` times
 // finer (old rate over new), anchored at the newest sample, by four-point
 // Lagrange interpolation; past either end the end sample stands in. The
@@ -164,11 +208,6 @@ void Resampler::History::MoveBack(std::size_t keep) {
     std::copy(samples.begin() + static_cast<std::ptrdiff_t>(end - keep),
               samples.begin() + static_cast<std::ptrdiff_t>(end), samples.begin());
     end = keep;
-}
-
-void Resampler::History::Append(float value, std::size_t keep) {
-    if (end == samples.size()) MoveBack(keep);
-    samples[end++] = value;
 }
 
 void Resampler::History::Regrid(double ratio, std::size_t keep, std::size_t slack) {
@@ -253,8 +292,8 @@ void Resampler::Replay() {
     std::vector<float> decimated(count, 0.0f);
     std::size_t end = input_.end - static_cast<std::size_t>(sinceDecimation_);
     for (std::size_t k = 0; k < count && end >= taps1; ++k, end -= factor) {
-        decimated[count - 1 - k] =
-            Dot(&input_.samples[end - taps1], design_.decimator.data(), design_.decimatorTaps);
+        decimated[count - 1 - k] = DecimatorDot(&input_.samples[end - taps1],
+                                                design_.decimator.data(), design_.decimatorTaps);
         if (end < factor) break;
     }
     decimated_.samples.assign(taps2 + HISTORY_SLACK, 0.0f);
@@ -266,7 +305,7 @@ void Resampler::Replay() {
     for (std::size_t j = 0; j < keep; ++j) {
         const std::size_t windowEnd = count - static_cast<std::size_t>(halfDone_) - 2 * j;
         intermediate_.samples[keep - 1 - j] =
-            Dot(&decimated[windowEnd - taps2], design_.halver.data(), design_.halverTaps);
+            DecimatorDot(&decimated[windowEnd - taps2], design_.halver.data(), design_.halverTaps);
     }
     intermediate_.end = keep;
 }
@@ -296,74 +335,79 @@ std::size_t Resampler::InputsToOutput() const {
     return (design_.period - sinceOutput_ + INPUT_STEP - 1) / INPUT_STEP;
 }
 
-// A block goes into the history in one copy; then the events in it are
-// walked in order, each seeing exactly the inputs before it, whatever the
-// chunking.
 void Resampler::Push(const float* samples, std::size_t count) {
     while (count > 0) {
         if (input_.end == input_.samples.size()) input_.MoveBack(design_.inputKeep);
-        const std::size_t block = std::min(count, input_.samples.size() - input_.end);
+        const std::size_t block = std::min({count, input_.samples.size() - input_.end, BLOCK});
         std::copy(samples, samples + block,
                   input_.samples.begin() + static_cast<std::ptrdiff_t>(input_.end));
-        for (std::size_t done = 0; done < block;) {
-            const std::size_t run = std::min(block - done, inputsToOutput_);
-            DecimateRun(input_.end + done, run);
-            done += run;
-            sinceOutput_ += run * INPUT_STEP;
-            inputsToOutput_ -= run;
-            if (inputsToOutput_ == 0) {
-                sinceOutput_ -= design_.period;
-                EmitOutput();
-                // Now less than one input's worth: the division is known.
-                inputsToOutput_ =
-                    design_.inputsPerOutput + (sinceOutput_ < design_.periodRemainder ? 1 : 0);
-            }
-        }
+        PushBlock(block);
         input_.end += block;
         samples += block;
         count -= block;
     }
 }
 
-// Every first-stage sample that falls due among the `count` inputs from
-// `start` on.
-void Resampler::DecimateRun(std::size_t start, std::size_t count) {
+// The block's decimated samples are made first, four at a time; then each
+// output due in the block is made from the state as of its own input, so
+// the result does not depend on where blocks begin.
+void Resampler::PushBlock(std::size_t block) {
     const auto factor = static_cast<std::size_t>(design_.decimation);
-    std::size_t due = factor - static_cast<std::size_t>(sinceDecimation_);
-    for (; due <= count; due += factor) Decimate(start + due);
-    sinceDecimation_ = static_cast<int>(count + factor - due);
-}
-
-void Resampler::Decimate(std::size_t end) {
-    const int taps = design_.decimatorTaps;
-    const float value = Dot(&input_.samples[end - taps], design_.decimator.data(), taps);
-    decimated_.Append(value, static_cast<std::size_t>(design_.halverTaps));
-    if (++halfDone_ == 2) {
-        halfDone_ = 0;
-        Halve();
+    if (decimated_.end + block / factor + 2 > decimated_.samples.size()) {
+        decimated_.MoveBack(static_cast<std::size_t>(design_.halverTaps));
     }
-}
+    if (intermediate_.end + block / (2 * factor) + 2 > intermediate_.samples.size()) {
+        intermediate_.MoveBack(design_.intermediateKeep);
+    }
 
-void Resampler::Halve() {
-    const int taps = design_.halverTaps;
-    const float value =
-        Dot(&decimated_.samples[decimated_.end - taps], design_.halver.data(), taps);
-    intermediate_.Append(value, design_.intermediateKeep);
+    // The first-stage samples fall after `firstDue`, `firstDue` + M, ...
+    // inputs of the block; every second one completes an F1 sample.
+    const std::size_t firstDue = factor - static_cast<std::size_t>(sinceDecimation_);
+    const std::size_t decimations = block >= firstDue ? 1 + (block - firstDue) / factor : 0;
+    const auto halfBefore = static_cast<std::size_t>(halfDone_);
+    const std::size_t firstPair = 1 - halfBefore;
+    const std::size_t halvings =
+        decimations > firstPair ? 1 + (decimations - 1 - firstPair) / 2 : 0;
+    const std::size_t decimatedStart = decimated_.end;
+    const std::size_t intermediateStart = intermediate_.end;
+    DecimateInto(input_.samples.data(), input_.end + firstDue, factor, design_.decimator,
+                 decimations, &decimated_.samples[decimatedStart]);
+    decimated_.end += decimations;
+    DecimateInto(decimated_.samples.data(), decimatedStart + firstPair + 1, 2, design_.halver,
+                 halvings, &intermediate_.samples[intermediateStart]);
+    intermediate_.end += halvings;
+
+    std::size_t done = 0;
+    while (block - done >= inputsToOutput_) {
+        done += inputsToOutput_;
+        sinceOutput_ = sinceOutput_ + inputsToOutput_ * INPUT_STEP - design_.period;
+        const std::size_t before = done >= firstDue ? 1 + (done - firstDue) / factor : 0;
+        const std::size_t since = before > 0 ? done - firstDue - (before - 1) * factor
+                                             : static_cast<std::size_t>(sinceDecimation_) + done;
+        EmitOutput(since + (halfBefore + before) % 2 * factor,
+                   intermediateStart + (halfBefore + before) / 2);
+        // Now less than one input's worth: the division is known.
+        inputsToOutput_ =
+            design_.inputsPerOutput + (sinceOutput_ < design_.periodRemainder ? 1 : 0);
+    }
+    sinceOutput_ += (block - done) * INPUT_STEP;
+    inputsToOutput_ -= block - done;
+    sinceDecimation_ = static_cast<int>(
+        decimations > 0 ? block - firstDue - (decimations - 1) * factor : sinceDecimation_ + block);
+    halfDone_ = static_cast<int>((halfBefore + decimations) % 2);
 }
 
 // The output instant lies `sinceOutput_` units before the newest input,
-// which came `sinceDecimation_` inputs, plus M per first-stage sample since,
-// after the newest F1 sample; the kernel is read that far, less the extra
-// delay, from the F1 sample it starts at.
-void Resampler::EmitOutput() {
-    const auto factor = static_cast<std::int64_t>(design_.decimation);
-    const auto step = static_cast<std::int64_t>(INPUT_STEP);
-    const std::int64_t offset =
-        (sinceDecimation_ + halfDone_ * factor) * step - static_cast<std::int64_t>(sinceOutput_);
+// which came `sinceIntermediate` inputs after the newest F1 sample, at
+// `intermediateEnd` - 1; the kernel is read that far, less the extra delay,
+// from the F1 sample it starts at.
+void Resampler::EmitOutput(std::size_t sinceIntermediate, std::size_t intermediateEnd) {
+    const std::int64_t offset = static_cast<std::int64_t>(sinceIntermediate * INPUT_STEP) -
+                                static_cast<std::int64_t>(sinceOutput_);
     const double afterNewest =
         static_cast<double>(offset) * design_.intermediatePerUnit - design_.extraDelay;
     const double whole = std::floor(afterNewest);
-    const std::size_t end = intermediate_.end - static_cast<std::size_t>(-whole);
+    const std::size_t end = intermediateEnd - static_cast<std::size_t>(-whole);
     const double position = (afterNewest - whole) * PHASES;
     const int phase = std::clamp(static_cast<int>(position), 0, PHASES - 1);
     const auto fraction = static_cast<float>(position - phase);

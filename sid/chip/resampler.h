@@ -107,7 +107,6 @@ private:
         std::size_t end = 0;
 
         void MoveBack(std::size_t keep);  // the newest `keep` to the start
-        void Append(float value, std::size_t keep);
         // The newest `keep` samples moved onto a grid `ratio` (old rate over
         // new) times as fine, with `slack` free samples after them.
         void Regrid(double ratio, std::size_t keep, std::size_t slack);
@@ -117,10 +116,8 @@ private:
     void Adopt(Design design);
     void Replay();
     std::size_t InputsToOutput() const;
-    void DecimateRun(std::size_t start, std::size_t count);
-    void Decimate(std::size_t end);
-    void Halve();
-    void EmitOutput();
+    void PushBlock(std::size_t block);
+    void EmitOutput(std::size_t sinceIntermediate, std::size_t intermediateEnd);
     void QueueOutput(float value);
 
     Design design_;

@@ -77,16 +77,60 @@ void WaveformGenerator::TopBitsAhead(std::uint32_t count, std::uint8_t* tops) co
     }
 }
 
-// Sawtooth, triangle and pulse alone need neither the noise register nor
-// the floating lines; ring modulation only changes the triangle's top bit.
+// Sawtooth, triangle and pulse, alone or combined, need neither the noise
+// register's write-back nor the floating lines; ring modulation only changes
+// the triangle's top bit.
 bool WaveformGenerator::RunsPlain() const {
     if (control_ & TEST) return false;
     const std::uint8_t waveforms = control_ >> 4;
-    return waveforms == TRIANGLE || waveforms == SAWTOOTH || waveforms == PULSE;
+    return waveforms != 0 && !(waveforms & NOISE);
+}
+
+// Noise alone changes only when the register shifts.
+void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
+    std::uint16_t value = NoiseOutput();
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t next = (accumulator_ + frequency_) & ACCUMULATOR_MASK;
+        if (~accumulator_ & next & NOISE_CLOCK_BIT) {
+            ShiftNoise();
+            value = NoiseOutput();
+        }
+        accumulator_ = next;
+        out[k] = value;
+    }
+    held_ = value;
+    floatingFor_ = 0;
+}
+
+void WaveformGenerator::RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops,
+                                       std::uint16_t* out, const CombinedTables& tables) const {
+    const std::uint32_t start = accumulator_, frequency = frequency_, width = pulseWidth_;
+    const std::uint32_t ring = control_ & RING ? 1 : 0;
+    const std::uint8_t waveforms = control_ >> 4;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t accumulator = (start + (k + 1) * frequency) & ACCUMULATOR_MASK;
+        const bool triangleTop = ((accumulator >> 23) ^ (ring & sourceTops[k])) != 0;
+        const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
+        const bool pulseHigh = (accumulator >> 12) >= width;
+        std::uint16_t value;
+        switch (waveforms) {
+            case TRIANGLE | SAWTOOTH: value = tables.sawTriangle[index]; break;
+            case PULSE | TRIANGLE: value = pulseHigh ? tables.pulseTriangle[index] : 0; break;
+            case PULSE | SAWTOOTH:
+                value = pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
+                break;
+            default: value = pulseHigh ? tables.pulseSawTriangle[index] : 0; break;
+        }
+        out[k] = value;
+    }
 }
 
 void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourceTops,
                                   std::uint16_t* out, const CombinedTables& tables) {
+    if (control_ >> 4 == NOISE && !(control_ & TEST)) {
+        RenderNoise(count, out);
+        return;
+    }
     if (!RunsPlain()) {
         for (std::uint32_t k = 0; k < count; ++k) {
             Advance();
@@ -108,7 +152,7 @@ void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourc
         const std::uint32_t width = pulseWidth_;
         for (std::uint32_t k = 0; k < count; ++k)
             out[k] = static_cast<std::uint16_t>((at(k) >> 12) >= width ? 0xFFF : 0);
-    } else {
+    } else if (waveforms == TRIANGLE) {
         const std::uint32_t ring = control_ & RING ? 1 : 0;
         for (std::uint32_t k = 0; k < count; ++k) {
             const std::uint32_t accumulator = at(k);
@@ -116,6 +160,8 @@ void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourc
             const std::uint32_t bits = accumulator >> 11 & 0xFFF;
             out[k] = static_cast<std::uint16_t>((top ? ~bits : bits) & 0xFFF);
         }
+    } else {
+        RenderCombined(count, sourceTops, out, tables);
     }
     // Bit 19 rises each time the count passes 2^19 past a multiple of 2^20,
     // once a cycle at most (the frequency is below 2^16): the noise register
@@ -129,6 +175,67 @@ void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourc
         held_ = out[count - 1];
         floatingFor_ = 0;
     }
+}
+
+void WaveformGenerator::AccumulateRun(std::uint32_t count, const std::uint8_t* sourceRose,
+                                      std::uint32_t* accumulators, std::uint8_t* rose) const {
+    std::uint32_t accumulator = accumulator_;
+    const bool held = control_ & TEST;
+    const bool synced = sourceRose && (control_ & SYNC);
+    for (std::uint32_t k = 0; k < count; ++k) {
+        std::uint8_t flags = 0;
+        if (!held) {
+            const std::uint32_t next = (accumulator + frequency_) & ACCUMULATOR_MASK;
+            const std::uint32_t risen = ~accumulator & next;
+            flags = static_cast<std::uint8_t>((risen & ACCUMULATOR_TOP ? TOP_ROSE : 0) |
+                                              (risen & NOISE_CLOCK_BIT ? NOISE_CLOCKED : 0));
+            accumulator = next;
+        }
+        if (synced && (sourceRose[k] & TOP_ROSE)) accumulator = 0;
+        accumulators[k] = accumulator;
+        rose[k] = flags;
+    }
+}
+
+void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accumulators,
+                                  const std::uint8_t* rose, const std::uint32_t* sourceAccumulators,
+                                  std::uint16_t* out, const CombinedTables& tables) {
+    if (!RunsPlain()) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            if (rose[k] & NOISE_CLOCKED) ShiftNoise();
+            accumulator_ = accumulators[k];
+            out[k] = Output((sourceAccumulators[k] & ACCUMULATOR_TOP) != 0, tables);
+        }
+        return;
+    }
+    const std::uint8_t waveforms = control_ >> 4;
+    const std::uint32_t width = pulseWidth_;
+    const std::uint32_t ring = control_ & RING ? 1 : 0;
+    std::uint32_t noiseClocks = 0;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::uint32_t accumulator = accumulators[k];
+        noiseClocks += (rose[k] & NOISE_CLOCKED) != 0;
+        const bool triangleTop = ((accumulator >> 23) ^ (ring & sourceAccumulators[k] >> 23)) != 0;
+        const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
+        const bool pulseHigh = (accumulator >> 12) >= width;
+        std::uint16_t value;
+        switch (waveforms) {
+            case SAWTOOTH: value = SawtoothOfIndex(index); break;
+            case TRIANGLE: value = TriangleOfIndex(index); break;
+            case PULSE: value = pulseHigh ? 0xFFF : 0; break;
+            case TRIANGLE | SAWTOOTH: value = tables.sawTriangle[index]; break;
+            case PULSE | TRIANGLE: value = pulseHigh ? tables.pulseTriangle[index] : 0; break;
+            case PULSE | SAWTOOTH:
+                value = pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
+                break;
+            default: value = pulseHigh ? tables.pulseSawTriangle[index] : 0; break;
+        }
+        out[k] = value;
+    }
+    for (std::uint32_t i = 0; i < noiseClocks; ++i) ShiftNoise();
+    accumulator_ = accumulators[count - 1];
+    held_ = out[count - 1];
+    floatingFor_ = 0;
 }
 
 }  // namespace chipbox::sidchip

@@ -70,6 +70,19 @@ public:
     // waveforms take a loop of their own; the same values either way.
     void RenderRun(std::uint32_t count, const std::uint8_t* sourceTops, std::uint16_t* out,
                    const CombinedTables& tables);
+    // For runs with sync, in two passes. First the accumulator after each of
+    // `count` cycles (reset where `sourceRose` says the source's top bit rose
+    // and this voice syncs; null: no source), with what rose in each cycle
+    // before the reset: TOP_ROSE, NOISE_CLOCKED. The generator stays as it
+    // is. Then the values from those accumulators, the noise register
+    // shifting where it was clocked.
+    static constexpr std::uint8_t TOP_ROSE = 1, NOISE_CLOCKED = 2;
+    void AccumulateRun(std::uint32_t count, const std::uint8_t* sourceRose,
+                       std::uint32_t* accumulators, std::uint8_t* rose) const;
+    void OutputRun(std::uint32_t count, const std::uint32_t* accumulators, const std::uint8_t* rose,
+                   const std::uint32_t* sourceAccumulators, std::uint16_t* out,
+                   const CombinedTables& tables);
+
     // The top bit of the accumulator after each of the next `count` cycles
     // (without sync), leaving the generator as it is.
     void TopBitsAhead(std::uint32_t count, std::uint8_t* tops) const;
@@ -87,6 +100,9 @@ private:
     void WriteBackIntoNoise(std::uint16_t output);
     std::uint16_t Floating();
     bool RunsPlain() const;
+    void RenderNoise(std::uint32_t count, std::uint16_t* out);
+    void RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops, std::uint16_t* out,
+                        const CombinedTables& tables) const;
 
     std::uint32_t accumulator_ = 0;
     std::uint32_t frequency_ = 0;

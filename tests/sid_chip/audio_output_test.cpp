@@ -61,28 +61,16 @@ TEST(BoardOutputTest, BlocksDcButPassesTheStep) {
     EXPECT_NEAR(last, 0.0f, 1e-6f);
 }
 
-TEST(BoardOutputTest, ResetAndNonFiniteInputStartClean) {
+TEST(BoardOutputTest, ResetAndNonFiniteInputLeaveNoTrace) {
     BoardOutput board;
+    BoardOutput fresh;
     for (int n = 0; n < 1000; ++n) board.Process(0.9f);
     board.Reset();
-    BoardOutput fresh;
-    EXPECT_EQ(board.Process(0.25f), fresh.Process(0.25f));
+    for (int n = 0; n < 100; ++n) ASSERT_EQ(board.Process(0.1f), fresh.Process(0.1f));
 
     board.Process(std::numeric_limits<float>::quiet_NaN());
     board.Process(std::numeric_limits<float>::infinity());
-    board.Reset();
-    fresh.Reset();
-    for (int n = 0; n < 100; ++n) {
-        const float sample = board.Process(0.1f);
-        ASSERT_TRUE(std::isfinite(sample));
-        ASSERT_EQ(sample, fresh.Process(0.1f));
-    }
-}
-
-TEST(BoardOutputTest, NonFiniteSampleDoesNotStick) {
-    BoardOutput board;
-    board.Process(std::numeric_limits<float>::quiet_NaN());
-    for (int n = 0; n < 10; ++n) EXPECT_TRUE(std::isfinite(board.Process(0.1f)));
+    for (int n = 0; n < 100; ++n) ASSERT_TRUE(std::isfinite(board.Process(0.1f))) << n;
 }
 
 TEST(AudioOutputTest, RoundsHalfAwayFromZeroAndSaturates) {
