@@ -9,6 +9,21 @@ namespace {
 // bit 11 down to bit 4.
 constexpr int NOISE_TAPS[8] = {20, 18, 14, 11, 9, 5, 2, 0};
 
+// What the selector puts on the lines for sawtooth, triangle and pulse
+// (`waveforms` 1-7, without noise), at a combined index.
+std::uint16_t SelectorValue(std::uint8_t waveforms, std::uint32_t index, bool pulseHigh,
+                            const CombinedTables& tables) {
+    switch (waveforms) {
+        case TRIANGLE: return TriangleOfIndex(index);
+        case SAWTOOTH: return SawtoothOfIndex(index);
+        case TRIANGLE | SAWTOOTH: return tables.sawTriangle[index];
+        case PULSE: return pulseHigh ? 0xFFF : 0;
+        case PULSE | TRIANGLE: return pulseHigh ? tables.pulseTriangle[index] : 0;
+        case PULSE | SAWTOOTH: return pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
+        default: return pulseHigh ? tables.pulseSawTriangle[index] : 0;
+    }
+}
+
 }  // namespace
 
 void WaveformGenerator::Reset() { *this = WaveformGenerator{}; }
@@ -47,19 +62,9 @@ std::uint16_t WaveformGenerator::Output(bool sourceTop, const CombinedTables& ta
     const bool top = accumulator_ & ACCUMULATOR_TOP;
     const bool triangleTop = (control_ & RING) ? top != sourceTop : top;
     const std::uint32_t index = CombinedIndex(accumulator_, triangleTop);
-    std::uint16_t output;
-    switch (waveforms & 7) {
-        case 0: output = 0xFFF; break;  // noise alone
-        case TRIANGLE: output = TriangleOfIndex(index); break;
-        case SAWTOOTH: output = SawtoothOfIndex(index); break;
-        case TRIANGLE | SAWTOOTH: output = tables.sawTriangle[index]; break;
-        case PULSE: output = pulseHigh ? 0xFFF : 0; break;
-        case PULSE | TRIANGLE: output = pulseHigh ? tables.pulseTriangle[index] : 0; break;
-        case PULSE | SAWTOOTH:
-            output = pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
-            break;
-        default: output = pulseHigh ? tables.pulseSawTriangle[index] : 0; break;
-    }
+    // Noise alone leaves the other lines high for the AND below.
+    std::uint16_t output =
+        waveforms & 7 ? SelectorValue(waveforms & 7, index, pulseHigh, tables) : 0xFFF;
     if (waveforms & NOISE) {
         output &= NoiseOutput();
         if (waveforms != NOISE) WriteBackIntoNoise(output);
@@ -112,16 +117,7 @@ void WaveformGenerator::RenderCombined(std::uint32_t count, const std::uint8_t* 
         const bool triangleTop = ((accumulator >> 23) ^ (ring & sourceTops[k])) != 0;
         const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
         const bool pulseHigh = (accumulator >> 12) >= width;
-        std::uint16_t value;
-        switch (waveforms) {
-            case TRIANGLE | SAWTOOTH: value = tables.sawTriangle[index]; break;
-            case PULSE | TRIANGLE: value = pulseHigh ? tables.pulseTriangle[index] : 0; break;
-            case PULSE | SAWTOOTH:
-                value = pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
-                break;
-            default: value = pulseHigh ? tables.pulseSawTriangle[index] : 0; break;
-        }
-        out[k] = value;
+        out[k] = SelectorValue(waveforms, index, pulseHigh, tables);
     }
 }
 
@@ -218,19 +214,7 @@ void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accu
         const bool triangleTop = ((accumulator >> 23) ^ (ring & sourceAccumulators[k] >> 23)) != 0;
         const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
         const bool pulseHigh = (accumulator >> 12) >= width;
-        std::uint16_t value;
-        switch (waveforms) {
-            case SAWTOOTH: value = SawtoothOfIndex(index); break;
-            case TRIANGLE: value = TriangleOfIndex(index); break;
-            case PULSE: value = pulseHigh ? 0xFFF : 0; break;
-            case TRIANGLE | SAWTOOTH: value = tables.sawTriangle[index]; break;
-            case PULSE | TRIANGLE: value = pulseHigh ? tables.pulseTriangle[index] : 0; break;
-            case PULSE | SAWTOOTH:
-                value = pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
-                break;
-            default: value = pulseHigh ? tables.pulseSawTriangle[index] : 0; break;
-        }
-        out[k] = value;
+        out[k] = SelectorValue(waveforms, index, pulseHigh, tables);
     }
     for (std::uint32_t i = 0; i < noiseClocks; ++i) ShiftNoise();
     accumulator_ = accumulators[count - 1];
