@@ -30,11 +30,10 @@ namespace control {
 constexpr std::uint8_t START = 0x01;
 constexpr std::uint8_t ONE_SHOT = 0x08;
 constexpr std::uint8_t FORCE_LOAD = 0x10;
-constexpr std::uint8_t COUNT_CNT = 0x20;        // timer A: count the CNT pin
-constexpr std::uint8_t TOD_50HZ = 0x80;         // control A
-constexpr std::uint8_t B_COUNTS_A = 0x40;       // control B, with or without CNT
-constexpr std::uint8_t B_INPUT = 0x60;          // control B's input bits
-constexpr std::uint8_t B_WRITES_ALARM = 0x80;   // control B
+constexpr std::uint8_t COUNT_CNT = 0x20;       // timer A: count the CNT pin
+constexpr std::uint8_t TOD_50HZ = 0x80;        // control A
+constexpr std::uint8_t B_COUNTS_A = 0x40;      // control B, with or without CNT
+constexpr std::uint8_t B_WRITES_ALARM = 0x80;  // control B
 }  // namespace control
 
 constexpr std::uint8_t FLAG_TIMER_A = 0x01;
@@ -81,11 +80,12 @@ void Cia6526::Reset(std::uint64_t cycle) {
 // Counts of the cycles before `cycle`; the underflows among them are events
 // and have been run, so the counter only runs down here.
 void Cia6526::AdvanceTimer(Timer& timer, std::uint64_t cycle) {
-    const bool counting = timer.running && !timer.countsTimerA && !(timer.control & control::COUNT_CNT);
+    const bool counting =
+        timer.running && !timer.countsTimerA && !(timer.control & control::COUNT_CNT);
     if (counting && cycle > timer.since) {
         const std::uint64_t counts = cycle - timer.since;
-        timer.counter = static_cast<std::uint16_t>(
-            counts <= timer.counter ? timer.counter - counts : 0);
+        timer.counter =
+            static_cast<std::uint16_t>(counts <= timer.counter ? timer.counter - counts : 0);
     }
     if (cycle > timer.since) timer.since = cycle;
 }
@@ -96,7 +96,8 @@ std::uint16_t Cia6526::TimerValue(int timer, std::uint64_t cycle) {
 }
 
 void Cia6526::ScheduleTimer(Timer& timer) {
-    const bool counting = timer.running && !timer.countsTimerA && !(timer.control & control::COUNT_CNT);
+    const bool counting =
+        timer.running && !timer.countsTimerA && !(timer.control & control::COUNT_CNT);
     // The count that finds the counter at 0 reloads it; it shows on the cycle after.
     timer.nextUnderflow = counting ? timer.since + timer.counter + 1 : NEVER;
 }
@@ -137,8 +138,8 @@ void Cia6526::UpdateLine() {
 
 std::uint64_t Cia6526::RunEvents(std::uint64_t cycle) {
     for (;;) {
-        const std::uint64_t next = std::min({timers_[0].nextUnderflow, timers_[1].nextUnderflow,
-                                             lineDue_, nextTick_});
+        const std::uint64_t next =
+            std::min({timers_[0].nextUnderflow, timers_[1].nextUnderflow, lineDue_, nextTick_});
         if (next > cycle) return next;
         if (timers_[0].nextUnderflow == next) {
             Underflow(0, next);
@@ -156,13 +157,14 @@ std::uint64_t Cia6526::RunEvents(std::uint64_t cycle) {
 }
 
 void Cia6526::Reschedule() {
-    bus_.Reschedule(this, std::min({timers_[0].nextUnderflow, timers_[1].nextUnderflow, lineDue_,
-                                    nextTick_}));
+    bus_.Reschedule(
+        this, std::min({timers_[0].nextUnderflow, timers_[1].nextUnderflow, lineDue_, nextTick_}));
 }
 
 std::uint8_t Cia6526::ReadInterrupts(std::uint64_t /*cycle*/) {
     const bool requested = lineAsserted_ || lineDue_ != NEVER;
-    const std::uint8_t value = static_cast<std::uint8_t>(flags_ | (requested ? INTERRUPT_REQUESTED : 0));
+    const std::uint8_t value =
+        static_cast<std::uint8_t>(flags_ | (requested ? INTERRUPT_REQUESTED : 0));
     flags_ = 0;
     lineDue_ = NEVER;
     if (lineAsserted_) {
@@ -187,8 +189,7 @@ void Cia6526::WriteControl(int timerIndex, std::uint8_t value, std::uint64_t cyc
     timer.control = static_cast<std::uint8_t>(value & ~control::FORCE_LOAD);
     timer.running = (value & control::START) != 0;
     timer.oneShot = (value & control::ONE_SHOT) != 0;
-    if (timerIndex == 1)
-        timer.countsTimerA = (value & control::B_INPUT) == 0x40 || (value & control::B_INPUT) == 0x60;
+    if (timerIndex == 1) timer.countsTimerA = (value & control::B_COUNTS_A) != 0;
     if (timerIndex == 0) ticksPerTenth_ = (value & control::TOD_50HZ) ? 5 : 6;
     if (value & control::FORCE_LOAD) {
         timer.counter = timer.latch;
