@@ -5,14 +5,12 @@ namespace chipbox::sidchip {
 
 namespace {
 
-// Which register bit drives each of the noise output's eight bits, from its
-// bit 11 down to bit 4.
-constexpr int NOISE_TAPS[8] = {20, 18, 14, 11, 9, 5, 2, 0};
-
 // What the selector puts on the lines for sawtooth, triangle and pulse
 // (`waveforms` 1-7, without noise), at a combined index.
-std::uint16_t SelectorValue(std::uint8_t waveforms, std::uint32_t index, bool pulseHigh,
-                            const CombinedTables& tables) {
+// Inlined into the loops that call it a cycle at a time.
+[[gnu::always_inline]] inline std::uint16_t SelectorValue(std::uint8_t waveforms,
+                                                          std::uint32_t index, bool pulseHigh,
+                                                          const CombinedTables& tables) {
     switch (waveforms) {
         case TRIANGLE: return TriangleOfIndex(index);
         case SAWTOOTH: return SawtoothOfIndex(index);
@@ -35,16 +33,23 @@ void WaveformGenerator::WriteControl(std::uint8_t value) {
     if (testRises) noise_ = NOISE_RESET;
 }
 
+// The register's bits 20, 18, 14, 11, 9, 5, 2 and 0 drive the output's
+// bits 11 down to 4.
 std::uint16_t WaveformGenerator::NoiseOutput() const {
-    std::uint16_t output = 0;
-    for (int bit = 0; bit < 8; ++bit)
-        output = static_cast<std::uint16_t>(output | (noise_ >> NOISE_TAPS[bit] & 1) << (11 - bit));
-    return output;
+    const std::uint32_t n = noise_;
+    return static_cast<std::uint16_t>((n >> 9 & 0x800) | (n >> 8 & 0x400) | (n >> 5 & 0x200) |
+                                      (n >> 3 & 0x100) | (n >> 2 & 0x080) | (n << 1 & 0x040) |
+                                      (n << 3 & 0x020) | (n << 4 & 0x010));
 }
 
+// The same wires the other way: a 0 on an output bit pulls its register
+// bit down.
 void WaveformGenerator::WriteBackIntoNoise(std::uint16_t output) {
-    for (int bit = 0; bit < 8; ++bit)
-        if (!(output >> (11 - bit) & 1)) noise_ &= ~(1u << NOISE_TAPS[bit]);
+    const std::uint32_t zeros = ~output & 0xFF0u;
+    const std::uint32_t pulled =
+        (zeros & 0x800) << 9 | (zeros & 0x400) << 8 | (zeros & 0x200) << 5 | (zeros & 0x100) << 3 |
+        (zeros & 0x080) << 2 | (zeros & 0x040) >> 1 | (zeros & 0x020) >> 3 | (zeros & 0x010) >> 4;
+    noise_ &= ~pulled;
 }
 
 std::uint16_t WaveformGenerator::Floating() {
