@@ -461,8 +461,41 @@ bool Cpu6510::ExecuteDoingNothing(std::uint8_t opcode) {
     }
 }
 
+// The branches (xxy10000: branch on flag xx being y), the flag
+// instructions in the column of CLC (xxy11000: flag xx set to y, where V
+// can only be cleared and $98 is TYA), and CPY and CPX in their immediate,
+// zero-page and absolute columns.
+bool Cpu6510::ExecuteFlagColumns(std::uint8_t opcode) {
+    static constexpr std::array<std::uint8_t, 4> branchFlags = {flags::N, flags::V, flags::C,
+                                                                flags::Z};
+    static constexpr std::array<std::uint8_t, 4> setFlags = {flags::C, flags::I, flags::V,
+                                                             flags::D};
+    const auto row = static_cast<std::size_t>(opcode >> 6);
+    const bool value = opcode & 0x20;
+    switch (opcode & 0x1F) {
+        case 0x10: Branch(((registers.p & branchFlags[row]) != 0) == value); return true;
+        case 0x18:
+            if (opcode == 0x98) return false;
+            Implied();
+            if (value && setFlags[row] != flags::V)
+                registers.p |= setFlags[row];
+            else
+                registers.p &= static_cast<std::uint8_t>(~setFlags[row]);
+            return true;
+        default: break;
+    }
+    const auto operation = opcode >> 5;
+    const auto column = (opcode >> 2) & 7;
+    if ((opcode & 3) != 0 || operation < 6 || (column != 0 && column != 1 && column != 3))
+        return false;
+    const std::uint8_t reg = operation == 6 ? registers.y : registers.x;
+    Compare(reg, LastRead(column == 0 ? Immediate() : column == 1 ? Fetch() : Absolute()));
+    return true;
+}
+
 void Cpu6510::Execute(std::uint8_t opcode) {
-    if (ExecuteFromMatrix(opcode) || ExecuteDoingNothing(opcode)) return;
+    if (ExecuteFromMatrix(opcode) || ExecuteDoingNothing(opcode) || ExecuteFlagColumns(opcode))
+        return;
     switch (opcode) {
         case 0x00:  // BRK
             Break();
@@ -483,13 +516,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x0C:  // NOP abs
             LastRead(Absolute());
             break;
-        case 0x10:  // BPL
-            Branch(!(registers.p & flags::N));
-            break;
-        case 0x18:  // CLC
-            Implied();
-            registers.p &= ~flags::C;
-            break;
         case 0x20:  // JSR abs
             JumpToSubroutine();
             break;
@@ -508,13 +534,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
         case 0x2C:  // BIT abs
             Bit(LastRead(Absolute()));
-            break;
-        case 0x30:  // BMI
-            Branch(registers.p & flags::N);
-            break;
-        case 0x38:  // SEC
-            Implied();
-            registers.p |= flags::C;
             break;
         case 0x40:  // RTI
             ReturnFromInterrupt();
@@ -535,13 +554,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x4C:  // JMP abs
             JumpAbsolute();
             break;
-        case 0x50:  // BVC
-            Branch(!(registers.p & flags::V));
-            break;
-        case 0x58:  // CLI
-            Implied();
-            registers.p &= ~flags::I;
-            break;
         case 0x60:  // RTS
             ReturnFromSubroutine();
             break;
@@ -560,13 +572,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
         case 0x6C:  // JMP (abs)
             JumpIndirect();
-            break;
-        case 0x70:  // BVS
-            Branch(registers.p & flags::V);
-            break;
-        case 0x78:  // SEI
-            Implied();
-            registers.p |= flags::I;
             break;
         case 0x80:  // NOP #
             LastRead(Immediate());
@@ -605,9 +610,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
         case 0x8F:  // SAX abs
             LastWrite(Absolute(), registers.a & registers.x);
-            break;
-        case 0x90:  // BCC
-            Branch(!(registers.p & flags::C));
             break;
         case 0x93:  // SHA (zp),Y
             StoreAndedWithHighByte(IndirectIndexedBase(), registers.y, registers.a & registers.x);
@@ -681,9 +683,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xAF:  // LAX abs
             registers.a = registers.x = SetNZ(LastRead(Absolute()));
             break;
-        case 0xB0:  // BCS
-            Branch(registers.p & flags::C);
-            break;
         case 0xB3:  // LAX (zp),Y
             registers.a = registers.x = SetNZ(LastRead(IndirectIndexed(false)));
             break;
@@ -695,10 +694,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
         case 0xB7:  // LAX zp,Y
             registers.a = registers.x = SetNZ(LastRead(ZeroPageIndexed(registers.y)));
-            break;
-        case 0xB8:  // CLV
-            Implied();
-            registers.p &= ~flags::V;
             break;
         case 0xBA:  // TSX
             Implied();
@@ -717,14 +712,8 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xBF:  // LAX abs,Y
             registers.a = registers.x = SetNZ(LastRead(AbsoluteIndexed(registers.y, false)));
             break;
-        case 0xC0:  // CPY #
-            Compare(registers.y, LastRead(Immediate()));
-            break;
         case 0xC2:  // NOP #
             LastRead(Immediate());
-            break;
-        case 0xC4:  // CPY zp
-            Compare(registers.y, LastRead(Fetch()));
             break;
         case 0xC8:  // INY
             Implied();
@@ -737,24 +726,8 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xCB:  // SBX #
             AndXSubtract(LastRead(Immediate()));
             break;
-        case 0xCC:  // CPY abs
-            Compare(registers.y, LastRead(Absolute()));
-            break;
-        case 0xD0:  // BNE
-            Branch(!(registers.p & flags::Z));
-            break;
-        case 0xD8:  // CLD
-            Implied();
-            registers.p &= ~flags::D;
-            break;
-        case 0xE0:  // CPX #
-            Compare(registers.x, LastRead(Immediate()));
-            break;
         case 0xE2:  // NOP #
             LastRead(Immediate());
-            break;
-        case 0xE4:  // CPX zp
-            Compare(registers.x, LastRead(Fetch()));
             break;
         case 0xE8:  // INX
             Implied();
@@ -765,16 +738,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
         case 0xEB:  // SBC #
             SubtractWithBorrow(LastRead(Immediate()));
-            break;
-        case 0xEC:  // CPX abs
-            Compare(registers.x, LastRead(Absolute()));
-            break;
-        case 0xF0:  // BEQ
-            Branch(registers.p & flags::Z);
-            break;
-        case 0xF8:  // SED
-            Implied();
-            registers.p |= flags::D;
             break;
     }
 }
