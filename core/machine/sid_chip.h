@@ -39,7 +39,7 @@ public:
 
     // Clocks the chip up to `cycle`.
     void CatchUp(std::uint64_t cycle);
-    std::size_t Available() const { return chip_.Available(); }
+    std::size_t Available() { return chip_.Available(); }
     std::size_t Take(std::int16_t* out, std::size_t count) { return chip_.Take(out, count); }
     // Drops the sound made so far.
     void DiscardSound();

@@ -215,7 +215,6 @@ void RealSid::ClockEachCycle(std::uint32_t cycles) {
         StepVoices(outputs, 0);
         Sound(outputs, 1);
     }
-    Flush();
 }
 
 void RealSid::Clock(std::uint32_t cycles) {
@@ -233,7 +232,6 @@ void RealSid::Clock(std::uint32_t cycles) {
             --cycles;
         }
     }
-    Flush();
 }
 
 }  // namespace chipbox::sidchip

@@ -58,8 +58,17 @@ public:
     void Clock(std::uint32_t cycles);
     void ClockEachCycle(std::uint32_t cycles);
 
-    std::size_t Available() const { return audio_.Available(); }
-    std::size_t Take(std::int16_t* out, std::size_t maxCount) { return audio_.Take(out, maxCount); }
+    // The cycles clocked so far reach the resampler only in whole blocks,
+    // which keeps the many short runs between writes cheap; asking for the
+    // sound hands over the part block too.
+    std::size_t Available() {
+        Flush();
+        return audio_.Available();
+    }
+    std::size_t Take(std::int16_t* out, std::size_t maxCount) {
+        Flush();
+        return audio_.Take(out, maxCount);
+    }
     std::uint64_t ClippedSamples() const { return audio_.ClippedSamples(); }
 
     const WaveformGenerator& waveform(int voice) const { return waveforms_[voice]; }
