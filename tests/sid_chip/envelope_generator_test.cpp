@@ -147,23 +147,23 @@ TEST(EnvelopeTiming, FirstCycleAfterGateOnComparesTheDecayRate) {
     EXPECT_EQ(CyclesToChange(other, PERIODS[15]), PERIODS[15] - (PERIODS[1] - 1));
 }
 
-TEST(EnvelopeDelay, RateLoweredBelowThePrescalerWaitsForItToRunRound) {
-    EnvelopeGenerator env = Generator(0xF0, 0x00);
-    env.WriteControl(GATE);
-    env.Clock(100);
-    env.WriteAttackDecay(0x00);
-    EXPECT_EQ(CyclesToChange(env, PRESCALER_STATES + PERIODS[0]),
+// A rate lowered below where the prescaler stands waits for it to run
+// round its states; one raised above ends its period on time.
+TEST(EnvelopeDelay, ARateChangeWaitsForThePrescalerToReachTheNewPeriod) {
+    EnvelopeGenerator lowered = Generator(0xF0, 0x00);
+    lowered.WriteControl(GATE);
+    lowered.Clock(100);
+    lowered.WriteAttackDecay(0x00);
+    EXPECT_EQ(CyclesToChange(lowered, PRESCALER_STATES + PERIODS[0]),
               PRESCALER_STATES - 100 + PERIODS[0]);
-    EXPECT_EQ(env.Output(), 1);
-    EXPECT_EQ(CyclesToChange(env, PERIODS[0]), PERIODS[0]);
-}
+    EXPECT_EQ(lowered.Output(), 1);
+    EXPECT_EQ(CyclesToChange(lowered, PERIODS[0]), PERIODS[0]);
 
-TEST(EnvelopeDelay, RateRaisedAboveThePrescalerEndsItsPeriodOnTime) {
-    EnvelopeGenerator env = Generator(0x00, 0x00);
-    env.WriteControl(GATE);
-    env.Clock(5);
-    env.WriteAttackDecay(0xF0);
-    EXPECT_EQ(CyclesToChange(env, PERIODS[15]), PERIODS[15] - 5);
+    EnvelopeGenerator raised = Generator(0x00, 0x00);
+    raised.WriteControl(GATE);
+    raised.Clock(5);
+    raised.WriteAttackDecay(0xF0);
+    EXPECT_EQ(CyclesToChange(raised, PERIODS[15]), PERIODS[15] - 5);
 }
 
 TEST(EnvelopeSustain, DecayHoldsAtTheNibbleTimes17) {
@@ -263,40 +263,36 @@ private:
     std::mt19937 random_;
 };
 
-TEST(EnvelopeRuns, RunsMatchSingleCycles) {
-    std::uint64_t cycles = 0;
-    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-        SCOPED_TRACE(seed);
-        RandomSession session(seed);
-        EnvelopeGenerator runs, single;
-        runs.Reset();
-        single.Reset();
-        for (int op = 0; op < 1000; ++op) {
-            session.Write(runs, single);
-            const std::uint32_t length = session.RunLength();
-            runs.Clock(length);
-            for (std::uint32_t n = 0; n < length; ++n) single.Clock();
-            cycles += length;
-            ASSERT_EQ(runs.Output(), single.Output()) << op;
-            ASSERT_EQ(runs.CyclesUntilOutputMayChange(), single.CyclesUntilOutputMayChange()) << op;
-        }
-    }
-    EXPECT_GT(cycles, 10'000'000u);
-}
-
-TEST(EnvelopeRuns, LongRunsMatchSingleCycles) {
-    RandomSession session(5);
+// `ops` random writes, each followed by a run of Clock(n) against n single
+// cycles; the cycles run in all.
+template <class Length>
+std::uint64_t ExpectRunsMatchSingleCycles(std::uint32_t seed, int ops, Length length) {
+    SCOPED_TRACE(seed);
+    RandomSession session(seed);
     EnvelopeGenerator runs, single;
     runs.Reset();
     single.Reset();
-    for (int op = 0; op < 40; ++op) {
+    std::uint64_t cycles = 0;
+    for (int op = 0; op < ops; ++op) {
         session.Write(runs, single);
-        const std::uint32_t length = session.LongRunLength();
-        runs.Clock(length);
-        for (std::uint32_t n = 0; n < length; ++n) single.Clock();
-        ASSERT_EQ(runs.Output(), single.Output()) << op;
-        ASSERT_EQ(runs.CyclesUntilOutputMayChange(), single.CyclesUntilOutputMayChange()) << op;
+        const std::uint32_t n = length(session);
+        runs.Clock(n);
+        for (std::uint32_t i = 0; i < n; ++i) single.Clock();
+        cycles += n;
+        EXPECT_EQ(runs.Output(), single.Output()) << op;
+        EXPECT_EQ(runs.CyclesUntilOutputMayChange(), single.CyclesUntilOutputMayChange()) << op;
+        if (::testing::Test::HasFailure()) break;
     }
+    return cycles;
+}
+
+TEST(EnvelopeRuns, RunsShortAndLongMatchSingleCycles) {
+    std::uint64_t cycles = 0;
+    for (std::uint32_t seed = 1; seed <= 4; ++seed)
+        cycles +=
+            ExpectRunsMatchSingleCycles(seed, 1000, [](RandomSession& s) { return s.RunLength(); });
+    EXPECT_GT(cycles, 10'000'000u);
+    ExpectRunsMatchSingleCycles(5, 40, [](RandomSession& s) { return s.LongRunLength(); });
 }
 
 TEST(EnvelopeRuns, CyclesUntilOutputMayChangeIsExact) {
