@@ -493,8 +493,43 @@ bool Cpu6510::ExecuteFlagColumns(std::uint8_t opcode) {
     return true;
 }
 
+// The load and store rows outside the accumulator's: LDY and STY (low bits
+// 00), LDX and STX (10), LAX and SAX (11), in the columns they share. The
+// registers other than Y index by Y where X would be the one stored or
+// loaded.
+bool Cpu6510::ExecuteLoadsAndStores(std::uint8_t opcode) {
+    const int operation = opcode >> 5, low = opcode & 3, column = (opcode >> 2) & 7;
+    const bool loads = operation == 5, stores = operation == 4;
+    const bool loadColumn = column == 0 || column == 1 || column == 3 || column == 5 ||
+                            column == 7 || (column == 4 && low == 3);
+    const bool storeColumn = column == 1 || column == 3 || column == 5 || (column == 0 && low == 3);
+    if (low == 1 || !((loads && loadColumn) || (stores && storeColumn))) return false;
+    const std::uint8_t index = low == 0 ? registers.x : registers.y;
+    std::uint16_t address;
+    switch (column) {
+        case 0: address = low == 3 ? IndexedIndirect() : Immediate(); break;
+        case 1: address = Fetch(); break;
+        case 3: address = Absolute(); break;
+        case 4: address = IndirectIndexed(false); break;
+        case 5: address = ZeroPageIndexed(index); break;
+        default: address = AbsoluteIndexed(index, false); break;
+    }
+    if (stores) {
+        LastWrite(address, low == 0   ? registers.y
+                           : low == 2 ? registers.x
+                                      : registers.a & registers.x);
+        return true;
+    }
+    const std::uint8_t value = SetNZ(LastRead(address));
+    if (low == 0) registers.y = value;
+    if (low >= 2) registers.x = value;
+    if (low == 3) registers.a = value;
+    return true;
+}
+
 void Cpu6510::Execute(std::uint8_t opcode) {
-    if (ExecuteFromMatrix(opcode) || ExecuteDoingNothing(opcode) || ExecuteFlagColumns(opcode))
+    if (ExecuteFromMatrix(opcode) || ExecuteDoingNothing(opcode) || ExecuteFlagColumns(opcode) ||
+        ExecuteLoadsAndStores(opcode))
         return;
     switch (opcode) {
         case 0x00:  // BRK
@@ -579,18 +614,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x82:  // NOP #
             LastRead(Immediate());
             break;
-        case 0x83:  // SAX (zp,X)
-            LastWrite(IndexedIndirect(), registers.a & registers.x);
-            break;
-        case 0x84:  // STY zp
-            LastWrite(Fetch(), registers.y);
-            break;
-        case 0x86:  // STX zp
-            LastWrite(Fetch(), registers.x);
-            break;
-        case 0x87:  // SAX zp
-            LastWrite(Fetch(), registers.a & registers.x);
-            break;
         case 0x88:  // DEY
             Implied();
             registers.y = SetNZ(registers.y - 1);
@@ -602,26 +625,8 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0x8B:  // ANE #
             registers.a = SetNZ((registers.a | 0xEE) & registers.x & LastRead(Immediate()));
             break;
-        case 0x8C:  // STY abs
-            LastWrite(Absolute(), registers.y);
-            break;
-        case 0x8E:  // STX abs
-            LastWrite(Absolute(), registers.x);
-            break;
-        case 0x8F:  // SAX abs
-            LastWrite(Absolute(), registers.a & registers.x);
-            break;
         case 0x93:  // SHA (zp),Y
             StoreAndedWithHighByte(IndirectIndexedBase(), registers.y, registers.a & registers.x);
-            break;
-        case 0x94:  // STY zp,X
-            LastWrite(ZeroPageIndexed(registers.x), registers.y);
-            break;
-        case 0x96:  // STX zp,Y
-            LastWrite(ZeroPageIndexed(registers.y), registers.x);
-            break;
-        case 0x97:  // SAX zp,Y
-            LastWrite(ZeroPageIndexed(registers.y), registers.a & registers.x);
             break;
         case 0x98:  // TYA
             Implied();
@@ -645,24 +650,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             StoreAndedWithHighByte(AbsoluteIndexedBase(registers.y), registers.y,
                                    registers.a & registers.x);
             break;
-        case 0xA0:  // LDY #
-            registers.y = SetNZ(LastRead(Immediate()));
-            break;
-        case 0xA2:  // LDX #
-            registers.x = SetNZ(LastRead(Immediate()));
-            break;
-        case 0xA3:  // LAX (zp,X)
-            registers.a = registers.x = SetNZ(LastRead(IndexedIndirect()));
-            break;
-        case 0xA4:  // LDY zp
-            registers.y = SetNZ(LastRead(Fetch()));
-            break;
-        case 0xA6:  // LDX zp
-            registers.x = SetNZ(LastRead(Fetch()));
-            break;
-        case 0xA7:  // LAX zp
-            registers.a = registers.x = SetNZ(LastRead(Fetch()));
-            break;
         case 0xA8:  // TAY
             Implied();
             registers.y = SetNZ(registers.a);
@@ -674,27 +661,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xAB:  // LXA #
             registers.a = registers.x = SetNZ((registers.a | 0xEE) & LastRead(Immediate()));
             break;
-        case 0xAC:  // LDY abs
-            registers.y = SetNZ(LastRead(Absolute()));
-            break;
-        case 0xAE:  // LDX abs
-            registers.x = SetNZ(LastRead(Absolute()));
-            break;
-        case 0xAF:  // LAX abs
-            registers.a = registers.x = SetNZ(LastRead(Absolute()));
-            break;
-        case 0xB3:  // LAX (zp),Y
-            registers.a = registers.x = SetNZ(LastRead(IndirectIndexed(false)));
-            break;
-        case 0xB4:  // LDY zp,X
-            registers.y = SetNZ(LastRead(ZeroPageIndexed(registers.x)));
-            break;
-        case 0xB6:  // LDX zp,Y
-            registers.x = SetNZ(LastRead(ZeroPageIndexed(registers.y)));
-            break;
-        case 0xB7:  // LAX zp,Y
-            registers.a = registers.x = SetNZ(LastRead(ZeroPageIndexed(registers.y)));
-            break;
         case 0xBA:  // TSX
             Implied();
             registers.x = SetNZ(registers.s);
@@ -702,15 +668,6 @@ void Cpu6510::Execute(std::uint8_t opcode) {
         case 0xBB:  // LAS abs,Y
             registers.a = registers.x = registers.s =
                 SetNZ(LastRead(AbsoluteIndexed(registers.y, false)) & registers.s);
-            break;
-        case 0xBC:  // LDY abs,X
-            registers.y = SetNZ(LastRead(AbsoluteIndexed(registers.x, false)));
-            break;
-        case 0xBE:  // LDX abs,Y
-            registers.x = SetNZ(LastRead(AbsoluteIndexed(registers.y, false)));
-            break;
-        case 0xBF:  // LAX abs,Y
-            registers.a = registers.x = SetNZ(LastRead(AbsoluteIndexed(registers.y, false)));
             break;
         case 0xC2:  // NOP #
             LastRead(Immediate());

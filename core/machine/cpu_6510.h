@@ -70,6 +70,7 @@ private:
     bool ExecuteFromMatrix(std::uint8_t opcode);
     bool ExecuteDoingNothing(std::uint8_t opcode);
     bool ExecuteFlagColumns(std::uint8_t opcode);
+    bool ExecuteLoadsAndStores(std::uint8_t opcode);
     std::uint16_t ColumnAddress(std::uint8_t column, bool writes);
     void AccumulatorRow(std::uint8_t operation, std::uint8_t column);
     void Combine(std::uint8_t operation, std::uint8_t value);
