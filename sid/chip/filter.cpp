@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
+
+#include "sid/chip/vector_clones.h"
 
 namespace chipbox::sidchip {
 namespace {
@@ -47,6 +50,7 @@ constexpr double MAX_CUTOFF_PER_CLOCK = 0.45;
 
 namespace bits {
 constexpr std::uint8_t ROUTE_VOICE1 = 0x01;
+constexpr std::uint8_t ROUTE_ANY_VOICE = 0x07;
 constexpr std::uint8_t VOLUME = 0x0F;
 constexpr std::uint8_t LOW_PASS = 0x10;
 constexpr std::uint8_t BAND_PASS = 0x20;
@@ -126,7 +130,7 @@ double Filter::CutoffCurveHz(ChipModel model, std::uint16_t cutoffRegister) {
 //   band = a1 s1 + a2 (x - s2),  low = s2 + a2 s1 + a3 (x - s2),
 //   high = x - k band - low,     s1' = 2 band - s1,  s2' = 2 low - s2,
 // with a1 = 1 / (1 + g (g + k)), a2 = g a1, a3 = g a2. Written out in s1, s2
-// and x, each is one row of coefficients.
+// and x, each is one row of coefficients; a cycle is s' = A s + b x.
 void Filter::UpdateResponse() {
     const double cutoffHz = std::min(CutoffHz(), MAX_CUTOFF_PER_CLOCK * clockHz_);
     integratorGain_ = std::tan(std::numbers::pi * cutoffHz / clockHz_);
@@ -139,18 +143,25 @@ void Filter::UpdateResponse() {
     a1_ = 1.0 / (1.0 + g * (g + damping_));
     a2_ = g * a1_;
     a3_ = g * a2_;
-    step11_ = 2.0 * a1_ - 1.0;
-    step12_ = -2.0 * a2_;
-    step1Input_ = 2.0 * a2_;
-    step21_ = 2.0 * a2_;
-    step22_ = 1.0 - 2.0 * a3_;
-    step2Input_ = 2.0 * a3_;
-    pair11_ = step11_ * step11_ + step12_ * step21_;
-    pair12_ = step11_ * step12_ + step12_ * step22_;
-    pair21_ = step21_ * step11_ + step22_ * step21_;
-    pair22_ = step21_ * step12_ + step22_ * step22_;
-    pair1Even_ = step11_ * step1Input_ + step12_ * step2Input_;
-    pair2Even_ = step21_ * step1Input_ + step22_ * step2Input_;
+    const std::array<double, 4> step = {2.0 * a1_ - 1.0, -2.0 * a2_, 2.0 * a2_,
+                                        1.0 - 2.0 * a3_};
+    const std::array<double, 2> input = {2.0 * a2_, 2.0 * a3_};
+
+    stepPowers_[0] = {1.0, 0.0, 0.0, 1.0};
+    inputAfter_[0] = input;
+    for (std::size_t n = 1; n < stepPowers_.size(); ++n) {
+        const auto& p = stepPowers_[n - 1];
+        stepPowers_[n] = {step[0] * p[0] + step[1] * p[2], step[0] * p[1] + step[1] * p[3],
+                          step[2] * p[0] + step[3] * p[2], step[2] * p[1] + step[3] * p[3]};
+    }
+    for (std::size_t n = 1; n < inputAfter_.size(); ++n) {
+        const auto& u = inputAfter_[n - 1];
+        inputAfter_[n] = {step[0] * u[0] + step[1] * u[1], step[2] * u[0] + step[3] * u[1]};
+    }
+    for (std::size_t i = 0; i < BLOCK_CYCLES; ++i) {
+        blockInput1_[i] = inputAfter_[BLOCK_CYCLES - 1 - i][0];
+        blockInput2_[i] = inputAfter_[BLOCK_CYCLES - 1 - i][1];
+    }
     UpdateMix();
 }
 
@@ -177,7 +188,126 @@ void Filter::UpdateMix() {
         filterGain_[v] = routed ? 1.0 : 0.0;
         outputGain_[v] = routed ? volume * mix[2] : silenced ? 0.0 : volume;
     }
+    routed_ = resonanceRouting_ & bits::ROUTE_ANY_VOICE;
     mixDc_ = volume * (model_ == ChipModel::Mos6581 ? MIXER_DC_6581 : MIXER_DC_8580);
+    UpdateBlockOutputs();
+}
+
+// The output at a block's cycle j is the mix of the states j cycles on:
+// m A^j times the first states, and m A^(j-1-i) b times the input of
+// each earlier cycle i.
+void Filter::UpdateBlockOutputs() {
+    for (std::size_t j = 0; j < BLOCK_CYCLES; ++j) {
+        const auto& p = stepPowers_[j];
+        fromState1_[j] = mixState1_ * p[0] + mixState2_ * p[2];
+        fromState2_[j] = mixState1_ * p[1] + mixState2_ * p[3];
+    }
+    for (std::size_t i = 0; i < fromInput_.size(); ++i) {
+        for (std::size_t j = 0; j < BLOCK_CYCLES; ++j) {
+            if (j <= i) {
+                fromInput_[i][j] = 0.0;
+                continue;
+            }
+            const auto& u = inputAfter_[j - 1 - i];
+            fromInput_[i][j] = mixState1_ * u[0] + mixState2_ * u[1];
+        }
+    }
+}
+
+namespace {
+
+// Four cycles of a block side by side; each lane computes what one cycle
+// would alone, in the same order.
+using FourDoubles = double __attribute__((vector_size(32)));
+using FourFloats = float __attribute__((vector_size(16)));
+
+// The cycles `at` .. `at` + 3 of a row.
+struct Four {
+    FourDoubles lanes;
+    CHIPBOX_INLINE_INTO_CLONES explicit Four(const double* row, std::size_t at) { std::memcpy(&lanes, row + at, sizeof lanes); }
+};
+
+}  // namespace
+
+// Each lane adds in BlockOutput's order, so a block made here and one made
+// a cycle at a time agree.
+CHIPBOX_INLINE_INTO_CLONES void Filter::BlockOutputs(const Loop& loop, const double* inputs,
+                                                     const double* direct, float* out) const {
+    for (std::size_t half = 0; half < BLOCK_CYCLES; half += 4) {
+        const FourDoubles fromStates = Four(fromState1_.data(), half).lanes * loop.state1 +
+                                       Four(fromState2_.data(), half).lanes * loop.state2;
+        FourDoubles output;
+        if (routed_) {
+            FourDoubles fromInputs = Four(fromInput_[0].data(), half).lanes * inputs[0];
+            for (std::size_t i = 1; i < fromInput_.size(); ++i)
+                fromInputs += Four(fromInput_[i].data(), half).lanes * inputs[i];
+            output = Four(direct, half).lanes + (fromStates + fromInputs);
+        } else {
+            output = Four(direct, half).lanes + fromStates;
+        }
+        const FourFloats narrowed = __builtin_convertvector(output, FourFloats);
+        std::memcpy(out + half, &narrowed, sizeof narrowed);
+    }
+}
+
+// A block's inputs weighed, in a fixed order of four pairs.
+CHIPBOX_INLINE_INTO_CLONES double Filter::WeighBlock(const BlockRow& weights, const double* inputs) {
+    static_assert(BLOCK_CYCLES == 8);
+    double pairs[4];
+    for (std::size_t l = 0; l < 4; ++l)
+        pairs[l] = weights[l] * inputs[l] + weights[l + 4] * inputs[l + 4];
+    return (pairs[0] + pairs[2]) + (pairs[1] + pairs[3]);
+}
+
+CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const double* inputs) const {
+    const auto& p = stepPowers_[BLOCK_CYCLES];
+    loop.guard = filter_detail::DENORMAL_GUARD - loop.guard;
+    const double input1 = routed_ ? WeighBlock(blockInput1_, inputs) : 0.0;
+    const double input2 = routed_ ? WeighBlock(blockInput2_, inputs) : 0.0;
+    const double next1 = (p[0] * loop.state1 + p[1] * loop.state2) + (input1 + loop.guard);
+    loop.state2 = (p[2] * loop.state1 + p[3] * loop.state2) + input2;
+    loop.state1 = next1;
+}
+
+CHIPBOX_INLINE_INTO_CLONES float Filter::ClockOne(Loop& loop, double direct, double input) const {
+    loop.inputs[static_cast<std::size_t>(loop.phase)] = input;
+    const double output = BlockOutput(loop, loop.phase, direct);
+    if (++loop.phase == BLOCK_CYCLES) {
+        NextBlock(loop, loop.inputs.data());
+        loop.inputs.fill(0.0);
+        loop.phase = 0;
+    }
+    return static_cast<float>(output);
+}
+
+// The parts that do not wait on the states first, for a stretch at a time;
+// then whole blocks at once, and the cycle by cycle where a block is begun
+// or left unfinished: the same values as Clock, cycle for cycle.
+CHIPBOX_VECTOR_CLONES void Filter::ClockRun(const float* voice1, const float* voice2,
+                                            const float* voice3, float* out,
+                                            std::size_t count) {
+    constexpr std::size_t STRETCH = 256;
+    Loop loop = loop_;
+    for (std::size_t start = 0; start < count; start += STRETCH) {
+        const std::size_t n = std::min(STRETCH, count - start);
+        double direct[STRETCH], input[STRETCH];
+        // With no value carried from cycle to cycle these loops run four
+        // cycles at once.
+        const float* v1 = voice1 + start;
+        const float* v2 = voice2 + start;
+        const float* v3 = voice3 + start;
+        for (std::size_t k = 0; k < n; ++k) direct[k] = Direct(v1[k], v2[k], v3[k]);
+        for (std::size_t k = 0; k < n; ++k) input[k] = Input(v1[k], v2[k], v3[k]);
+        float* to = out + start;
+        std::size_t k = 0;
+        for (; k < n && loop.phase != 0; ++k) to[k] = ClockOne(loop, direct[k], input[k]);
+        for (; k + BLOCK_CYCLES <= n; k += BLOCK_CYCLES) {
+            BlockOutputs(loop, &input[k], &direct[k], &to[k]);
+            NextBlock(loop, &input[k]);
+        }
+        for (; k < n; ++k) to[k] = ClockOne(loop, direct[k], input[k]);
+    }
+    loop_ = loop;
 }
 
 }  // namespace chipbox::sidchip

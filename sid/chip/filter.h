@@ -72,27 +72,38 @@ public:
     static double CutoffCurveHz(ChipModel model, std::uint16_t cutoffRegister);
 
 private:
-    // The states step two cycles at a time: from an even cycle's states
-    // straight to the next even cycle's through the loop's matrix squared,
-    // so the chain from one state to the next is half as long; the odd
-    // cycle's states, which only its output needs, branch off it. Which
-    // cycles pair up is fixed from the reset on, so the values do not depend
+    // The states step a block of BLOCK_CYCLES cycles at a time, from one
+    // block's first cycle straight to the next block's through the loop's
+    // matrix to that power, so the chain from state to state, which no
+    // processor can run ahead of, is an eighth as long. Each cycle's output
+    // is worked out from the block's first states and the block's inputs
+    // before it, with no state in between: the eight outputs of a
+    // block are independent of each other and run side by side. Which cycles
+    // form a block is fixed from the reset on, so the values do not depend
     // on how the cycles are asked for.
+    static constexpr int BLOCK_CYCLES = 8;
+    using BlockRow = std::array<double, BLOCK_CYCLES>;
+
     struct Loop {
-        double state1, state2;  // at the even cycle
-        // Alternates between a negligible level and 0, DC and Nyquist
-        // together, so no state decays into denormals during silence.
+        double state1, state2;  // at the block's first cycle
+        // Added to the first state at each block's end, alternately a
+        // negligible level and 0, so no state decays into denormals during
+        // silence.
         double guard;
-        double odd1, odd2;  // the odd cycle's states
-        double evenInput;   // the even cycle's filter input
-        bool odd;           // the next cycle is an odd one
+        BlockRow inputs;  // the filter's inputs of the block so far, zeros after
+        int phase;        // the block's cycles done
     };
     double Direct(float voice1, float voice2, float voice3) const;
-    double Input(float voice1, float voice2, float voice3, double guard) const;
-    float EvenStep(Loop& loop, double direct, double input) const;
-    float OddStep(Loop& loop, double direct, double input) const;
+    double Input(float voice1, float voice2, float voice3) const;
+    double BlockOutput(const Loop& loop, int cycle, double direct) const;
+    void BlockOutputs(const Loop& loop, const double* inputs, const double* direct,
+                      float* out) const;
+    void NextBlock(Loop& loop, const double* inputs) const;
+    static double WeighBlock(const BlockRow& weights, const double* inputs);
+    float ClockOne(Loop& loop, double direct, double input) const;
     void UpdateResponse();
     void UpdateMix();
+    void UpdateBlockOutputs();
 
     ChipModel model_;
     double clockHz_;
@@ -105,20 +116,27 @@ private:
     double damping_ = 0.0;         // 1 / Q
     double a1_ = 0.0, a2_ = 0.0, a3_ = 0.0;
 
-    // What Clock multiplies: the voices into the filter; the voices into the
-    // output, unfiltered at the volume plus what the selected modes pass
-    // straight from the filter's input; the states into the output; and the
-    // states and input into the states' next values.
+    // What a cycle multiplies: the voices into the filter; the voices into
+    // the output, unfiltered at the volume plus what the selected modes pass
+    // straight from the filter's input; the states into the output.
     std::array<double, 3> filterGain_{};
     std::array<double, 3> outputGain_{};
     double mixState1_ = 0.0, mixState2_ = 0.0, mixDc_ = 0.0;
-    double step11_ = 0.0, step12_ = 0.0, step1Input_ = 0.0;
-    double step21_ = 0.0, step22_ = 0.0, step2Input_ = 0.0;
+    bool routed_ = false;  // a voice goes into the filter
 
-    // Two cycles of the loop: its matrix squared, and what the even and
-    // the odd cycle's inputs add.
-    double pair11_ = 0.0, pair12_ = 0.0, pair21_ = 0.0, pair22_ = 0.0;
-    double pair1Even_ = 0.0, pair2Even_ = 0.0;
+    // One cycle's step matrix taken to the powers 0 .. BLOCK_CYCLES, and
+    // what an input adds after that many further steps.
+    std::array<std::array<double, 4>, BLOCK_CYCLES + 1> stepPowers_{};
+    std::array<std::array<double, 2>, BLOCK_CYCLES> inputAfter_{};
+
+    // A block's output at its cycle j: the first states times
+    // fromState1_/2_[j], plus the inputs of cycle i < j times
+    // fromInput_[i][j] (0 where i >= j).
+    BlockRow fromState1_{}, fromState2_{};
+    std::array<BlockRow, BLOCK_CYCLES - 1> fromInput_{};
+    // The next block's first states: this block's through the last power,
+    // plus the inputs of cycle i times blockInput1_/2_[i].
+    BlockRow blockInput1_{}, blockInput2_{};
 
     Loop loop_{};
 };
@@ -133,71 +151,27 @@ inline double Filter::Direct(float voice1, float voice2, float voice3) const {
     return outputGain_[0] * voice1 + outputGain_[1] * voice2 + outputGain_[2] * voice3 + mixDc_;
 }
 
-inline double Filter::Input(float voice1, float voice2, float voice3, double guard) const {
-    return filterGain_[0] * voice1 + filterGain_[1] * voice2 + filterGain_[2] * voice3 + guard;
+inline double Filter::Input(float voice1, float voice2, float voice3) const {
+    return filterGain_[0] * voice1 + filterGain_[1] * voice2 + filterGain_[2] * voice3;
 }
 
-inline float Filter::EvenStep(Loop& loop, double direct, double input) const {
-    const double output = direct + (mixState1_ * loop.state1 + mixState2_ * loop.state2);
-    loop.odd1 = step11_ * loop.state1 + step12_ * loop.state2 + step1Input_ * input;
-    loop.odd2 = step21_ * loop.state1 + step22_ * loop.state2 + step2Input_ * input;
-    loop.evenInput = input;
-    loop.odd = true;
-    return static_cast<float>(output);
-}
-
-inline float Filter::OddStep(Loop& loop, double direct, double input) const {
-    const double output = direct + (mixState1_ * loop.odd1 + mixState2_ * loop.odd2);
-    const double next1 = pair11_ * loop.state1 + pair12_ * loop.state2 +
-                         (pair1Even_ * loop.evenInput + step1Input_ * input);
-    loop.state2 = pair21_ * loop.state1 + pair22_ * loop.state2 +
-                  (pair2Even_ * loop.evenInput + step2Input_ * input);
-    loop.state1 = next1;
-    loop.odd = false;
-    return static_cast<float>(output);
+// One output, the additions in the order BlockOutputs makes them in each of
+// its lanes; an input not yet given is 0 and meets a coefficient of 0. With
+// no voice routed into the filter its input is 0 and is left out.
+inline double Filter::BlockOutput(const Loop& loop, int cycle, double direct) const {
+    const auto j = static_cast<std::size_t>(cycle);
+    const double fromStates = fromState1_[j] * loop.state1 + fromState2_[j] * loop.state2;
+    if (!routed_) return direct + fromStates;
+    double fromInputs = fromInput_[0][j] * loop.inputs[0];
+    for (std::size_t i = 1; i < fromInput_.size(); ++i)
+        fromInputs += fromInput_[i][j] * loop.inputs[i];
+    return direct + (fromStates + fromInputs);
 }
 
 inline float Filter::Clock(float voice1, float voice2, float voice3) {
-    loop_.guard = filter_detail::DENORMAL_GUARD - loop_.guard;
-    const double direct = Direct(voice1, voice2, voice3);
-    const double input = Input(voice1, voice2, voice3, loop_.guard);
-    return loop_.odd ? OddStep(loop_, direct, input) : EvenStep(loop_, direct, input);
-}
-
-// The parts that do not wait on the states first, for a stretch at a time,
-// then the states through it a pair of cycles at a time: the same values as
-// Clock, cycle for cycle.
-inline void Filter::ClockRun(const float* voice1, const float* voice2, const float* voice3,
-                             float* out, std::size_t count) {
-    constexpr std::size_t STRETCH = 256;
-    Loop loop = loop_;
-    for (std::size_t start = 0; start < count; start += STRETCH) {
-        const std::size_t n = std::min(STRETCH, count - start);
-        double direct[STRETCH], input[STRETCH];
-        // The guard alternates, so it is one of two values by the cycle's
-        // place in the stretch; with no value carried from cycle to cycle
-        // these loops run four cycles at once.
-        const double first = filter_detail::DENORMAL_GUARD - loop.guard;
-        const double guards[2] = {first, filter_detail::DENORMAL_GUARD - first};
-        const float* v1 = voice1 + start;
-        const float* v2 = voice2 + start;
-        const float* v3 = voice3 + start;
-        for (std::size_t k = 0; k < n; ++k) direct[k] = Direct(v1[k], v2[k], v3[k]);
-        for (std::size_t k = 0; k < n; ++k) input[k] = Input(v1[k], v2[k], v3[k], guards[k & 1]);
-        loop.guard = guards[(n - 1) & 1];
-        float* to = out + start;
-        std::size_t k = 0;
-        if (loop.odd && k < n) {
-            to[k] = OddStep(loop, direct[k], input[k]);
-            ++k;
-        }
-        for (; k + 1 < n; k += 2) {
-            to[k] = EvenStep(loop, direct[k], input[k]);
-            to[k + 1] = OddStep(loop, direct[k + 1], input[k + 1]);
-        }
-        if (k < n) to[k] = EvenStep(loop, direct[k], input[k]);
-    }
-    loop_ = loop;
+    float out;
+    ClockRun(&voice1, &voice2, &voice3, &out, 1);
+    return out;
 }
 
 }  // namespace chipbox::sidchip

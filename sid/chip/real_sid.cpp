@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "sid/chip/ladder_dac.h"
+#include "sid/chip/vector_clones.h"
 
 namespace chipbox::sidchip {
 
@@ -46,6 +47,7 @@ void RealSid::Reset() {
     filter_.Reset();
     audio_.Reset();
     blockUsed_ = 0;
+    filtered_ = 0;
 }
 
 void RealSid::WriteVoice(int voice, std::uint8_t reg, std::uint8_t value) {
@@ -71,6 +73,7 @@ void RealSid::Write(std::uint8_t reg, std::uint8_t value) {
         WriteVoice(reg / 7, reg % 7, value);
         return;
     }
+    FilterPending();
     switch (reg) {
         case 0x15: filter_.WriteCutoffLow(value); break;
         case 0x16: filter_.WriteCutoffHigh(value); break;
@@ -183,26 +186,37 @@ void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
 }
 
 // The voices' values through their DACs at the envelope levels they hold,
-// then the filter and mixer into the block for the resampler.
-void RealSid::Sound(const Outputs& outputs, std::uint32_t count) {
-    std::array<std::array<float, BLOCK>, 3> levels;
+// kept for the filter.
+CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t count) {
     for (int voice = 0; voice < 3; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
         lastOutput_[v] = outputs[v][count - 1];
         const float gain = VoiceGain(voice);
-        for (std::uint32_t k = 0; k < count; ++k)
-            levels[v][k] = waveformLevel_[outputs[v][k]] * gain;
+        float* levels = levels_[v].data() + blockUsed_;
+        if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
+            std::fill_n(levels, count, 0.0f);
+            continue;
+        }
+        for (std::uint32_t k = 0; k < count; ++k) levels[k] = waveformLevel_[outputs[v][k]] * gain;
     }
-    filter_.ClockRun(levels[0].data(), levels[1].data(), levels[2].data(),
-                     block_.data() + blockUsed_, count);
     blockUsed_ += count;
     if (blockUsed_ == BLOCK) Flush();
 }
 
+void RealSid::FilterPending() {
+    if (filtered_ == blockUsed_) return;
+    filter_.ClockRun(levels_[0].data() + filtered_, levels_[1].data() + filtered_,
+                     levels_[2].data() + filtered_, block_.data() + filtered_,
+                     blockUsed_ - filtered_);
+    filtered_ = blockUsed_;
+}
+
 void RealSid::Flush() {
+    FilterPending();
     if (blockUsed_ == 0) return;
     audio_.Push(block_.data(), blockUsed_);
     blockUsed_ = 0;
+    filtered_ = 0;
 }
 
 // A cycle clocks the oscillators, then the envelopes, and then the voices

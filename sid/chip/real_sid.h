@@ -58,9 +58,10 @@ public:
     void Clock(std::uint32_t cycles);
     void ClockEachCycle(std::uint32_t cycles);
 
-    // The cycles clocked so far reach the resampler only in whole blocks,
-    // which keeps the many short runs between writes cheap; asking for the
-    // sound hands over the part block too.
+    // The cycles clocked so far reach the filter only when a filter register
+    // is written or a block is full, and the resampler only in whole blocks,
+    // which keeps the many short runs between envelope steps and writes
+    // cheap; asking for the sound hands over the part block too.
     std::size_t Available() {
         Flush();
         return audio_.Available();
@@ -86,6 +87,7 @@ private:
     void StepVoicesInOrder(Outputs& outputs, std::uint32_t count, const std::array<int, 3>& order);
     void Sound(const Outputs& outputs, std::uint32_t count);
     float VoiceGain(int voice) const;
+    void FilterPending();
     void Flush();
     void WriteVoice(int voice, std::uint8_t reg, std::uint8_t value);
 
@@ -100,8 +102,12 @@ private:
     std::array<bool, 3> muted_{};
     Filter filter_;
     AudioOutput audio_;
+    // The voices' levels of the block's cycles, and the filter's output for
+    // the first `filtered_` of them.
+    std::array<std::array<float, BLOCK>, 3> levels_{};
     std::array<float, BLOCK> block_{};
     std::size_t blockUsed_ = 0;
+    std::size_t filtered_ = 0;
 };
 
 }  // namespace chipbox::sidchip

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "sid/chip/vector_clones.h"
+
 namespace chipbox::sidchip {
 namespace {
 
@@ -114,7 +116,7 @@ float SumLanes(const float (&lanes)[LANES]) {
 // Lane-wise accumulation keeps the order of the additions fixed, so the
 // compiler can run the lanes as vectors without reassociating anything; a
 // final half block goes into the first lanes.
-float Dot(const float* a, const float* b, int taps) {
+CHIPBOX_VECTOR_CLONES float Dot(const float* a, const float* b, int taps) {
     float lanes[LANES] = {};
     int i = 0;
     for (; i + LANES <= taps; i += LANES) {
@@ -136,7 +138,7 @@ float AddDecimatorLanes(const float (&lanes)[DECIMATOR_LANES]) {
            ((lanes[2] + lanes[6]) + (lanes[3] + lanes[7]));
 }
 
-float DecimatorDot(const float* a, const float* h, int taps) {
+CHIPBOX_VECTOR_CLONES float DecimatorDot(const float* a, const float* h, int taps) {
     float lanes[DECIMATOR_LANES] = {};
     for (int i = 0; i < taps; i += DECIMATOR_LANES) {
         for (int l = 0; l < DECIMATOR_LANES; ++l) lanes[l] += a[i + l] * h[i + l];
@@ -145,7 +147,7 @@ float DecimatorDot(const float* a, const float* h, int taps) {
 }
 
 // Four outputs whose windows start `stride` samples apart.
-void DecimatorDots(const float* a, std::size_t stride, const float* h, int taps, float* out) {
+CHIPBOX_VECTOR_CLONES void DecimatorDots(const float* a, std::size_t stride, const float* h, int taps, float* out) {
     float lanes[4][DECIMATOR_LANES] = {};
     for (int i = 0; i < taps; i += DECIMATOR_LANES) {
         for (int j = 0; j < 4; ++j) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/chip/waveform_generator.h"
+#include "sid/chip/vector_clones.h"
 
 namespace chipbox::sidchip {
 
@@ -97,7 +98,7 @@ bool WaveformGenerator::RunsPlain() const {
 }
 
 // Noise alone changes only when the register shifts.
-void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
+CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
     std::uint16_t value = NoiseOutput();
     for (std::uint32_t k = 0; k < count; ++k) {
         const std::uint32_t next = (accumulator_ + frequency_) & ACCUMULATOR_MASK;
@@ -112,7 +113,7 @@ void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
     floatingFor_ = 0;
 }
 
-void WaveformGenerator::RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops,
+CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops,
                                        std::uint16_t* out, const CombinedTables& tables) const {
     const std::uint32_t start = accumulator_, frequency = frequency_, width = pulseWidth_;
     const std::uint32_t ring = control_ & RING ? 1 : 0;
@@ -126,7 +127,7 @@ void WaveformGenerator::RenderCombined(std::uint32_t count, const std::uint8_t* 
     }
 }
 
-void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourceTops,
+CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourceTops,
                                   std::uint16_t* out, const CombinedTables& tables) {
     if (control_ >> 4 == NOISE && !(control_ & TEST)) {
         RenderNoise(count, out);
@@ -178,11 +179,27 @@ void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourc
     }
 }
 
-void WaveformGenerator::AccumulateRun(std::uint32_t count, const std::uint8_t* sourceRose,
-                                      std::uint32_t* accumulators, std::uint8_t* rose) const {
+CHIPBOX_VECTOR_CLONES void WaveformGenerator::AccumulateRun(std::uint32_t count,
+                                                            const std::uint8_t* sourceRose,
+                                                            std::uint32_t* accumulators,
+                                                            std::uint8_t* rose) const {
     std::uint32_t accumulator = accumulator_;
     const bool held = control_ & TEST;
     const bool synced = sourceRose && (control_ & SYNC);
+    if (!held && !synced) {
+        // Nothing resets it: each cycle's value follows from the first, so
+        // the cycles do not wait on each other (the products wrap modulo
+        // 2^32, a multiple of the accumulator's 2^24).
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t before = (accumulator + k * frequency_) & ACCUMULATOR_MASK;
+            const std::uint32_t next = (before + frequency_) & ACCUMULATOR_MASK;
+            const std::uint32_t risen = ~before & next;
+            rose[k] = static_cast<std::uint8_t>((risen & ACCUMULATOR_TOP ? TOP_ROSE : 0) |
+                                                (risen & NOISE_CLOCK_BIT ? NOISE_CLOCKED : 0));
+            accumulators[k] = next;
+        }
+        return;
+    }
     for (std::uint32_t k = 0; k < count; ++k) {
         std::uint8_t flags = 0;
         if (!held) {
@@ -198,7 +215,7 @@ void WaveformGenerator::AccumulateRun(std::uint32_t count, const std::uint8_t* s
     }
 }
 
-void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accumulators,
+CHIPBOX_VECTOR_CLONES void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accumulators,
                                   const std::uint8_t* rose, const std::uint32_t* sourceAccumulators,
                                   std::uint16_t* out, const CombinedTables& tables) {
     if (!RunsPlain()) {
@@ -213,13 +230,30 @@ void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accu
     const std::uint32_t width = pulseWidth_;
     const std::uint32_t ring = control_ & RING ? 1 : 0;
     std::uint32_t noiseClocks = 0;
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const std::uint32_t accumulator = accumulators[k];
-        noiseClocks += (rose[k] & NOISE_CLOCKED) != 0;
-        const bool triangleTop = ((accumulator >> 23) ^ (ring & sourceAccumulators[k] >> 23)) != 0;
-        const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
-        const bool pulseHigh = (accumulator >> 12) >= width;
-        out[k] = SelectorValue(waveforms, index, pulseHigh, tables);
+    for (std::uint32_t k = 0; k < count; ++k) noiseClocks += (rose[k] & NOISE_CLOCKED) != 0;
+    // The single waveforms take loops of their own, as in RenderRun.
+    if (waveforms == SAWTOOTH) {
+        for (std::uint32_t k = 0; k < count; ++k)
+            out[k] = static_cast<std::uint16_t>(accumulators[k] >> 12);
+    } else if (waveforms == PULSE) {
+        for (std::uint32_t k = 0; k < count; ++k)
+            out[k] = static_cast<std::uint16_t>((accumulators[k] >> 12) >= width ? 0xFFF : 0);
+    } else if (waveforms == TRIANGLE) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t accumulator = accumulators[k];
+            const std::uint32_t top = (accumulator >> 23) ^ (ring & sourceAccumulators[k] >> 23);
+            const std::uint32_t bits = accumulator >> 11 & 0xFFF;
+            out[k] = static_cast<std::uint16_t>((top ? ~bits : bits) & 0xFFF);
+        }
+    } else {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t accumulator = accumulators[k];
+            const bool triangleTop =
+                ((accumulator >> 23) ^ (ring & sourceAccumulators[k] >> 23)) != 0;
+            const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
+            const bool pulseHigh = (accumulator >> 12) >= width;
+            out[k] = SelectorValue(waveforms, index, pulseHigh, tables);
+        }
     }
     for (std::uint32_t i = 0; i < noiseClocks; ++i) ShiftNoise();
     accumulator_ = accumulators[count - 1];

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Marks a function whose loops run many samples at once to be compiled
+// twice on x86-64: once for the baseline every such processor has, once for
+// AVX2, chosen by the processor it runs on when the program starts. The
+// loops fix the order of every addition in their own code, and products are
+// never fused into multiply-adds, so both versions compute the same bits;
+// the wider one only does more of them at a time.
+#pragma once
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define CHIPBOX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define CHIPBOX_VECTOR_CLONES
+#endif
+
+// For the helpers of such a function: compiled into each of its versions
+// rather than called in the baseline one.
+#define CHIPBOX_INLINE_INTO_CLONES __attribute__((always_inline)) inline
