@@ -43,10 +43,11 @@ public:
 class AudioDevice {
 public:
     virtual ~AudioDevice() = default;
-    // Mono, signed 16-bit, at `sampleRate`; every event it posts carries
-    // `stream`. False when the device cannot be opened; failureReason() then
-    // says why in the sound system's words.
-    virtual bool Open(StreamEventTarget& target, std::uint32_t sampleRate,
+    // Signed 16-bit at `sampleRate`, `channels` 1 (mono) or 2 (frames of
+    // left and right; a buffer's sampleCount counts both); every event it
+    // posts carries `stream`. False when the device cannot be opened;
+    // failureReason() then says why in the sound system's words.
+    virtual bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint32_t channels,
                       std::uint64_t stream) = 0;
     virtual std::string failureReason() const { return {}; }
     virtual void Prepare(WaveHeader& header) { header.prepared = true; }

@@ -50,7 +50,7 @@ SdlAudioDevice::~SdlAudioDevice() {
 }
 
 bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
-                          std::uint64_t stream) {
+                          std::uint32_t channels, std::uint64_t stream) {
     sdl_ = LoadSdlLibrary(failureReason_);
     if (!sdl_) return false;
     QuietStderr quiet;
@@ -64,7 +64,7 @@ bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
     SDL_AudioSpec wanted{};
     wanted.freq = static_cast<int>(sampleRate);
     wanted.format = AUDIO_S16SYS;
-    wanted.channels = 1;
+    wanted.channels = static_cast<Uint8>(channels == 2 ? 2 : 1);
     wanted.samples = CALLBACK_SAMPLES;
     wanted.callback = Callback;
     wanted.userdata = this;

@@ -14,7 +14,8 @@ struct SdlLibrary;
 class SdlAudioDevice : public AudioDevice {
 public:
     ~SdlAudioDevice() override;
-    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint64_t stream) override;
+    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint32_t channels,
+              std::uint64_t stream) override;
     std::string failureReason() const override { return failureReason_; }
     void Queue(WaveHeader& header) override;
     void Pause() override;

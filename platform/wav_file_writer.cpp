@@ -19,8 +19,10 @@ void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// The canonical 44-byte header of 16-bit mono PCM.
-std::array<std::uint8_t, HEADER_BYTES> WavHeader(std::uint64_t samples, std::uint32_t rate) {
+// The canonical 44-byte header of 16-bit PCM; `samples` counts those of
+// every channel.
+std::array<std::uint8_t, HEADER_BYTES> WavHeader(std::uint64_t samples, std::uint32_t rate,
+                                                 std::uint16_t channels) {
     const auto dataBytes = static_cast<std::uint32_t>(samples * BYTES_PER_SAMPLE);
     std::array<std::uint8_t, HEADER_BYTES> header{};
     std::memcpy(&header[0], "RIFF", 4);
@@ -28,10 +30,10 @@ std::array<std::uint8_t, HEADER_BYTES> WavHeader(std::uint64_t samples, std::uin
     std::memcpy(&header[8], "WAVEfmt ", 8);
     PutLittleEndian(&header[16], 16, 4);
     PutLittleEndian(&header[20], 1, 2);  // PCM
-    PutLittleEndian(&header[22], 1, 2);  // mono
+    PutLittleEndian(&header[22], channels, 2);
     PutLittleEndian(&header[24], rate, 4);
-    PutLittleEndian(&header[28], rate * BYTES_PER_SAMPLE, 4);
-    PutLittleEndian(&header[32], BYTES_PER_SAMPLE, 2);
+    PutLittleEndian(&header[28], rate * BYTES_PER_SAMPLE * channels, 4);
+    PutLittleEndian(&header[32], BYTES_PER_SAMPLE * channels, 2);
     PutLittleEndian(&header[34], 16, 2);
     std::memcpy(&header[36], "data", 4);
     PutLittleEndian(&header[40], dataBytes, 4);
@@ -55,8 +57,9 @@ bool WriteToStandardOutput(const void* data, std::size_t size, int& error) {
 
 }  // namespace
 
-WavFileWriter::WavFileWriter(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate)
-    : path_(std::move(path)), limit_(sampleCount), rate_(sampleRate) {}
+WavFileWriter::WavFileWriter(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate,
+                             std::uint16_t channels)
+    : path_(std::move(path)), limit_(sampleCount), rate_(sampleRate), channels_(channels) {}
 
 bool WavFileWriter::Create() {
     if (path_ != "-") {
@@ -67,7 +70,7 @@ bool WavFileWriter::Create() {
         }
     }
     created_ = true;
-    const auto header = WavHeader(limit_, rate_);
+    const auto header = WavHeader(limit_, rate_, channels_);
     return WriteBytes(header.data(), header.size());
 }
 

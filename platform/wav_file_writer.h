@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// A WAV file of 16-bit mono PCM whose length is fixed in advance: the header
+// A WAV file of 16-bit PCM, mono or interleaved stereo, whose length is fixed in advance: the header
 // is written first with its final sizes and the file is written front to
 // back, so it can go to a pipe. A file appears whole or not at all: it is
 // written beside its target and takes the target's place only in Commit (see
@@ -19,9 +19,11 @@ namespace chipbox {
 
 class WavFileWriter {
 public:
-    // Holds exactly `sampleCount` samples at `sampleRate`; what is written
-    // past the count is cut. The path "-" is standard output.
-    WavFileWriter(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate);
+    // Holds exactly `sampleCount` samples (of all `channels` together) at
+    // `sampleRate`; what is written past the count is cut. The path "-" is
+    // standard output.
+    WavFileWriter(std::string path, std::uint64_t sampleCount, std::uint32_t sampleRate,
+                  std::uint16_t channels = 1);
 
     // Creates the file and writes its header; false with error() set when it
     // cannot.
@@ -43,6 +45,7 @@ private:
     std::string path_;
     std::uint64_t limit_;
     std::uint32_t rate_;
+    std::uint16_t channels_;
     std::uint64_t written_ = 0;
     std::unique_ptr<AtomicFile> file_;  // empty for standard output
     bool created_ = false;

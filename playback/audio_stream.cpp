@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/audio_stream.h"
 
+#include "playback/machine_playback.h"
 #include "playback/player_engine.h"
 #include "sid/sid_render.h"
 
@@ -37,6 +38,12 @@ void ReleaseStream() {
     ShowCpuLoad(0);
 }
 
+// A tune for several SIDs on the real machine plays in stereo; everything
+// else in mono.
+std::uint32_t StreamChannels() {
+    return MachinePlays() ? static_cast<std::uint32_t>(MachineChannels()) : 1;
+}
+
 }  // namespace
 
 void UseAudioDevice(AudioDevice& device) { audioStream.device = &device; }
@@ -47,7 +54,7 @@ bool OpenStream(StreamEventTarget& target) {
     audioStream.blocks = AllocateBlocks();
     ++audioStream.stream;
     audioStream.buffersPlayed = 0;
-    if (!audioStream.device->Open(target, OUTPUT_RATE, audioStream.stream)) {
+    if (!audioStream.device->Open(target, OUTPUT_RATE, StreamChannels(), audioStream.stream)) {
         audioStream.blocks.reset();
         return false;
     }

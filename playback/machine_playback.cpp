@@ -2,10 +2,13 @@
 #include "playback/machine_playback.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "core/machine_model.h"
+#include "sid/relaxed_atomic.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_state.h"
 
@@ -30,9 +33,13 @@ struct MachinePlayback {
     std::uint64_t songStartCycle = 0;
     std::uint64_t loadCycle = 0;  // where the CPU bar's last reading ended
     std::uint64_t loadIdle = 0;
+    bool mono = false;
 };
 
 MachinePlayback playback;
+
+constexpr int FURTHER_VOICES = 6;
+std::array<RelaxedAtomic<std::uint8_t>, FURTHER_VOICES> furtherMuted{};
 
 // The machine cycle a count of output samples since the song started ends
 // on, at the speed set last.
@@ -47,16 +54,70 @@ void SetSpeed(std::int32_t speed) {
     machine::C64& c64 = *playback.c64;
     playback.speedCycle = CycleOfSample(playback.renderedSamples);
     playback.speedSample = playback.renderedSamples;
-    c64.sid().CatchUp(std::max(c64.now(), playback.speedCycle));
-    c64.sid().SetSpeed(speed);
+    for (int chip = 0; chip < c64.sidCount(); ++chip) {
+        c64.sid(chip).CatchUp(std::max(c64.now(), playback.speedCycle));
+        c64.sid(chip).SetSpeed(speed);
+    }
     playback.speed = speed;
 }
 
+constexpr std::uint8_t ONLY_6581 = 1, ONLY_8580 = 2;
+
 sidchip::ChipModel ModelOfHeader(const machine::SidHeader& header) {
-    constexpr int MODEL_SHIFT = 4;
-    constexpr std::uint16_t ONLY_8580 = 2;
-    return ((header.flags >> MODEL_SHIFT) & 3) == ONLY_8580 ? sidchip::ChipModel::Mos8580
-                                                            : sidchip::ChipModel::Mos6581;
+    return header.modelBits() == ONLY_8580 ? sidchip::ChipModel::Mos8580
+                                           : sidchip::ChipModel::Mos6581;
+}
+
+// A further chip's model: the one its bits name alone, else the first's;
+// the user's choice holds for every chip.
+sidchip::ChipModel FurtherModel(std::uint8_t modelBits, sidchip::ChipModel first) {
+    if (playback.sidChoice != SidChoice::FromTune) return first;
+    if (modelBits == ONLY_6581) return sidchip::ChipModel::Mos6581;
+    if (modelBits == ONLY_8580) return sidchip::ChipModel::Mos8580;
+    return first;
+}
+
+std::vector<machine::SidSocket> FurtherSockets();
+
+// Pan positions in 1/1000 of full: a chip between the others is heard in
+// both channels at -3 dB.
+constexpr int PAN_SCALE = 1000;
+constexpr int PAN_MIDDLE = 707;
+
+struct Pan {
+    int left, right;
+};
+
+Pan PanOf(int chip, int chips) {
+    if (chip == 0) return {PAN_SCALE, 0};
+    if (chip == chips - 1) return {0, PAN_SCALE};
+    return {PAN_MIDDLE, PAN_MIDDLE};
+}
+
+std::int16_t Saturated(std::int64_t value) {
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, INT16_MIN, INT16_MAX));
+}
+
+// The chips' samples, `frames` of each, into the channels: stereo by their
+// pans, or mono as the mix of that stereo, left and right averaged.
+void MixChips(const std::vector<std::vector<std::int16_t>>& chips, std::size_t frames,
+              int channels, std::int16_t* out) {
+    const int count = static_cast<int>(chips.size());
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        std::int64_t left = 0, right = 0;
+        for (int chip = 0; chip < count; ++chip) {
+            const Pan pan = PanOf(chip, count);
+            const std::int64_t sample = chips[static_cast<std::size_t>(chip)][frame];
+            left += sample * pan.left;
+            right += sample * pan.right;
+        }
+        if (channels == 2) {
+            out[2 * frame] = Saturated(left / PAN_SCALE);
+            out[2 * frame + 1] = Saturated(right / PAN_SCALE);
+        } else {
+            out[frame] = Saturated((left + right) / (2 * PAN_SCALE));
+        }
+    }
 }
 
 }  // namespace
@@ -116,44 +177,121 @@ bool RomImagesRunBasic() {
            playback.roms.kernal.size() == machine::KERNAL_SIZE;
 }
 
+namespace {
+
+std::vector<machine::SidSocket> FurtherSockets() {
+    std::vector<machine::SidSocket> sockets;
+    for (const machine::ExtraSid& sid : playback.header.extraSids)
+        sockets.push_back({sid.address, FurtherModel(sid.modelBits, MachineSidModel())});
+    return sockets;
+}
+
+}  // namespace
+
+std::vector<MachineSidInfo> MachineSids() {
+    std::vector<MachineSidInfo> sids = {{machine::FIRST_SID_ADDRESS, MachineSidModel()}};
+    for (const machine::SidSocket& socket : FurtherSockets())
+        sids.push_back({socket.address, socket.model});
+    return sids;
+}
+
+void SetMachineMono(bool mono) { playback.mono = mono; }
+
+int MachineChannels() {
+    const bool several = playback.loaded && !playback.header.extraSids.empty();
+    return several && !playback.mono ? 2 : 1;
+}
+
+void SetFurtherVoiceMuted(int voice, bool muted) {
+    if (voice >= 3 && voice < 3 + FURTHER_VOICES)
+        furtherMuted[static_cast<std::size_t>(voice - 3)] = muted ? 1 : 0;
+}
+
+bool FurtherVoiceMuted(int voice) {
+    return voice >= 3 && voice < 3 + FURTHER_VOICES &&
+           furtherMuted[static_cast<std::size_t>(voice - 3)] != 0;
+}
+
 machine::StartProblem StartMachineSong(int song) {
-    playback.c64 = std::make_unique<machine::C64>(MachineVideoStandard(), playback.roms, MachineSidModel());
+    playback.c64 = std::make_unique<machine::C64>(MachineVideoStandard(), playback.roms,
+                                                  MachineSidModel(), FurtherSockets());
     const machine::StartProblem problem = machine::StartTune(*playback.c64, playback.header, song);
     machine::C64& c64 = *playback.c64;
     playback.renderedSamples = 0;
     playback.songStartCycle = playback.loadCycle = c64.now();
     playback.loadIdle = c64.cpu().idleCycles();
-    c64.sid().CatchUp(c64.now());
-    c64.sid().DiscardSound();
+    for (int chip = 0; chip < c64.sidCount(); ++chip) {
+        c64.sid(chip).CatchUp(c64.now());
+        c64.sid(chip).DiscardSound();
+    }
     playback.speed = 1;
     playback.speedCycle = c64.now();
     playback.speedSample = 0;
     return problem;
 }
 
-// The machine runs to the cycle the last sample asked for ends on; the chip
-// may give one sample fewer than counted there, since its resampler counts
-// from its own start, so the machine runs on by a sample's cycles until the
-// chip has them all (a few rounds at most).
+namespace {
+
+void ApplyMutes(machine::C64& c64) {
+    for (int chip = 0; chip < c64.sidCount(); ++chip) {
+        for (int voice = 0; voice < 3; ++voice) {
+            const bool muted = chip == 0
+                                   ? mixerSettings.voiceMuted[static_cast<std::size_t>(voice)] != 0
+                                   : FurtherVoiceMuted(chip * 3 + voice);
+            c64.sid(chip).SetVoiceMuted(voice, muted);
+        }
+    }
+}
+
+std::size_t LeastAvailable(machine::C64& c64) {
+    std::size_t least = c64.sid(0).Available();
+    for (int chip = 1; chip < c64.sidCount(); ++chip)
+        least = std::min(least, c64.sid(chip).Available());
+    return least;
+}
+
+// `frames` of a chip's samples; a short count repeats the last one.
+std::vector<std::int16_t> TakeFrames(machine::SidChip& chip, std::size_t frames) {
+    std::vector<std::int16_t> samples(frames);
+    const std::size_t taken = chip.Take(samples.data(), frames);
+    std::fill(samples.begin() + static_cast<std::ptrdiff_t>(taken), samples.end(),
+              taken ? samples[taken - 1] : std::int16_t{0});
+    return samples;
+}
+
+}  // namespace
+
+// The machine runs to the cycle the last sample asked for ends on; the chips
+// may give one sample fewer than counted there, since their resamplers count
+// from their own start, so the machine runs on by a sample's cycles until
+// every chip has them all (a few rounds at most).
 std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::int32_t speed) {
     if (!playback.c64 || count <= 0) return 0;
     if (speed != playback.speed) SetSpeed(speed);
     machine::C64& c64 = *playback.c64;
-    machine::SidChip& sid = c64.sid();
-    for (int voice = 0; voice < 3; ++voice)
-        sid.SetVoiceMuted(voice, mixerSettings.voiceMuted[static_cast<std::size_t>(voice)]);
+    ApplyMutes(c64);
+    const auto channels = static_cast<std::size_t>(MachineChannels());
     const auto wanted = static_cast<std::size_t>(count);
+    const std::size_t frames = (wanted + channels - 1) / channels;
     const std::uint64_t before = c64.now();
-    playback.renderedSamples += wanted;
+    playback.renderedSamples += frames;
     std::uint64_t target = CycleOfSample(playback.renderedSamples);
     constexpr int MOST_ROUNDS = 8;
-    for (int round = 0; round < MOST_ROUNDS && sid.Available() < wanted; ++round) {
+    for (int round = 0; round < MOST_ROUNDS && LeastAvailable(c64) < frames; ++round) {
         c64.RunUntil(target);
-        sid.CatchUp(c64.now());
+        for (int chip = 0; chip < c64.sidCount(); ++chip) c64.sid(chip).CatchUp(c64.now());
         target = c64.now() + CycleOfSample(1) - CycleOfSample(0);
     }
-    const std::size_t taken = sid.Take(out, wanted);
-    std::fill(out + taken, out + wanted, taken ? out[taken - 1] : std::int16_t{0});
+    if (c64.sidCount() == 1) {  // as the chip makes it
+        const std::vector<std::int16_t> samples = TakeFrames(c64.sid(), wanted);
+        std::copy(samples.begin(), samples.end(), out);
+        return c64.now() - before;
+    }
+    std::vector<std::vector<std::int16_t>> chips;
+    for (int chip = 0; chip < c64.sidCount(); ++chip) chips.push_back(TakeFrames(c64.sid(chip), frames));
+    std::vector<std::int16_t> mixed(frames * channels);
+    MixChips(chips, frames, static_cast<int>(channels), mixed.data());
+    std::copy_n(mixed.begin(), wanted, out);
     return c64.now() - before;
 }
 
@@ -179,6 +317,9 @@ int TakeMachineLoad() {
     return value < 1 ? 1 : value > FULL_LOAD ? FULL_LOAD : value;
 }
 
-void ResetMachinePlayback() { playback = MachinePlayback{}; }
+void ResetMachinePlayback() {
+    playback = MachinePlayback{};
+    for (auto& muted : furtherMuted) muted = 0;
+}
 
 }  // namespace chipbox

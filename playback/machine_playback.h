@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/machine/c64.h"
 #include "core/machine/sid_header.h"
@@ -45,11 +46,31 @@ machine::VideoStandard MachineVideoStandard();
 // Whether the ROM images given can run a BASIC program.
 bool RomImagesRunBasic();
 
+// The chips the loaded tune plays on, the first at $D400, with their
+// models as the next song starts them.
+struct MachineSidInfo {
+    std::uint16_t address;
+    sidchip::ChipModel model;
+};
+std::vector<MachineSidInfo> MachineSids();
+
+// Tunes for several SIDs play in stereo: two chips left and right, three
+// left, middle and right; one chip, or with mono chosen, one channel.
+void SetMachineMono(bool mono);
+int MachineChannels();
+
+// The mixer's mutes of the further chips' voices, 3 .. 8 (the first chip's
+// three are the mixer settings'). Set from any thread.
+void SetFurtherVoiceMuted(int voice, bool muted);
+bool FurtherVoiceMuted(int voice);
+
 // A fresh machine, powered on, with song `song` (0-based) started.
 machine::StartProblem StartMachineSong(int song);
 
 // The next `count` output samples into `out` at `speed`, the voices the
-// mixer mutes not heard. Returns the machine cycles they took.
+// mixer mutes not heard; with two channels the samples are frames of left
+// and right, `count` their samples (an odd last one is the left alone).
+// Returns the machine cycles they took.
 std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::int32_t speed);
 
 // The machine the current song runs on, or none.

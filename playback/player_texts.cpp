@@ -32,12 +32,47 @@ std::string SubsongText(std::uint8_t currentSong, std::uint8_t lastSong) {
     return std::to_string(currentSong + 1) + " / " + std::to_string(lastSong + 1);
 }
 
+namespace {
+
+const char* ModelName(sidchip::ChipModel model) {
+    return model == sidchip::ChipModel::Mos8580 ? "8580" : "6581";
+}
+
+std::string HexAddress(std::uint16_t address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "$%04X", address);
+    return text;
+}
+
+std::string ChipsText() {
+    const std::vector<MachineSidInfo> sids = MachineSids();
+    if (sids.size() == 1) return std::string("the ") + ModelName(sids[0].model) + " SID";
+    std::string text = std::to_string(sids.size()) + " SIDs:";
+    for (std::size_t i = 0; i < sids.size(); ++i)
+        text += std::string(i ? ", " : " ") + "the " + ModelName(sids[i].model) + " at " +
+                HexAddress(sids[i].address);
+    return text + (MachineChannels() == 2 ? ", in stereo" : ", in mono");
+}
+
+std::string IgnoredSidsText() {
+    std::string text;
+    for (const std::uint16_t address : MachineTuneHeader().ignoredSidAddresses)
+        text += "\nA SID at " + HexAddress(address) + " is not a valid place; ignored.";
+    return text;
+}
+
+}  // namespace
+
 std::string MachineText() {
-    if (!MachinePlays()) return {};
+    if (!MachinePlays()) {
+        const auto& further = MachineTuneHeader().extraSids;
+        if (further.empty()) return {};
+        return "For " + std::to_string(further.size() + 1) +
+               " SIDs: all are heard on the complete machine only." + IgnoredSidsText();
+    }
     const char* standard = MachineVideoStandard() == machine::VideoStandard::Ntsc ? "NTSC" : "PAL";
-    const char* chip = MachineSidModel() == sidchip::ChipModel::Mos8580 ? "8580" : "6581";
     return std::string(tuneInfo.rsid ? "RSID" : "PSID") + " on the real C64 (" + standard +
-           ") with the " + chip + " SID";
+           ") with " + ChipsText() + IgnoredSidsText();
 }
 
 std::string SongInformationText() {

@@ -24,7 +24,8 @@ void CopyImage(const std::vector<std::uint8_t>& image, std::array<std::uint8_t, 
 
 }  // namespace
 
-C64::C64(VideoStandard standard, const RomImages& roms, sidchip::ChipModel sidModel)
+C64::C64(VideoStandard standard, const RomImages& roms, sidchip::ChipModel sidModel,
+         const std::vector<SidSocket>& furtherSids)
     : cpu_(bus_),
       vic_(bus_, standard),
       cia1_(bus_, CiaLine::Irq, TimingOf(standard).clockHz, TimingOf(standard).framesPerSecondHz),
@@ -47,7 +48,25 @@ C64::C64(VideoStandard standard, const RomImages& roms, sidchip::ChipModel sidMo
     bus_.Attach(IoWindow::Vic, &vic_);
     bus_.Attach(IoWindow::Cia1, &cia1_);
     bus_.Attach(IoWindow::Cia2, &cia2_);
-    bus_.Attach(IoWindow::Sid, &sid_);
+    AttachSids(furtherSids, static_cast<double>(TimingOf(standard).clockHz));
+}
+
+// One SID takes the whole of $D400-$D7FF itself; further ones share the
+// window and the expansion port's through the sockets.
+void C64::AttachSids(const std::vector<SidSocket>& furtherSids, double clockHz) {
+    if (furtherSids.empty()) {
+        bus_.Attach(IoWindow::Sid, &sid_);
+        return;
+    }
+    std::vector<SidChip*> chips;
+    for (const SidSocket& socket : furtherSids) {
+        furtherSids_.push_back(std::make_unique<SidChip>(bus_, socket.model, clockHz));
+        furtherAddresses_.push_back(socket.address);
+        chips.push_back(furtherSids_.back().get());
+    }
+    sockets_ = std::make_unique<SidSockets>(bus_, sid_, chips, furtherAddresses_);
+    bus_.Attach(IoWindow::Sid, sockets_.get());
+    bus_.Attach(IoWindow::Expansion, sockets_.get());
 }
 
 void C64::PowerOn() {

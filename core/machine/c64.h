@@ -15,6 +15,7 @@
 #include "core/machine/cia_6526.h"
 #include "core/machine/cpu_6510.h"
 #include "core/machine/sid_chip.h"
+#include "core/machine/sid_sockets.h"
 #include "core/machine/vic_ii.h"
 
 namespace chipbox::machine {
@@ -30,13 +31,23 @@ struct RomImages {
     std::vector<std::uint8_t> characters;
 };
 
+constexpr std::uint16_t FIRST_SID_ADDRESS = 0xD400;
+
 // Where the stand-in waits once its reset is done.
 constexpr std::uint16_t STAND_IN_IDLE_LOOP = 0xE000;
+
+// A SID beyond the first: where it sits ($D420-$D7E0 or $DE00-$DFE0 in
+// steps of $20) and its model.
+struct SidSocket {
+    std::uint16_t address;
+    sidchip::ChipModel model;
+};
 
 class C64 {
 public:
     C64(VideoStandard standard, const RomImages& roms,
-        sidchip::ChipModel sidModel = sidchip::ChipModel::Mos6581);
+        sidchip::ChipModel sidModel = sidchip::ChipModel::Mos6581,
+        const std::vector<SidSocket>& furtherSids = {});
     C64(const C64&) = delete;
     C64& operator=(const C64&) = delete;
 
@@ -59,14 +70,28 @@ public:
     Cia6526& cia2() { return cia2_; }
     SidChip& sid() { return sid_; }
     const SidChip& sid() const { return sid_; }
+    // All its SIDs, the first at 0, in the order the tune names them.
+    int sidCount() const { return 1 + static_cast<int>(furtherSids_.size()); }
+    SidChip& sid(int index) { return index == 0 ? sid_ : *furtherSids_[static_cast<std::size_t>(index - 1)]; }
+    const SidChip& sid(int index) const {
+        return index == 0 ? sid_ : *furtherSids_[static_cast<std::size_t>(index - 1)];
+    }
+    std::uint16_t sidAddress(int index) const {
+        return index == 0 ? FIRST_SID_ADDRESS : furtherAddresses_[static_cast<std::size_t>(index - 1)];
+    }
 
 private:
+    void AttachSids(const std::vector<SidSocket>& furtherSids, double clockHz);
+
     Bus bus_;
     Cpu6510 cpu_;
     VicII vic_;
     Cia6526 cia1_;
     Cia6526 cia2_;
     SidChip sid_;
+    std::vector<std::unique_ptr<SidChip>> furtherSids_;
+    std::vector<std::uint16_t> furtherAddresses_;
+    std::unique_ptr<SidSockets> sockets_;  // with further SIDs only
     bool ownKernal_ = false;
     bool hasBasic_ = false;
     std::array<std::uint8_t, KERNAL_SIZE> kernal_{};

@@ -40,6 +40,38 @@ HeaderProblem CheckRsidRules(const SidHeader& header, std::uint16_t headerLoadAd
 
 }  // namespace
 
+// The address byte $xy names $Dxy0; valid ones are even and lie in $42-$7E
+// or $E0-$FE.
+bool IsExtraSidAddress(std::uint8_t byte) {
+    const bool even = (byte & 1) == 0;
+    return even && ((byte >= 0x42 && byte <= 0x7E) || byte >= 0xE0);
+}
+
+void ReadExtraSids(std::span<const std::uint8_t> file, std::size_t dataOffset, SidHeader& header) {
+    constexpr std::size_t SECOND_SID = 0x7A, THIRD_SID = 0x7B;
+    constexpr int SECOND_MODEL_SHIFT = 6, THIRD_MODEL_SHIFT = 8;
+    const struct {
+        std::uint16_t version;
+        std::size_t offset;
+        int modelShift;
+    } named[] = {{3, SECOND_SID, SECOND_MODEL_SHIFT}, {4, THIRD_SID, THIRD_MODEL_SHIFT}};
+    for (const auto& chip : named) {
+        if (header.version < chip.version || dataOffset <= chip.offset || file.size() <= chip.offset)
+            continue;
+        const std::uint8_t byte = file[chip.offset];
+        if (byte == 0) continue;  // none named
+        const auto address = static_cast<std::uint16_t>(0xD000 + byte * 16);
+        const bool taken = std::any_of(header.extraSids.begin(), header.extraSids.end(),
+                                       [&](const ExtraSid& sid) { return sid.address == address; });
+        if (!IsExtraSidAddress(byte) || taken) {
+            header.ignoredSidAddresses.push_back(address);
+            continue;
+        }
+        header.extraSids.push_back(
+            {address, static_cast<std::uint8_t>((header.flags >> chip.modelShift) & 3)});
+    }
+}
+
 ParsedHeader ParseSidHeader(std::span<const std::uint8_t> file) {
     ParsedHeader parsed;
     SidHeader& header = parsed.header;
@@ -64,6 +96,7 @@ ParsedHeader ParseSidHeader(std::span<const std::uint8_t> file) {
         header.flags = Word(file, FLAGS_OFFSET);
         header.startPage = file[FLAGS_OFFSET + 2];
         header.pageLength = file[FLAGS_OFFSET + 3];
+        ReadExtraSids(file, dataOffset, header);
     }
     std::size_t data = dataOffset;
     header.loadAddress = headerLoadAddress;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace chipbox::machine {
 
@@ -19,6 +20,13 @@ enum class HeaderProblem {
     RsidFieldsNotZero, // an RSID with a load address, play address or speed in the header
     RsidLoadTooLow,    // an RSID whose data start below $07E8
     RsidInitInRom,     // an RSID whose init lies under ROM or I/O, or below $07E8
+};
+
+// A further SID chip that a version 3 or 4 header names: where it sits and
+// its model bits (0 unknown, 1 the 6581, 2 the 8580, 3 either).
+struct ExtraSid {
+    std::uint16_t address = 0;
+    std::uint8_t modelBits = 0;
 };
 
 struct SidHeader {
@@ -33,10 +41,16 @@ struct SidHeader {
     std::uint16_t flags = 0;
     std::uint8_t startPage = 0;
     std::uint8_t pageLength = 0;
+    // The second and third SID at valid addresses, in that order; the
+    // addresses named that are not valid ($D420-$D7E0 or $DE00-$DFE0 in
+    // steps of $20, not the first chip's $D400, not taken twice) are ignored.
+    std::vector<ExtraSid> extraSids;
+    std::vector<std::uint16_t> ignoredSidAddresses;
     std::span<const std::uint8_t> data;  // after the load address
     std::string name, author, released;
 
-    // The v2NG flags.
+    // The v2NG flags: the first chip's model bits, as ExtraSid's.
+    std::uint8_t modelBits() const { return (flags >> 4) & 3; }
     bool ntsc() const { return ((flags >> 2) & 3) == 2; }
     // An RSID that is a BASIC program, to be RUN rather than called.
     bool basicProgram() const { return rsid && (flags & 0x02) != 0; }

@@ -88,6 +88,7 @@ public:
     void TopBitsAhead(std::uint32_t count, std::uint8_t* tops) const;
 
     std::uint32_t accumulator() const { return accumulator_; }
+    std::uint32_t frequency() const { return frequency_; }
     std::uint32_t noiseRegister() const { return noise_; }
     std::uint8_t control() const { return control_; }
 

@@ -15,7 +15,9 @@ namespace chipbox::fuzz {
 // Takes every buffer and never plays it: the fuzz target fills buffers itself.
 class SilentDevice : public AudioDevice {
 public:
-    bool Open(StreamEventTarget&, std::uint32_t, std::uint64_t) override { return true; }
+    bool Open(StreamEventTarget&, std::uint32_t, std::uint32_t, std::uint64_t) override {
+        return true;
+    }
     void Queue(WaveHeader&) override {}
     void Pause() override {}
     void Restart() override {}

@@ -13,11 +13,13 @@ namespace chipbox::test {
 
 class TestAudioDevice : public AudioDevice {
 public:
-    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint64_t stream) override {
+    bool Open(StreamEventTarget& target, std::uint32_t sampleRate, std::uint32_t channelCount,
+              std::uint64_t stream) override {
         if (failOpen) return false;
         target_ = &target;
         stream_ = stream;
         rate = sampleRate;
+        channels = channelCount;
         open = true;
         paused = false;
         target.Post({StreamEventKind::Opened, nullptr, stream});
@@ -49,6 +51,7 @@ public:
     bool open = false;
     bool paused = false;
     std::uint32_t rate = 0;
+    std::uint32_t channels = 0;
     std::deque<WaveHeader*> queued;
     std::vector<std::vector<std::int16_t>> played;  // every finished buffer, in order
 

@@ -65,10 +65,10 @@ const std::map<std::string, ValueOption>& ValueOptions() {
           "1, 2 or 4"}},
         {"--mute",
          {[](CliOptions& o, const std::string& v) {
-              const std::optional<int> voice = InRange(v, 1, 3);
+              const std::optional<int> voice = InRange(v, 1, 9);
               return voice && (o.mutedVoices.push_back(*voice), true);
           },
-          "a voice: 1, 2 or 3"}},
+          "a voice from 1 to 9 (4-6 and 7-9: a second and third SID's)"}},
         {"--digi-level",
          {[](CliOptions& o, const std::string& v) { return bool(o.digiLevel = InRange(v, 1, 15)); },
           "a level from 1 (loudest) to 15"}},
@@ -112,6 +112,7 @@ bool ApplyFlag(CliOptions& options, const std::string& argument) {
     if (argument == "-r") return options.recursive = true;
     if (argument == "--all-songs") return options.allSongs = true;
     if (argument == "--complete") return options.completeMachine = true;
+    if (argument == "--mono") return options.mono = true;
     if (argument == "--pal") return options.video = CliOptions::Video::Pal, true;
     if (argument == "--ntsc") return options.video = CliOptions::Video::Ntsc, true;
     return false;
@@ -185,7 +186,9 @@ std::string UsageText() {
            "                     list, as m:ss (default 3:00)\n"
            "  --song N           subsong N, from 1 (default: the tune's start song)\n"
            "  --speed 1|2|4      playback speed\n"
-           "  --mute 1|2|3       mute a voice (may be given more than once)\n"
+           "  --mute N           mute voice N, 1-3 (4-6 and 7-9 are a second and\n"
+           "                     third SID's); may be given more than once\n"
+           "  --mono             play and render tunes for several SIDs in mono\n"
            "  --digi-level P     digi sample level, 1 (loudest) to 15\n"
            "  --complete         play PSID tunes on the real C64 machine, chip by chip\n"
            "                     and cycle by cycle, as RSID tunes always play\n"

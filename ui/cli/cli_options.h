@@ -21,11 +21,12 @@ struct CliOptions {
     std::optional<double> seconds;                            // --seconds
     std::optional<int> song;                                  // --song, 1-based
     int speed = 1;                                            // --speed 1|2|4
-    std::vector<int> mutedVoices;                             // --mute 1|2|3, 1-based
+    std::vector<int> mutedVoices;                             // --mute 1-9, 1-based
     std::optional<int> digiLevel;                             // --digi-level 1..15
     std::optional<std::string> songLengths;                   // --songlengths FILE
     std::uint32_t defaultLengthMillis = DEFAULT_SONG_MILLIS;  // --default-length
     bool completeMachine = false;                             // --complete
+    bool mono = false;                                        // --mono
     std::string kernalRom, basicRom, characterRom;            // --kernal, --basic, --chargen
     enum class Video { FromTune, Pal, Ntsc } video = Video::FromTune;  // --pal, --ntsc
     enum class Sid { FromTune, Mos6581, Mos8580 } sid = Sid::FromTune;  // --sid

@@ -9,6 +9,7 @@
 #include "core/tune_info.h"
 #include "platform/sdl_audio_device.h"
 #include "playback/audio_stream.h"
+#include "playback/machine_playback.h"
 #include "playback/player_engine.h"
 #include "sid/sid_render.h"
 #include "sid/sid_state.h"
@@ -52,8 +53,10 @@ int PlayingTuneCount(const Session& session) {
 
 std::string MutedVoices() {
     std::string text;
-    for (int voice = 0; voice < 3; ++voice) {
-        if (!mixerSettings.voiceMuted[voice]) continue;
+    for (int voice = 0; voice < 9; ++voice) {
+        const bool muted = voice < 3 ? mixerSettings.voiceMuted[static_cast<std::size_t>(voice)] != 0
+                                     : FurtherVoiceMuted(voice);
+        if (!muted) continue;
         if (!text.empty()) text.push_back(' ');
         text.append(std::to_string(voice + 1));
     }

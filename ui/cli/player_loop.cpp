@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "playback/machine_playback.h"
 #include "playback/player_engine.h"
 #include "sid/digi_registers.h"
 #include "sid/sid_write.h"
@@ -25,7 +26,13 @@ void PlayerLoop::Finish() {
 }
 
 void ApplyStartOptions(const CliOptions& options) {
-    for (int voice : options.mutedVoices) SetVoiceMute(voice - 1, true);
+    for (int voice : options.mutedVoices) {
+        if (voice <= 3)
+            SetVoiceMute(voice - 1, true);
+        else
+            SetFurtherVoiceMuted(voice - 1, true);
+    }
+    SetMachineMono(options.mono);
     if (options.digiLevel) SetDigiLevel(*options.digiLevel);
     SetPlaybackSpeed(options.speed);
 }

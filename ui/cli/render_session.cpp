@@ -11,6 +11,7 @@
 
 #include "core/tune_info.h"
 #include "platform/wav_file_writer.h"
+#include "playback/machine_playback.h"
 #include "playback/offline_render.h"
 #include "playback/player_engine.h"
 #include "sid/sid_render.h"
@@ -76,8 +77,10 @@ void ShowProgress(const std::string& name, double done, double total, bool finis
 }
 
 // Renders the current song into `path`; returns the exit status so far.
-int RenderSongInto(Renders& renders, const std::string& path, std::uint64_t samples) {
-    WavFileWriter file(path, samples, OUTPUT_RATE);
+int RenderSongInto(Renders& renders, const std::string& path, std::uint64_t frames) {
+    const auto channels = static_cast<std::uint16_t>(MachinePlays() ? MachineChannels() : 1);
+    const std::uint64_t samples = frames * channels;
+    WavFileWriter file(path, samples, OUTPUT_RATE, channels);
     if (!file.Create()) return ReportWriteFailure(path, file.error());
     const bool progress = isatty(STDERR_FILENO);
     RenderSong(samples, [&](const std::int16_t* rendered, std::size_t count) {
