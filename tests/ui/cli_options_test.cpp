@@ -59,9 +59,9 @@ TEST(CliOptionsTest, ReadsEveryOption) {
 TEST(CliOptionsTest, RejectsValuesOutOfRangeSayingWhatIsAllowed) {
     const std::pair<std::vector<std::string>, const char*> bad[] = {
         {{"--speed", "3", "t.sid"}, "--speed takes 1, 2 or 4"},
-        {{"--mute", "0", "t.sid"}, "--mute takes a voice: 1, 2 or 3"},
+        {{"--mute", "0", "t.sid"}, "--mute takes a voice from 1 to 9 (4-6 and 7-9: a second and third SID's)"},
         {{"--sid", "6582", "t.sid"}, "--sid takes 6581 or 8580"},
-        {{"--mute", "4", "t.sid"}, "--mute takes"},
+        {{"--mute", "10", "t.sid"}, "--mute takes"},
         {{"--digi-level", "16", "t.sid"}, "--digi-level takes a level from 1"},
         {{"--song", "0", "t.sid"}, "--song takes a subsong number from 1 to 256"},
         {{"--seconds", "-1", "t.sid"}, "--seconds takes"},
