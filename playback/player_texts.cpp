@@ -5,6 +5,7 @@
 
 #include "core/tune_info.h"
 #include "playback/machine_playback.h"
+#include "sid/hardsid_link.h"
 
 namespace chipbox {
 
@@ -67,8 +68,10 @@ std::string MachineText() {
     if (!MachinePlays()) {
         const auto& further = MachineTuneHeader().extraSids;
         if (further.empty()) return {};
-        return "For " + std::to_string(further.size() + 1) +
-               " SIDs: all are heard on the complete machine only." + IgnoredSidsText();
+        const std::string chips = "For " + std::to_string(further.size() + 1) + " SIDs: ";
+        if (hardSidMode)
+            return chips + "the HardSID card plays the first only." + IgnoredSidsText();
+        return chips + "all are heard on the complete machine only." + IgnoredSidsText();
     }
     const char* standard = MachineVideoStandard() == machine::VideoStandard::Ntsc ? "NTSC" : "PAL";
     return std::string(tuneInfo.rsid ? "RSID" : "PSID") + " on the real C64 (" + standard +

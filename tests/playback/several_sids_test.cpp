@@ -11,6 +11,7 @@
 #include "playback/player_engine.h"
 #include "playback/player_texts.h"
 #include "playback_fixture.h"
+#include "sid/hardsid_link.h"
 
 namespace chipbox {
 namespace {
@@ -134,6 +135,31 @@ TEST_F(SeveralSidsTest, PlacesNoChipCanTakeAreIgnoredWithANote) {
     EXPECT_NE(MachineText().find("A SID at $D410 is not a valid place; ignored."),
               std::string::npos)
         << MachineText();
+}
+
+TEST_F(SeveralSidsTest, TheSoundOutputOpensInStereoForSeveralChipsOnly) {
+    Play("three_sids");
+    EXPECT_EQ(device.channels, 2u);
+    StopPlayback();
+    Pump();
+    Play("rsid_cia_player");
+    EXPECT_EQ(device.channels, 1u);
+    StopPlayback();
+    Pump();
+}
+
+// The same tune as a PSID plays in the default model, one chip; the text
+// says where the others are heard, and that the card plays the first only.
+TEST_F(SeveralSidsTest, ATuneForSeveralSidsInTheDefaultModelSaysWhereTheyAreHeard) {
+    std::string file = test::ReadFile(test::TunePath("three_sids"));
+    file[0] = 'P';
+    ASSERT_EQ(LoadMachineTune(std::vector<std::uint8_t>(file.begin(), file.end())),
+              machine::HeaderProblem::None);
+    ASSERT_FALSE(MachinePlays());
+    EXPECT_EQ(MachineText(), "For 3 SIDs: all are heard on the complete machine only.");
+    hardSidMode = true;
+    EXPECT_EQ(MachineText(), "For 3 SIDs: the HardSID card plays the first only.");
+    hardSidMode = false;
 }
 
 // With several chips the first keeps the mirrors no other chip takes, the

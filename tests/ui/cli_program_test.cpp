@@ -60,6 +60,26 @@ TEST(CliProgramTest, MuteSongAndMachineOptionsChangeTheRendering) {
     }
 }
 
+// A tune for three SIDs renders a WAV of two channels, and one of one
+// channel, half the size, with --mono; --info lists the chips.
+TEST(CliProgramTest, TunesForSeveralSidsRenderStereoUnlessMonoIsAsked) {
+    const auto render = [](const std::string& options) {
+        const std::string wav = test::WriteTempFile("sids.wav", {});
+        ExpectRuns(options + " -o " + Quoted(wav) + " --seconds 1 " + TunePath("three_sids"));
+        return ReadFile(wav);
+    };
+    const std::string stereo = render(""), mono = render("--mono --mute 4");
+    constexpr std::size_t CHANNELS = 22, BLOCK_ALIGN = 32;  // offsets in the WAV header
+    ASSERT_GT(stereo.size(), 44u);
+    EXPECT_EQ(stereo[CHANNELS], 2);
+    EXPECT_EQ(stereo[BLOCK_ALIGN], 4);
+    EXPECT_EQ(mono[CHANNELS], 1);
+    EXPECT_EQ(stereo.size() - 44, 2 * (mono.size() - 44));
+    EXPECT_EQ(stereo.size() - 44, 4u * 44'100);
+    EXPECT_TRUE(Holds(RunCli("--info " + TunePath("three_sids")).output,
+                      "with 3 SIDs: the 6581 at $D400, the 8580 at $D420, the 6581 at $DE00"));
+}
+
 // A pipe can be read once: the tune is checked and loaded from one reading.
 // It names where the play address came from, and the chip and video standard
 // a tune claims.

@@ -19,7 +19,9 @@
 #include <QToolTip>
 #include <functional>
 
+#include "playback/machine_playback.h"
 #include "playback/player_engine.h"
+#include "playback/tune_loading.h"
 #include "sid/sid_state.h"
 #include "test_audio_device.h"
 #include "test_support.h"
@@ -346,6 +348,29 @@ TEST_F(MixerTest, TheStatusLineNamesTheChipTheRealMachinePlays) {
     settings.start.sidModel = "8580";
     OpenWindow(TunePath("rsid_cia_player"));
     EXPECT_EQ(OpenMixer().statusLine()->text(), QStringLiteral("MOS8580 SID Device"));
+}
+
+// A tune for three SIDs adds a mute for each further chip below the voices,
+// and the window grows by their rows; a one-chip tune keeps the size.
+TEST_F(MixerTest, FurtherChipsGetAMuteEachOnlyWhenTheTuneHasThem) {
+    OpenWindow(TunePath("rsid_cia_player"));
+    CMixer& mixer = OpenMixer();
+    const QSize oneChip = mixer.size();
+    EXPECT_TRUE(mixer.chipMuteBox(0)->isHidden());
+    ASSERT_TRUE(chipbox::LoadTune(TunePath("three_sids"), false).loaded());
+    QTest::qWait(600);  // the mixer looks at the chips twice a second
+    ASSERT_FALSE(mixer.chipMuteBox(0)->isHidden());
+    ASSERT_FALSE(mixer.chipMuteBox(1)->isHidden());
+    EXPECT_EQ(mixer.chipMuteBox(0)->text(), QStringLiteral("Mute SID 2 (MOS8580 at $D420)"));
+    EXPECT_EQ(mixer.chipMuteBox(1)->text(), QStringLiteral("Mute SID 3 (MOS6581 at $DE00)"));
+    EXPECT_GT(mixer.height(), oneChip.height());
+    EXPECT_EQ(mixer.width(), oneChip.width());
+    mixer.chipMuteBox(1)->click();
+    for (int voice = 6; voice < 9; ++voice) EXPECT_TRUE(FurtherVoiceMuted(voice)) << voice;
+    EXPECT_FALSE(FurtherVoiceMuted(3));
+    mixer.chipMuteBox(1)->click();
+    EXPECT_FALSE(FurtherVoiceMuted(6));
+    EXPECT_GE(mixer.statusLine()->geometry().top(), mixer.chipMuteBox(1)->geometry().bottom());
 }
 
 TEST_F(MixerTest, TheStatusLineNamesTheDesignsDeviceForTheDefaultModel) {

@@ -34,6 +34,9 @@ constexpr std::array<QRect, 3> VOICE_GROUPS{QRect{95, 10, 45, 20}, QRect{95, 35,
 constexpr std::array<QRect, 3> MUTE_BOXES{QRect{100, 20, 35, 7}, QRect{100, 45, 36, 7},
                                           QRect{100, 70, 36, 7}};
 constexpr QRect STATUS_LINE{0, 84, 155, 10};
+// A further chip's mute: one row each between the voices and the status line.
+constexpr QRect CHIP_MUTE_ROW{8, 85, 140, 10};
+constexpr int CHIP_ROW_HEIGHT = 11;
 
 // Slider positions: 1 at the top is the full digi level, 15 at the bottom a
 // fifteenth of it.
@@ -99,6 +102,13 @@ CMixer::CMixer(QWidget* owner)
         muteBoxes_[voice] = box;
     }
 
+    for (int further = 0; further < 2; ++further) {
+        auto* box = new QCheckBox(this);
+        box->hide();
+        connect(box, &QCheckBox::clicked, this, [this, further] { onChipMuteClicked(further); });
+        chipMutes_[static_cast<std::size_t>(further)] = box;
+    }
+
     status_ = new QLabel(this);
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_->setGeometry(place(STATUS_LINE));
@@ -127,11 +137,53 @@ CMixer::~CMixer() = default;
 void CMixer::onDigiLevelChanged(int position) { SetDigiLevel(position); }
 
 void CMixer::showChip() {
+    ShowFurtherChips();
     const char* text = MIXER_STATUS_TEXT;
     if (MachinePlays())
         text = MachineSidModel() == sidchip::ChipModel::Mos8580 ? MIXER_STATUS_8580_TEXT
                                                                 : MIXER_STATUS_6581_TEXT;
     status_->setText(QString::fromUtf8(text));
+}
+
+// The rows follow the tune that plays: built when its chips differ from
+// those shown, the window's height with them.
+void CMixer::ShowFurtherChips() {
+    std::vector<std::uint16_t> addresses;
+    std::vector<sidchip::ChipModel> models;
+    if (MachinePlays()) {
+        const std::vector<MachineSidInfo> sids = MachineSids();
+        for (std::size_t i = 1; i < sids.size() && i <= chipMutes_.size(); ++i) {
+            addresses.push_back(sids[i].address);
+            models.push_back(sids[i].model);
+        }
+    }
+    if (addresses == furtherAddresses_) return;
+    furtherAddresses_ = addresses;
+    furtherShown_ = static_cast<int>(addresses.size());
+    const DialogPlacer place(font());
+    for (int further = 0; further < static_cast<int>(chipMutes_.size()); ++further) {
+        QCheckBox* box = chipMutes_[static_cast<std::size_t>(further)];
+        if (further >= furtherShown_) {
+            box->hide();
+            continue;
+        }
+        const auto at = static_cast<std::size_t>(further);
+        box->setText(QStringLiteral("Mute SID %1 (MOS%2 at $%3)")
+                         .arg(further + 2)
+                         .arg(models[at] == sidchip::ChipModel::Mos8580 ? 8580 : 6581)
+                         .arg(QString::number(addresses[at], 16).toUpper()));
+        box->setChecked(FurtherVoiceMuted((further + 1) * 3));
+        box->setGeometry(place(CHIP_MUTE_ROW.translated(0, further * CHIP_ROW_HEIGHT)));
+        box->show();
+    }
+    const int grown = furtherShown_ * CHIP_ROW_HEIGHT;
+    status_->setGeometry(place(STATUS_LINE.translated(0, grown)));
+    setFixedSize(place(MIXER_SIZE.adjusted(0, 0, 0, grown)).size());
+}
+
+void CMixer::onChipMuteClicked(int further) {
+    const bool muted = chipMutes_[static_cast<std::size_t>(further)]->isChecked();
+    for (int voice = 0; voice < 3; ++voice) SetFurtherVoiceMuted((further + 1) * 3 + voice, muted);
 }
 
 void CMixer::onMuteClicked(int voice) { SetVoiceMute(voice, muteBoxes_[voice]->isChecked()); }

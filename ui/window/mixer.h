@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The mixer: a small tool window that mutes any of the three voices and sets
-// the level of the digi samples. It writes straight into mixerSettings, which
+// the level of the digi samples. While a tune for several SIDs plays on the
+// real machine, a mute for each further chip appears below the voices and
+// the window grows by its rows; otherwise it keeps its size. It writes straight into mixerSettings, which
 // the renderer and the card's sample output read. The mutes outlast the
 // window; the digi level follows its slider and starts at the top, the full
 // level, each time the window opens. Only its place is kept between runs.
@@ -8,6 +10,8 @@
 
 #include <QDialog>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -35,6 +39,9 @@ public:
     QSlider* overallSlider() const { return overallSlider_; }
     QCheckBox* muteBox(int voice) const { return muteBoxes_[voice]; }
     QLabel* statusLine() const { return status_; }
+    // The further chips' mutes, 0 for the second SID; hidden when the tune
+    // has no such chip.
+    QCheckBox* chipMuteBox(int further) const { return chipMutes_[further]; }
 
 public slots:
     // The close box, Escape and Enter: the window closes; the mutes and the
@@ -52,9 +59,15 @@ private slots:
     void showChip();
 
 private:
+    void ShowFurtherChips();
+    void onChipMuteClicked(int further);
+
     QSlider* overallSlider_ = nullptr;
     QSlider* digiSlider_ = nullptr;
     std::array<QCheckBox*, 3> muteBoxes_{};
+    std::array<QCheckBox*, 2> chipMutes_{};
+    int furtherShown_ = 0;  // rows of chip mutes shown
+    std::vector<std::uint16_t> furtherAddresses_;
     QLabel* status_ = nullptr;
     bool closed_ = false;
 };
