@@ -5,7 +5,8 @@
 // with the other one.
 //
 // Usage: chipbox-machine-benchmark [TUNE.sid...]
-// Without tunes: our RSID test players and hostile tunes, then the tunes in
+// Without tunes: our RSID test players (one for three SIDs, all sounding)
+// and hostile tunes, then the tunes in
 // ../shared/tunes (PSID, played under the driver) and its real-machine/
 // folder (RSID), when they are there.
 #include <algorithm>
@@ -68,7 +69,7 @@ std::vector<std::string> DefaultTunes(const fs::path& program) {
     std::vector<std::string> tunes;
     const fs::path testTunes = program.parent_path().parent_path() / "tests" / "tunes";
     for (const char* name : {"rsid_cia_player", "rsid_raster_player", "rsid_nmi_digi",
-                             "hostile_nmi_storm", "hostile_raster_storm"})
+                             "three_sids", "hostile_nmi_storm", "hostile_raster_storm"})
         tunes.push_back((testTunes / (std::string(name) + ".sid")).string());
     const fs::path shared = fs::path(CHIPBOX_SOURCE_DIR) / ".." / "shared" / "tunes";
     for (const fs::path& folder : {shared, shared / "real-machine"}) {

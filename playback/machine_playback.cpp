@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/machine_model.h"
+#include "sid/chip/chip_mix.h"
 #include "sid/relaxed_atomic.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_state.h"
@@ -24,6 +25,7 @@ struct MachinePlayback {
     bool loaded = false;
     machine::RomImages roms;
     VideoChoice video = VideoChoice::FromTune;
+    std::unique_ptr<sidchip::ChipMix> mix;  // with several SIDs: their sound
     std::unique_ptr<machine::C64> c64;
     SidChoice sidChoice = SidChoice::FromTune;
     std::uint64_t renderedSamples = 0;  // of the output, since the song started
@@ -54,10 +56,13 @@ void SetSpeed(std::int32_t speed) {
     machine::C64& c64 = *playback.c64;
     playback.speedCycle = CycleOfSample(playback.renderedSamples);
     playback.speedSample = playback.renderedSamples;
-    for (int chip = 0; chip < c64.sidCount(); ++chip) {
-        c64.sid(chip).CatchUp(std::max(c64.now(), playback.speedCycle));
-        c64.sid(chip).SetSpeed(speed);
+    c64.CatchUpSids(std::max(c64.now(), playback.speedCycle));
+    if (playback.mix) {
+        // What the chips made at the old speed is mixed before the new one.
+        for (int chip = 0; chip < c64.sidCount(); ++chip) c64.sid(chip).HandOver();
+        playback.mix->SetClock(double(c64.timing().clockHz) * speed);
     }
+    for (int chip = 0; chip < c64.sidCount(); ++chip) c64.sid(chip).SetSpeed(speed);
     playback.speed = speed;
 }
 
@@ -79,46 +84,6 @@ sidchip::ChipModel FurtherModel(std::uint8_t modelBits, sidchip::ChipModel first
 
 std::vector<machine::SidSocket> FurtherSockets();
 
-// Pan positions in 1/1000 of full: a chip between the others is heard in
-// both channels at -3 dB.
-constexpr int PAN_SCALE = 1000;
-constexpr int PAN_MIDDLE = 707;
-
-struct Pan {
-    int left, right;
-};
-
-Pan PanOf(int chip, int chips) {
-    if (chip == 0) return {PAN_SCALE, 0};
-    if (chip == chips - 1) return {0, PAN_SCALE};
-    return {PAN_MIDDLE, PAN_MIDDLE};
-}
-
-std::int16_t Saturated(std::int64_t value) {
-    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, INT16_MIN, INT16_MAX));
-}
-
-// The chips' samples, `frames` of each, into the channels: stereo by their
-// pans, or mono as the mix of that stereo, left and right averaged.
-void MixChips(const std::vector<std::vector<std::int16_t>>& chips, std::size_t frames,
-              int channels, std::int16_t* out) {
-    const int count = static_cast<int>(chips.size());
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        std::int64_t left = 0, right = 0;
-        for (int chip = 0; chip < count; ++chip) {
-            const Pan pan = PanOf(chip, count);
-            const std::int64_t sample = chips[static_cast<std::size_t>(chip)][frame];
-            left += sample * pan.left;
-            right += sample * pan.right;
-        }
-        if (channels == 2) {
-            out[2 * frame] = Saturated(left / PAN_SCALE);
-            out[2 * frame + 1] = Saturated(right / PAN_SCALE);
-        } else {
-            out[frame] = Saturated((left + right) / (2 * PAN_SCALE));
-        }
-    }
-}
 
 }  // namespace
 
@@ -220,9 +185,14 @@ machine::StartProblem StartMachineSong(int song) {
     playback.renderedSamples = 0;
     playback.songStartCycle = playback.loadCycle = c64.now();
     playback.loadIdle = c64.cpu().idleCycles();
-    for (int chip = 0; chip < c64.sidCount(); ++chip) {
-        c64.sid(chip).CatchUp(c64.now());
-        c64.sid(chip).DiscardSound();
+    c64.CatchUpSids(c64.now());
+    for (int chip = 0; chip < c64.sidCount(); ++chip) c64.sid(chip).DiscardSound();
+    playback.mix.reset();
+    if (c64.sidCount() > 1) {
+        playback.mix = std::make_unique<sidchip::ChipMix>(c64.sidCount(), MachineChannels(),
+                                                          double(c64.timing().clockHz));
+        for (int chip = 0; chip < c64.sidCount(); ++chip)
+            c64.sid(chip).SetBlockSink(&playback.mix->InputOf(chip));
     }
     playback.speed = 1;
     playback.speedCycle = c64.now();
@@ -243,21 +213,13 @@ void ApplyMutes(machine::C64& c64) {
     }
 }
 
-std::size_t LeastAvailable(machine::C64& c64) {
-    std::size_t least = c64.sid(0).Available();
-    for (int chip = 1; chip < c64.sidCount(); ++chip)
-        least = std::min(least, c64.sid(chip).Available());
-    return least;
+// The frames ready: the mix's, once every chip has handed over its part.
+std::size_t FramesReady(machine::C64& c64) {
+    if (!playback.mix) return c64.sid().Available();
+    for (int chip = 0; chip < c64.sidCount(); ++chip) c64.sid(chip).HandOver();
+    return playback.mix->Available();
 }
 
-// `frames` of a chip's samples; a short count repeats the last one.
-std::vector<std::int16_t> TakeFrames(machine::SidChip& chip, std::size_t frames) {
-    std::vector<std::int16_t> samples(frames);
-    const std::size_t taken = chip.Take(samples.data(), frames);
-    std::fill(samples.begin() + static_cast<std::ptrdiff_t>(taken), samples.end(),
-              taken ? samples[taken - 1] : std::int16_t{0});
-    return samples;
-}
 
 }  // namespace
 
@@ -277,21 +239,18 @@ std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::i
     playback.renderedSamples += frames;
     std::uint64_t target = CycleOfSample(playback.renderedSamples);
     constexpr int MOST_ROUNDS = 8;
-    for (int round = 0; round < MOST_ROUNDS && LeastAvailable(c64) < frames; ++round) {
+    for (int round = 0; round < MOST_ROUNDS && FramesReady(c64) < frames; ++round) {
         c64.RunUntil(target);
-        for (int chip = 0; chip < c64.sidCount(); ++chip) c64.sid(chip).CatchUp(c64.now());
+        c64.CatchUpSids(c64.now());
         target = c64.now() + CycleOfSample(1) - CycleOfSample(0);
     }
-    if (c64.sidCount() == 1) {  // as the chip makes it
-        const std::vector<std::int16_t> samples = TakeFrames(c64.sid(), wanted);
-        std::copy(samples.begin(), samples.end(), out);
-        return c64.now() - before;
-    }
-    std::vector<std::vector<std::int16_t>> chips;
-    for (int chip = 0; chip < c64.sidCount(); ++chip) chips.push_back(TakeFrames(c64.sid(chip), frames));
-    std::vector<std::int16_t> mixed(frames * channels);
-    MixChips(chips, frames, static_cast<int>(channels), mixed.data());
-    std::copy_n(mixed.begin(), wanted, out);
+    std::vector<std::int16_t> samples(frames * channels);
+    const std::size_t taken = playback.mix ? playback.mix->Take(samples.data(), frames) * channels
+                                           : c64.sid().Take(samples.data(), frames);
+    // A short count repeats the last frame.
+    for (std::size_t i = taken; i < samples.size(); ++i)
+        samples[i] = i >= channels ? samples[i - channels] : std::int16_t{0};
+    std::copy_n(samples.begin(), wanted, out);
     return c64.now() - before;
 }
 

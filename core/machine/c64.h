@@ -76,6 +76,13 @@ public:
     const SidChip& sid(int index) const {
         return index == 0 ? sid_ : *furtherSids_[static_cast<std::size_t>(index - 1)];
     }
+    // Clocks every SID up to `cycle`, together.
+    void CatchUpSids(std::uint64_t cycle) {
+        if (sockets_)
+            sockets_->CatchUpTogether(cycle);
+        else
+            sid_.CatchUp(cycle);
+    }
     std::uint16_t sidAddress(int index) const {
         return index == 0 ? FIRST_SID_ADDRESS : furtherAddresses_[static_cast<std::size_t>(index - 1)];
     }

@@ -39,6 +39,11 @@ public:
 
     // Clocks the chip up to `cycle`.
     void CatchUp(std::uint64_t cycle);
+    std::uint64_t clockedTo() const { return clockedTo_; }
+    // The chip's output to `sink` instead of its own resampler (none: back
+    // to its own), and what it has clocked so far handed over to it.
+    void SetBlockSink(sidchip::BlockSink* sink) { chip_.SetBlockSink(sink); }
+    void HandOver() { chip_.HandOver(); }
     std::size_t Available() { return chip_.Available(); }
     std::size_t Take(std::int16_t* out, std::size_t count) { return chip_.Take(out, count); }
     // Drops the sound made so far.

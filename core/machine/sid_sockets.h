@@ -5,6 +5,10 @@
 // mirrors the first chip, as on a C64 with one; the slots of $DE00-$DFFF
 // that no chip takes read as what the bus held and ignore writes.
 //
+// Whichever chip is reached, all are first clocked up to the cycle together,
+// a slice at a time in turn, so that they have always made the same cycles
+// of sound when one is written and none runs far ahead of the others.
+//
 // Threads: the thread that runs the machine.
 #pragma once
 
@@ -29,6 +33,7 @@ public:
 
     // The chip whose registers `address` reaches, or none.
     SidChip* ChipAt(std::uint16_t address) const;
+    void CatchUpTogether(std::uint64_t cycle);
 
 private:
     static constexpr int SLOTS_AT_D400 = 32;  // $D400-$D7FF
@@ -36,6 +41,7 @@ private:
     static int SlotOf(std::uint16_t address);
 
     Bus& bus_;
+    std::vector<SidChip*> chips_;  // the first, then the further ones
     std::array<SidChip*, SLOTS_AT_D400 + SLOTS_AT_DE00> slots_{};
 };
 

@@ -214,7 +214,10 @@ void RealSid::FilterPending() {
 void RealSid::Flush() {
     FilterPending();
     if (blockUsed_ == 0) return;
-    audio_.Push(block_.data(), blockUsed_);
+    if (sink_)
+        sink_->TakeBlock(block_.data(), blockUsed_);
+    else
+        audio_.Push(block_.data(), blockUsed_);
     blockUsed_ = 0;
     filtered_ = 0;
 }

@@ -40,6 +40,14 @@ namespace chipbox::sidchip {
 // than clipped (see the audio output) for the filter's resonant peaks.
 constexpr float CHIP_OUTPUT_GAIN = 0.2f * 32'767.0f;
 
+// Takes a chip's output, one float per cycle, a block at a time, instead of
+// the chip's own resampler.
+class BlockSink {
+public:
+    virtual ~BlockSink() = default;
+    virtual void TakeBlock(const float* samples, std::size_t count) = 0;
+};
+
 class RealSid {
 public:
     RealSid(ChipModel model, double clockHz);
@@ -71,6 +79,16 @@ public:
         return audio_.Take(out, maxCount);
     }
     std::uint64_t ClippedSamples() const { return audio_.ClippedSamples(); }
+
+    // From now on the output goes to `sink` (none: the chip's own
+    // resampler, and Available and Take); the cycles clocked so far go
+    // where it went before.
+    void SetBlockSink(BlockSink* sink) {
+        Flush();
+        sink_ = sink;
+    }
+    // Hands the cycles clocked so far over to the sink.
+    void HandOver() { Flush(); }
 
     const WaveformGenerator& waveform(int voice) const { return waveforms_[voice]; }
     const EnvelopeGenerator& envelope(int voice) const { return envelopes_[voice]; }
@@ -108,6 +126,7 @@ private:
     std::array<float, BLOCK> block_{};
     std::size_t blockUsed_ = 0;
     std::size_t filtered_ = 0;
+    BlockSink* sink_ = nullptr;
 };
 
 }  // namespace chipbox::sidchip
