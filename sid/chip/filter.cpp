@@ -185,11 +185,12 @@ void Filter::UpdateMix() {
     for (int v = 0; v < 3; ++v) {
         const bool routed = resonanceRouting_ & (bits::ROUTE_VOICE1 << v);
         const bool silenced = v == 2 && voice3Off && !routed;
-        filterGain_[v] = routed ? 1.0 : 0.0;
-        outputGain_[v] = routed ? volume * mix[2] : silenced ? 0.0 : volume;
+        filterGain_[v] = routed ? 1.0f : 0.0f;
+        outputGain_[v] = static_cast<float>(routed ? volume * mix[2] : silenced ? 0.0 : volume);
     }
     routed_ = resonanceRouting_ & bits::ROUTE_ANY_VOICE;
-    mixDc_ = volume * (model_ == ChipModel::Mos6581 ? MIXER_DC_6581 : MIXER_DC_8580);
+    mixDc_ = static_cast<float>(volume *
+                                (model_ == ChipModel::Mos6581 ? MIXER_DC_6581 : MIXER_DC_8580));
     UpdateBlockOutputs();
 }
 
@@ -199,59 +200,58 @@ void Filter::UpdateMix() {
 void Filter::UpdateBlockOutputs() {
     for (std::size_t j = 0; j < BLOCK_CYCLES; ++j) {
         const auto& p = stepPowers_[j];
-        fromState1_[j] = mixState1_ * p[0] + mixState2_ * p[2];
-        fromState2_[j] = mixState1_ * p[1] + mixState2_ * p[3];
+        fromState1_[j] = static_cast<float>(mixState1_ * p[0] + mixState2_ * p[2]);
+        fromState2_[j] = static_cast<float>(mixState1_ * p[1] + mixState2_ * p[3]);
     }
     for (std::size_t i = 0; i < fromInput_.size(); ++i) {
         for (std::size_t j = 0; j < BLOCK_CYCLES; ++j) {
             if (j <= i) {
-                fromInput_[i][j] = 0.0;
+                fromInput_[i][j] = 0.0f;
                 continue;
             }
             const auto& u = inputAfter_[j - 1 - i];
-            fromInput_[i][j] = mixState1_ * u[0] + mixState2_ * u[1];
+            fromInput_[i][j] = static_cast<float>(mixState1_ * u[0] + mixState2_ * u[1]);
         }
     }
 }
 
 namespace {
 
-// Four cycles of a block side by side; each lane computes what one cycle
+// A block's eight cycles side by side; each lane computes what one cycle
 // would alone, in the same order.
-using FourDoubles = double __attribute__((vector_size(32)));
-using FourFloats = float __attribute__((vector_size(16)));
+using EightFloats = float __attribute__((vector_size(32)));
 
-// The cycles `at` .. `at` + 3 of a row.
-struct Four {
-    FourDoubles lanes;
-    CHIPBOX_INLINE_INTO_CLONES explicit Four(const double* row, std::size_t at) { std::memcpy(&lanes, row + at, sizeof lanes); }
+struct Eight {
+    EightFloats lanes;
+    CHIPBOX_INLINE_INTO_CLONES explicit Eight(const float* row) {
+        std::memcpy(&lanes, row, sizeof lanes);
+    }
 };
 
 }  // namespace
 
 // Each lane adds in BlockOutput's order, so a block made here and one made
 // a cycle at a time agree.
-CHIPBOX_INLINE_INTO_CLONES void Filter::BlockOutputs(const Loop& loop, const double* inputs,
-                                                     const double* direct, float* out) const {
-    for (std::size_t half = 0; half < BLOCK_CYCLES; half += 4) {
-        const FourDoubles fromStates = Four(fromState1_.data(), half).lanes * loop.state1 +
-                                       Four(fromState2_.data(), half).lanes * loop.state2;
-        FourDoubles output;
-        if (routed_) {
-            FourDoubles fromInputs = Four(fromInput_[0].data(), half).lanes * inputs[0];
-            for (std::size_t i = 1; i < fromInput_.size(); ++i)
-                fromInputs += Four(fromInput_[i].data(), half).lanes * inputs[i];
-            output = Four(direct, half).lanes + (fromStates + fromInputs);
-        } else {
-            output = Four(direct, half).lanes + fromStates;
-        }
-        const FourFloats narrowed = __builtin_convertvector(output, FourFloats);
-        std::memcpy(out + half, &narrowed, sizeof narrowed);
+CHIPBOX_INLINE_INTO_CLONES void Filter::BlockOutputs(const Loop& loop, const float* inputs,
+                                                     const float* direct, float* out) const {
+    const auto state1 = static_cast<float>(loop.state1), state2 = static_cast<float>(loop.state2);
+    const EightFloats fromStates =
+        Eight(fromState1_.data()).lanes * state1 + Eight(fromState2_.data()).lanes * state2;
+    EightFloats output;
+    if (routed_) {
+        EightFloats fromInputs = Eight(fromInput_[0].data()).lanes * inputs[0];
+        for (std::size_t i = 1; i < fromInput_.size(); ++i)
+            fromInputs += Eight(fromInput_[i].data()).lanes * inputs[i];
+        output = Eight(direct).lanes + (fromStates + fromInputs);
+    } else {
+        output = Eight(direct).lanes + fromStates;
     }
+    std::memcpy(out, &output, sizeof output);
 }
 
 // A block's inputs weighed, in a fixed order of four pairs.
-CHIPBOX_INLINE_INTO_CLONES double Filter::WeighBlock(const BlockRow& weights, const double* inputs) {
+CHIPBOX_INLINE_INTO_CLONES double Filter::WeighBlock(const BlockRow& weights,
+                                                     const float* inputs) {
     static_assert(BLOCK_CYCLES == 8);
     double pairs[4];
     for (std::size_t l = 0; l < 4; ++l)
@@ -259,7 +259,7 @@ CHIPBOX_INLINE_INTO_CLONES double Filter::WeighBlock(const BlockRow& weights, co
     return (pairs[0] + pairs[2]) + (pairs[1] + pairs[3]);
 }
 
-CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const double* inputs) const {
+CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const float* inputs) const {
     const auto& p = stepPowers_[BLOCK_CYCLES];
     loop.guard = filter_detail::DENORMAL_GUARD - loop.guard;
     const double input1 = routed_ ? WeighBlock(blockInput1_, inputs) : 0.0;
@@ -269,45 +269,48 @@ CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const double* inpu
     loop.state1 = next1;
 }
 
-CHIPBOX_INLINE_INTO_CLONES float Filter::ClockOne(Loop& loop, double direct, double input) const {
+CHIPBOX_INLINE_INTO_CLONES float Filter::ClockOne(Loop& loop, float direct, float input) const {
     loop.inputs[static_cast<std::size_t>(loop.phase)] = input;
-    const double output = BlockOutput(loop, loop.phase, direct);
+    const float output = BlockOutput(loop, loop.phase, direct);
     if (++loop.phase == BLOCK_CYCLES) {
         NextBlock(loop, loop.inputs.data());
-        loop.inputs.fill(0.0);
+        loop.inputs.fill(0.0f);
         loop.phase = 0;
     }
-    return static_cast<float>(output);
+    return output;
 }
 
-// The parts that do not wait on the states first, for a stretch at a time;
-// then whole blocks at once, and the cycle by cycle where a block is begun
-// or left unfinished: the same values as Clock, cycle for cycle.
-CHIPBOX_VECTOR_CLONES void Filter::ClockRun(const float* voice1, const float* voice2,
-                                            const float* voice3, float* out,
-                                            std::size_t count) {
-    constexpr std::size_t STRETCH = 256;
+CHIPBOX_VECTOR_CLONES void Filter::Mix(const float* voice1, const float* voice2,
+                                       const float* voice3, float* direct, float* input,
+                                       std::size_t count) const {
+    for (std::size_t k = 0; k < count; ++k) direct[k] = Direct(voice1[k], voice2[k], voice3[k]);
+    for (std::size_t k = 0; k < count; ++k) input[k] = Input(voice1[k], voice2[k], voice3[k]);
+}
+
+// Whole blocks at once, and cycle by cycle where a block is begun or left
+// unfinished: the same values either way.
+CHIPBOX_VECTOR_CLONES void Filter::ClockMixed(const float* direct, const float* input, float* out,
+                                              std::size_t count) {
     Loop loop = loop_;
+    std::size_t k = 0;
+    for (; k < count && loop.phase != 0; ++k) out[k] = ClockOne(loop, direct[k], input[k]);
+    for (; k + BLOCK_CYCLES <= count; k += BLOCK_CYCLES) {
+        BlockOutputs(loop, &input[k], &direct[k], &out[k]);
+        NextBlock(loop, &input[k]);
+    }
+    for (; k < count; ++k) out[k] = ClockOne(loop, direct[k], input[k]);
+    loop_ = loop;
+}
+
+void Filter::ClockRun(const float* voice1, const float* voice2, const float* voice3, float* out,
+                      std::size_t count) {
+    constexpr std::size_t STRETCH = 256;
     for (std::size_t start = 0; start < count; start += STRETCH) {
         const std::size_t n = std::min(STRETCH, count - start);
-        double direct[STRETCH], input[STRETCH];
-        // With no value carried from cycle to cycle these loops run four
-        // cycles at once.
-        const float* v1 = voice1 + start;
-        const float* v2 = voice2 + start;
-        const float* v3 = voice3 + start;
-        for (std::size_t k = 0; k < n; ++k) direct[k] = Direct(v1[k], v2[k], v3[k]);
-        for (std::size_t k = 0; k < n; ++k) input[k] = Input(v1[k], v2[k], v3[k]);
-        float* to = out + start;
-        std::size_t k = 0;
-        for (; k < n && loop.phase != 0; ++k) to[k] = ClockOne(loop, direct[k], input[k]);
-        for (; k + BLOCK_CYCLES <= n; k += BLOCK_CYCLES) {
-            BlockOutputs(loop, &input[k], &direct[k], &to[k]);
-            NextBlock(loop, &input[k]);
-        }
-        for (; k < n; ++k) to[k] = ClockOne(loop, direct[k], input[k]);
+        float direct[STRETCH], input[STRETCH];
+        Mix(voice1 + start, voice2 + start, voice3 + start, direct, input, n);
+        ClockMixed(direct, input, out + start, n);
     }
-    loop_ = loop;
 }
 
 }  // namespace chipbox::sidchip

@@ -65,6 +65,13 @@ public:
     // states kept in registers between the cycles.
     void ClockRun(const float* voice1, const float* voice2, const float* voice3, float* out,
                   std::size_t count);
+    // ClockRun in two halves, for a caller that has the voices before it
+    // runs the filter: first the parts of the cycles that do not wait on the
+    // filter's states, with the registers as they are (what goes straight to
+    // the output, and the filter's input), then the cycles from those.
+    void Mix(const float* voice1, const float* voice2, const float* voice3, float* direct,
+             float* input, std::size_t count) const;
+    void ClockMixed(const float* direct, const float* input, float* out, std::size_t count);
 
     // The curve's value at the current register.
     double CutoffHz() const;
@@ -81,8 +88,13 @@ private:
     // block are independent of each other and run side by side. Which cycles
     // form a block is fixed from the reset on, so the values do not depend
     // on how the cycles are asked for.
+    //
+    // The states run in double, which their slow steps at low cutoffs need;
+    // a cycle's output, which only adds them up once, in float, whose 24 bits
+    // lie far below what 16-bit output can show.
     static constexpr int BLOCK_CYCLES = 8;
     using BlockRow = std::array<double, BLOCK_CYCLES>;
+    using BlockLanes = std::array<float, BLOCK_CYCLES>;
 
     struct Loop {
         double state1, state2;  // at the block's first cycle
@@ -90,17 +102,17 @@ private:
         // negligible level and 0, so no state decays into denormals during
         // silence.
         double guard;
-        BlockRow inputs;  // the filter's inputs of the block so far, zeros after
-        int phase;        // the block's cycles done
+        BlockLanes inputs;  // the filter's inputs of the block so far, zeros after
+        int phase;          // the block's cycles done
     };
-    double Direct(float voice1, float voice2, float voice3) const;
-    double Input(float voice1, float voice2, float voice3) const;
-    double BlockOutput(const Loop& loop, int cycle, double direct) const;
-    void BlockOutputs(const Loop& loop, const double* inputs, const double* direct,
+    float Direct(float voice1, float voice2, float voice3) const;
+    float Input(float voice1, float voice2, float voice3) const;
+    float BlockOutput(const Loop& loop, int cycle, float direct) const;
+    void BlockOutputs(const Loop& loop, const float* inputs, const float* direct,
                       float* out) const;
-    void NextBlock(Loop& loop, const double* inputs) const;
-    static double WeighBlock(const BlockRow& weights, const double* inputs);
-    float ClockOne(Loop& loop, double direct, double input) const;
+    void NextBlock(Loop& loop, const float* inputs) const;
+    static double WeighBlock(const BlockRow& weights, const float* inputs);
+    float ClockOne(Loop& loop, float direct, float input) const;
     void UpdateResponse();
     void UpdateMix();
     void UpdateBlockOutputs();
@@ -119,9 +131,10 @@ private:
     // What a cycle multiplies: the voices into the filter; the voices into
     // the output, unfiltered at the volume plus what the selected modes pass
     // straight from the filter's input; the states into the output.
-    std::array<double, 3> filterGain_{};
-    std::array<double, 3> outputGain_{};
-    double mixState1_ = 0.0, mixState2_ = 0.0, mixDc_ = 0.0;
+    std::array<float, 3> filterGain_{};
+    std::array<float, 3> outputGain_{};
+    double mixState1_ = 0.0, mixState2_ = 0.0;
+    float mixDc_ = 0.0f;
     bool routed_ = false;  // a voice goes into the filter
 
     // One cycle's step matrix taken to the powers 0 .. BLOCK_CYCLES, and
@@ -132,8 +145,8 @@ private:
     // A block's output at its cycle j: the first states times
     // fromState1_/2_[j], plus the inputs of cycle i < j times
     // fromInput_[i][j] (0 where i >= j).
-    BlockRow fromState1_{}, fromState2_{};
-    std::array<BlockRow, BLOCK_CYCLES - 1> fromInput_{};
+    BlockLanes fromState1_{}, fromState2_{};
+    std::array<BlockLanes, BLOCK_CYCLES - 1> fromInput_{};
     // The next block's first states: this block's through the last power,
     // plus the inputs of cycle i times blockInput1_/2_[i].
     BlockRow blockInput1_{}, blockInput2_{};
@@ -147,22 +160,23 @@ constexpr double DENORMAL_GUARD = 1e-18;
 
 // The parts of a cycle that do not wait on the states: what goes straight
 // to the output, and the filter's input.
-inline double Filter::Direct(float voice1, float voice2, float voice3) const {
+inline float Filter::Direct(float voice1, float voice2, float voice3) const {
     return outputGain_[0] * voice1 + outputGain_[1] * voice2 + outputGain_[2] * voice3 + mixDc_;
 }
 
-inline double Filter::Input(float voice1, float voice2, float voice3) const {
+inline float Filter::Input(float voice1, float voice2, float voice3) const {
     return filterGain_[0] * voice1 + filterGain_[1] * voice2 + filterGain_[2] * voice3;
 }
 
 // One output, the additions in the order BlockOutputs makes them in each of
 // its lanes; an input not yet given is 0 and meets a coefficient of 0. With
 // no voice routed into the filter its input is 0 and is left out.
-inline double Filter::BlockOutput(const Loop& loop, int cycle, double direct) const {
+inline float Filter::BlockOutput(const Loop& loop, int cycle, float direct) const {
     const auto j = static_cast<std::size_t>(cycle);
-    const double fromStates = fromState1_[j] * loop.state1 + fromState2_[j] * loop.state2;
+    const auto state1 = static_cast<float>(loop.state1), state2 = static_cast<float>(loop.state2);
+    const float fromStates = fromState1_[j] * state1 + fromState2_[j] * state2;
     if (!routed_) return direct + fromStates;
-    double fromInputs = fromInput_[0][j] * loop.inputs[0];
+    float fromInputs = fromInput_[0][j] * loop.inputs[0];
     for (std::size_t i = 1; i < fromInput_.size(); ++i)
         fromInputs += fromInput_[i][j] * loop.inputs[i];
     return direct + (fromStates + fromInputs);

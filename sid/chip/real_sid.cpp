@@ -186,28 +186,31 @@ void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
 }
 
 // The voices' values through their DACs at the envelope levels they hold,
-// kept for the filter.
+// mixed for the filter as its registers stand; a filter register write runs
+// the filter through them first.
 CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t count) {
+    std::array<std::array<float, BLOCK>, 3> levels;
     for (int voice = 0; voice < 3; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
         lastOutput_[v] = outputs[v][count - 1];
         const float gain = VoiceGain(voice);
-        float* levels = levels_[v].data() + blockUsed_;
+        float* level = levels[v].data();
         if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
-            std::fill_n(levels, count, 0.0f);
+            std::fill_n(level, count, 0.0f);
             continue;
         }
-        for (std::uint32_t k = 0; k < count; ++k) levels[k] = waveformLevel_[outputs[v][k]] * gain;
+        for (std::uint32_t k = 0; k < count; ++k) level[k] = waveformLevel_[outputs[v][k]] * gain;
     }
+    filter_.Mix(levels[0].data(), levels[1].data(), levels[2].data(), direct_.data() + blockUsed_,
+                input_.data() + blockUsed_, count);
     blockUsed_ += count;
     if (blockUsed_ == BLOCK) Flush();
 }
 
 void RealSid::FilterPending() {
     if (filtered_ == blockUsed_) return;
-    filter_.ClockRun(levels_[0].data() + filtered_, levels_[1].data() + filtered_,
-                     levels_[2].data() + filtered_, block_.data() + filtered_,
-                     blockUsed_ - filtered_);
+    filter_.ClockMixed(direct_.data() + filtered_, input_.data() + filtered_,
+                       block_.data() + filtered_, blockUsed_ - filtered_);
     filtered_ = blockUsed_;
 }
 

@@ -120,9 +120,10 @@ private:
     std::array<bool, 3> muted_{};
     Filter filter_;
     AudioOutput audio_;
-    // The voices' levels of the block's cycles, and the filter's output for
+    // The block's cycles mixed for the filter, and the filter's output for
     // the first `filtered_` of them.
-    std::array<std::array<float, BLOCK>, 3> levels_{};
+    std::array<float, BLOCK> direct_{};
+    std::array<float, BLOCK> input_{};
     std::array<float, BLOCK> block_{};
     std::size_t blockUsed_ = 0;
     std::size_t filtered_ = 0;
