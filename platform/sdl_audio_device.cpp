@@ -65,7 +65,7 @@ bool SdlAudioDevice::Open(StreamEventTarget& target, std::uint32_t sampleRate,
     wanted.freq = static_cast<int>(sampleRate);
     wanted.format = AUDIO_S16SYS;
     wanted.channels = static_cast<Uint8>(channels == 2 ? 2 : 1);
-    wanted.samples = CALLBACK_SAMPLES;
+    wanted.samples = CALLBACK_SAMPLES;  // frames: the same time in stereo
     wanted.callback = Callback;
     wanted.userdata = this;
     target_ = &target;

@@ -9,19 +9,28 @@ namespace chipbox {
 
 AudioStream audioStream;
 
+std::uint32_t StreamChannels() {
+    return MachinePlays() ? static_cast<std::uint32_t>(MachineChannels()) : 1;
+}
+
+std::uint32_t StreamBufferSamples() { return STREAM_BUFFER_SAMPLES * StreamChannels(); }
+
 namespace {
 
 std::unique_ptr<StreamBlocks> AllocateBlocks() {
     auto blocks = std::make_unique<StreamBlocks>();
-    blocks->bufferA = std::make_unique<std::int16_t[]>(STREAM_BUFFER_SAMPLES);
-    blocks->bufferB = std::make_unique<std::int16_t[]>(STREAM_BUFFER_SAMPLES);
+    const std::uint32_t samples = StreamBufferSamples();
+    blocks->bufferA = std::make_unique<std::int16_t[]>(samples);
+    blocks->bufferB = std::make_unique<std::int16_t[]>(samples);
     blocks->renderBuffer = std::make_unique<std::int16_t[]>(RENDER_BUFFER_SAMPLES);
-    blocks->headerA = {blocks->bufferA.get(), STREAM_BUFFER_SAMPLES};
-    blocks->headerB = {blocks->bufferB.get(), STREAM_BUFFER_SAMPLES};
+    blocks->headerA = {blocks->bufferA.get(), samples};
+    blocks->headerB = {blocks->bufferB.get(), samples};
     return blocks;
 }
 
-void Fill(WaveHeader& header) { FillBuffer(header.data, audioStream.blocks->renderBuffer.get()); }
+void Fill(WaveHeader& header) {
+    FillBuffer(header.data, header.sampleCount, audioStream.blocks->renderBuffer.get());
+}
 
 void FillAndQueue(WaveHeader& header) {
     Fill(header);
@@ -36,12 +45,6 @@ void ReleaseStream() {
     audioStream.open = false;
     audioStream.state = StreamState::Closed;
     ShowCpuLoad(0);
-}
-
-// A tune for several SIDs on the real machine plays in stereo; everything
-// else in mono.
-std::uint32_t StreamChannels() {
-    return MachinePlays() ? static_cast<std::uint32_t>(MachineChannels()) : 1;
 }
 
 }  // namespace

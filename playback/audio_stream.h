@@ -17,6 +17,12 @@ namespace chipbox {
 constexpr std::uint32_t STREAM_BUFFER_SAMPLES = 7056;  // 160 ms at 44,100 Hz
 constexpr std::uint32_t RENDER_BUFFER_SAMPLES = 4 * STREAM_BUFFER_SAMPLES;
 
+// The channels a stream opened now has: two for a tune for several SIDs on
+// the real machine, one for everything else; and its buffers' samples, of
+// all channels, so that a buffer is 160 ms either way.
+std::uint32_t StreamChannels();
+std::uint32_t StreamBufferSamples();
+
 enum class StreamState { Closed, Opening, Running, Held, Closing };
 
 // The five blocks of an open stream: two headers, two buffers and the render

@@ -178,6 +178,7 @@ bool FurtherVoiceMuted(int voice) {
 }
 
 machine::StartProblem StartMachineSong(int song) {
+    playback.c64.reset();  // its chips hand their sound to the mix
     playback.c64 = std::make_unique<machine::C64>(MachineVideoStandard(), playback.roms,
                                                   MachineSidModel(), FurtherSockets());
     const machine::StartProblem problem = machine::StartTune(*playback.c64, playback.header, song);
@@ -232,9 +233,9 @@ std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::i
     if (speed != playback.speed) SetSpeed(speed);
     machine::C64& c64 = *playback.c64;
     ApplyMutes(c64);
-    const auto channels = static_cast<std::size_t>(MachineChannels());
+    const auto channels = static_cast<std::size_t>(playback.mix ? playback.mix->channels() : 1);
     const auto wanted = static_cast<std::size_t>(count);
-    const std::size_t frames = (wanted + channels - 1) / channels;
+    const std::size_t frames = wanted / channels;
     const std::uint64_t before = c64.now();
     playback.renderedSamples += frames;
     std::uint64_t target = CycleOfSample(playback.renderedSamples);
@@ -250,7 +251,8 @@ std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::i
     // A short count repeats the last frame.
     for (std::size_t i = taken; i < samples.size(); ++i)
         samples[i] = i >= channels ? samples[i - channels] : std::int16_t{0};
-    std::copy_n(samples.begin(), wanted, out);
+    std::copy(samples.begin(), samples.end(), out);
+    std::fill(out + samples.size(), out + wanted, std::int16_t{0});  // half a frame: silent
     return c64.now() - before;
 }
 
@@ -277,6 +279,7 @@ int TakeMachineLoad() {
 }
 
 void ResetMachinePlayback() {
+    playback.c64.reset();  // its chips hand their sound to the mix
     playback = MachinePlayback{};
     for (auto& muted : furtherMuted) muted = 0;
 }

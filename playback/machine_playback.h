@@ -69,7 +69,8 @@ machine::StartProblem StartMachineSong(int song);
 
 // The next `count` output samples into `out` at `speed`, the voices the
 // mixer mutes not heard; with two channels the samples are frames of left
-// and right, `count` their samples (an odd last one is the left alone).
+// and right, `count` their samples, which must then be even (the stream's
+// buffers are; an odd last sample would be silent).
 // Returns the machine cycles they took.
 std::uint64_t RenderMachineSamples(std::int16_t* out, std::int32_t count, std::int32_t speed);
 

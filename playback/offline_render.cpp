@@ -15,14 +15,14 @@ namespace {
 // played.
 std::uint64_t BuffersFilledFor(std::uint64_t samples) {
     if (samples == 0) return 0;
-    return std::max<std::uint64_t>(2,
-                                   (samples + STREAM_BUFFER_SAMPLES - 1) / STREAM_BUFFER_SAMPLES);
+    const std::uint64_t buffer = StreamBufferSamples();
+    return std::max<std::uint64_t>(2, (samples + buffer - 1) / buffer);
 }
 
 }  // namespace
 
 bool RenderSong(std::uint64_t samples, const SampleSink& sink) {
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), renderBuffer(RENDER_BUFFER_SAMPLES);
+    std::vector<std::int16_t> buffer(StreamBufferSamples()), renderBuffer(RENDER_BUFFER_SAMPLES);
     StartRendering();
     bool whole = true;
     std::uint64_t left = samples;

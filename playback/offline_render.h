@@ -16,7 +16,7 @@ namespace chipbox {
 using SampleSink = std::function<bool(const std::int16_t* samples, std::size_t count)>;
 
 // Starts the current song and renders its first `samples` output samples into
-// `sink`, in stream buffers of 7,056 samples (the last one cut), then stops
+// `sink`, in stream buffers of 7,056 frames (the last one cut), then stops
 // playback. It renders as many whole buffers as playing the song on a sound
 // card for that long would fill (the stream fills two at its start), so that
 // what a song leaves in the SID's output stages for the next is the same

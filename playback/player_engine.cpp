@@ -255,10 +255,10 @@ void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBu
     }
 }
 
-void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer) {
+void FillBuffer(std::int16_t* buffer, std::uint32_t samples, std::int16_t* renderBuffer) {
     ShowCpuLoad(MachinePlays() ? TakeMachineLoad() : CpuLoadValue(playerState.cycleTally));
     playerState.cycleTally = 0;
-    RenderSamples(buffer, static_cast<std::int32_t>(STREAM_BUFFER_SAMPLES), renderBuffer);
+    RenderSamples(buffer, static_cast<std::int32_t>(samples), renderBuffer);
 }
 
 // No more play calls: the buffers the stream hands back on closing only take

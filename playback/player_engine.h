@@ -111,9 +111,10 @@ void StopPlayback();
 void PlayPauseCommand();
 void ChangeSong(int step);
 void SetPlaybackSpeed(std::int32_t speed);
-// Fills a stream buffer of 7,056 output samples and shows the CPU load of the
-// buffer before; renders through `renderBuffer` (28,224 samples).
-void FillBuffer(std::int16_t* buffer, std::int16_t* renderBuffer);
+// Fills a stream buffer of `samples` output samples (7,056 frames of the
+// stream's channels) and shows the CPU load of the buffer before; renders
+// through `renderBuffer` (28,224 samples).
+void FillBuffer(std::int16_t* buffer, std::uint32_t samples, std::int16_t* renderBuffer);
 void ExitPlayback();
 void StopOutput();
 // Ends playback and the sound output for good: the stream is closed and its

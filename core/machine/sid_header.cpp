@@ -38,8 +38,6 @@ HeaderProblem CheckRsidRules(const SidHeader& header, std::uint16_t headerLoadAd
     return HeaderProblem::None;
 }
 
-}  // namespace
-
 // The address byte $xy names $Dxy0; valid ones are even and lie in $42-$7E
 // or $E0-$FE.
 bool IsExtraSidAddress(std::uint8_t byte) {
@@ -71,6 +69,8 @@ void ReadExtraSids(std::span<const std::uint8_t> file, std::size_t dataOffset, S
             {address, static_cast<std::uint8_t>((header.flags >> chip.modelShift) & 3)});
     }
 }
+
+}  // namespace
 
 ParsedHeader ParseSidHeader(std::span<const std::uint8_t> file) {
     ParsedHeader parsed;

@@ -262,8 +262,11 @@ CHIPBOX_INLINE_INTO_CLONES double Filter::WeighBlock(const BlockRow& weights,
 CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const float* inputs) const {
     const auto& p = stepPowers_[BLOCK_CYCLES];
     loop.guard = filter_detail::DENORMAL_GUARD - loop.guard;
-    const double input1 = routed_ ? WeighBlock(blockInput1_, inputs) : 0.0;
-    const double input2 = routed_ ? WeighBlock(blockInput2_, inputs) : 0.0;
+    // Routing switched off in the block keeps what went in before.
+    const bool routed = routed_ || loop.routed;
+    loop.routed = false;
+    const double input1 = routed ? WeighBlock(blockInput1_, inputs) : 0.0;
+    const double input2 = routed ? WeighBlock(blockInput2_, inputs) : 0.0;
     const double next1 = (p[0] * loop.state1 + p[1] * loop.state2) + (input1 + loop.guard);
     loop.state2 = (p[2] * loop.state1 + p[3] * loop.state2) + input2;
     loop.state1 = next1;
@@ -271,6 +274,7 @@ CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const float* input
 
 CHIPBOX_INLINE_INTO_CLONES float Filter::ClockOne(Loop& loop, float direct, float input) const {
     loop.inputs[static_cast<std::size_t>(loop.phase)] = input;
+    loop.routed = loop.routed || routed_;
     const float output = BlockOutput(loop, loop.phase, direct);
     if (++loop.phase == BLOCK_CYCLES) {
         NextBlock(loop, loop.inputs.data());

@@ -87,7 +87,9 @@ private:
     // before it, with no state in between: the eight outputs of a
     // block are independent of each other and run side by side. Which cycles
     // form a block is fixed from the reset on, so the values do not depend
-    // on how the cycles are asked for.
+    // on how the cycles are asked for. A cutoff or resonance written in the
+    // middle of a block steers the states from the block's first cycle, at
+    // most seven cycles early.
     //
     // The states run in double, which their slow steps at low cutoffs need;
     // a cycle's output, which only adds them up once, in float, whose 24 bits
@@ -104,6 +106,7 @@ private:
         double guard;
         BlockLanes inputs;  // the filter's inputs of the block so far, zeros after
         int phase;          // the block's cycles done
+        bool routed;        // a voice went into the filter in one of them
     };
     float Direct(float voice1, float voice2, float voice3) const;
     float Input(float voice1, float voice2, float voice3) const;
@@ -170,12 +173,13 @@ inline float Filter::Input(float voice1, float voice2, float voice3) const {
 
 // One output, the additions in the order BlockOutputs makes them in each of
 // its lanes; an input not yet given is 0 and meets a coefficient of 0. With
-// no voice routed into the filter its input is 0 and is left out.
+// no voice routed into the filter in the block so far its input is 0 and is
+// left out.
 inline float Filter::BlockOutput(const Loop& loop, int cycle, float direct) const {
     const auto j = static_cast<std::size_t>(cycle);
     const auto state1 = static_cast<float>(loop.state1), state2 = static_cast<float>(loop.state2);
     const float fromStates = fromState1_[j] * state1 + fromState2_[j] * state2;
-    if (!routed_) return direct + fromStates;
+    if (!loop.routed) return direct + fromStates;
     float fromInputs = fromInput_[0][j] * loop.inputs[0];
     for (std::size_t i = 1; i < fromInput_.size(); ++i)
         fromInputs += fromInput_[i][j] * loop.inputs[i];

@@ -7,7 +7,10 @@
 // the wider one only does more of them at a time.
 #pragma once
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under the thread sanitizer: the choice is made while the program is
+// loaded, before that sanitizer's run-time is ready for the code making it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define CHIPBOX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define CHIPBOX_VECTOR_CLONES

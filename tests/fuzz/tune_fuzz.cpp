@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!LoadTune("fuzz.sid", file, false).loaded()) return 0;
     ChooseFromInput(choices);
     StartPlayback();
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
-    for (int i = 0; i < BUFFERS; ++i) FillBuffer(buffer.data(), render.data());
+    std::vector<std::int16_t> buffer(StreamBufferSamples()), render(RENDER_BUFFER_SAMPLES);
+    for (int i = 0; i < BUFFERS; ++i)
+        FillBuffer(buffer.data(), static_cast<std::uint32_t>(buffer.size()), render.data());
     ExitPlayback();  // closes the stream and runs init once more, as closing the window does
     return 0;
 }

@@ -59,8 +59,8 @@ private:
 
 // Fills a buffer as the stream does, without a device.
 inline void FillOneBuffer() {
-    std::vector<std::int16_t> buffer(STREAM_BUFFER_SAMPLES), render(RENDER_BUFFER_SAMPLES);
-    FillBuffer(buffer.data(), render.data());
+    std::vector<std::int16_t> buffer(StreamBufferSamples()), render(RENDER_BUFFER_SAMPLES);
+    FillBuffer(buffer.data(), static_cast<std::uint32_t>(buffer.size()), render.data());
 }
 
 class PlaybackTest : public ::testing::Test {
