@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "sid/chip/waveform_generator.h"
+
+#include <algorithm>
+
 #include "sid/chip/vector_clones.h"
 
 namespace chipbox::sidchip {
@@ -59,6 +62,58 @@ std::uint16_t WaveformGenerator::Floating() {
     else
         held_ = 0;
     return held_;
+}
+
+// `count` cycles of Floating at once.
+void WaveformGenerator::FloatingRun(std::uint32_t count, std::uint16_t* out) {
+    const std::uint32_t stillHeld = FLOATING_HOLD_CYCLES - std::min(floatingFor_, FLOATING_HOLD_CYCLES);
+    const std::uint32_t kept = std::min(count, stillHeld);
+    std::fill_n(out, kept, held_);
+    floatingFor_ += kept;
+    if (kept < count) {
+        held_ = 0;
+        std::fill_n(out + kept, count - kept, std::uint16_t{0});
+    }
+}
+
+// `count` cycles of Advance at once. Bit 19 rises each time the count passes
+// 2^19 past a multiple of 2^20, once a cycle at most (the frequency is below
+// 2^16): the noise register shifts that often, heard or not.
+void WaveformGenerator::AdvanceBy(std::uint32_t count) {
+    if (control_ & TEST) return;
+    constexpr std::uint64_t HALF = 1u << 19, WHOLE = 1u << 20;
+    const std::uint64_t start = accumulator_;
+    const std::uint64_t end = start + std::uint64_t{count} * frequency_;
+    const std::uint64_t noiseClocks = (end + HALF) / WHOLE - (start + HALF) / WHOLE;
+    accumulator_ = static_cast<std::uint32_t>(end) & ACCUMULATOR_MASK;
+    for (std::uint64_t i = 0; i < noiseClocks; ++i) ShiftNoise();
+}
+
+// With sync, the waveforms that need neither the accumulator nor the source:
+// no waveform (the lines float) and noise alone (it changes only when the
+// register shifts).
+void WaveformGenerator::OutputFloatingOrNoiseRun(std::uint32_t count,
+                                                 const std::uint32_t* accumulators,
+                                                 const std::uint8_t* rose, std::uint16_t* out) {
+    if (control_ >> 4 == 0) {
+        for (std::uint32_t k = 0; k < count; ++k)
+            if (rose[k] & NOISE_CLOCKED) ShiftNoise();
+        FloatingRun(count, out);
+    } else {
+        std::uint16_t value = NoiseOutput();
+        for (std::uint32_t k = 0; k < count; ++k) {
+            if (rose[k] & NOISE_CLOCKED) {
+                ShiftNoise();
+                value = NoiseOutput();
+            }
+            out[k] = value;
+        }
+        if (count > 0) {
+            held_ = value;
+            floatingFor_ = 0;
+        }
+    }
+    if (count > 0) accumulator_ = accumulators[count - 1];
 }
 
 std::uint16_t WaveformGenerator::Output(bool sourceTop, const CombinedTables& tables) {
@@ -133,6 +188,11 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, con
         RenderNoise(count, out);
         return;
     }
+    if (control_ >> 4 == 0) {  // no waveform: the lines float, whatever the accumulator does
+        AdvanceBy(count);
+        FloatingRun(count, out);
+        return;
+    }
     if (!RunsPlain()) {
         for (std::uint32_t k = 0; k < count; ++k) {
             Advance();
@@ -165,14 +225,7 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, con
     } else {
         RenderCombined(count, sourceTops, out, tables);
     }
-    // Bit 19 rises each time the count passes 2^19 past a multiple of 2^20,
-    // once a cycle at most (the frequency is below 2^16): the noise register
-    // shifts that often, heard or not.
-    constexpr std::uint64_t HALF = 1u << 19, WHOLE = 1u << 20;
-    const std::uint64_t end = std::uint64_t{start} + std::uint64_t{count} * frequency;
-    const std::uint64_t noiseClocks = (end + HALF) / WHOLE - (start + HALF) / WHOLE;
-    accumulator_ = at(count - 1);
-    for (std::uint64_t i = 0; i < noiseClocks; ++i) ShiftNoise();
+    AdvanceBy(count);
     if (count > 0) {
         held_ = out[count - 1];
         floatingFor_ = 0;
@@ -218,6 +271,10 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::AccumulateRun(std::uint32_t count,
 CHIPBOX_VECTOR_CLONES void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accumulators,
                                   const std::uint8_t* rose, const std::uint32_t* sourceAccumulators,
                                   std::uint16_t* out, const CombinedTables& tables) {
+    if (control_ >> 4 == 0 || control_ >> 4 == NOISE) {
+        OutputFloatingOrNoiseRun(count, accumulators, rose, out);
+        return;
+    }
     if (!RunsPlain()) {
         for (std::uint32_t k = 0; k < count; ++k) {
             if (rose[k] & NOISE_CLOCKED) ShiftNoise();

@@ -102,6 +102,10 @@ private:
     std::uint16_t Floating();
     bool RunsPlain() const;
     void RenderNoise(std::uint32_t count, std::uint16_t* out);
+    void FloatingRun(std::uint32_t count, std::uint16_t* out);
+    void AdvanceBy(std::uint32_t count);
+    void OutputFloatingOrNoiseRun(std::uint32_t count, const std::uint32_t* accumulators,
+                                  const std::uint8_t* rose, std::uint16_t* out);
     void RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops, std::uint16_t* out,
                         const CombinedTables& tables) const;
 
