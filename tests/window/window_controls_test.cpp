@@ -373,6 +373,17 @@ TEST_F(MixerTest, FurtherChipsGetAMuteEachOnlyWhenTheTuneHasThem) {
     EXPECT_GE(mixer.statusLine()->geometry().top(), mixer.chipMuteBox(1)->geometry().bottom());
 }
 
+TEST_F(MixerTest, AMixerOpenedWhileATuneForThreeSidsPlaysShowsBothChipMutes) {
+    OpenWindow(TunePath("rsid_cia_player"));
+    const int oneChip = OpenMixer().height();
+    OpenMixer().reject();
+    ASSERT_TRUE(chipbox::LoadTune(TunePath("three_sids"), false).loaded());
+    CMixer& mixer = OpenMixer();
+    EXPECT_FALSE(mixer.chipMuteBox(1)->isHidden());
+    EXPECT_GT(mixer.height(), oneChip);
+    EXPECT_LE(mixer.statusLine()->geometry().bottom(), mixer.height());
+}
+
 TEST_F(MixerTest, TheStatusLineNamesTheDesignsDeviceForTheDefaultModel) {
     EXPECT_EQ(OpenMixer().statusLine()->text(), QString::fromUtf8(window::MIXER_STATUS_TEXT));
 }

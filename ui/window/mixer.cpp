@@ -112,7 +112,6 @@ CMixer::CMixer(QWidget* owner)
     status_ = new QLabel(this);
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_->setGeometry(place(STATUS_LINE));
-    showChip();
     // A tune started from the player window or the command line changes the
     // chip; the line follows within the half second.
     auto* chipTimer = new QTimer(this);
@@ -120,6 +119,7 @@ CMixer::CMixer(QWidget* owner)
     chipTimer->start(CHIP_REFRESH_MS);
 
     setFixedSize(place(MIXER_SIZE).size());
+    showChip();  // after the size: the further chips' rows add to it
     // A negative x is no stored place.
     if (uiSettings.mixerX >= 0)
         move(uiSettings.mixerX, uiSettings.mixerY);
