@@ -51,6 +51,9 @@ public:
     const std::string& temporaryPath() const { return temporary_; }
     // Writing straight into a target that is no regular file.
     bool direct() const { return direct_; }
+    // The open file, for encoders that write and seek in it themselves; -1
+    // before Open.
+    int descriptor() const { return descriptor_; }
 
 private:
     bool Fail(int error);

@@ -89,6 +89,8 @@ bool WavFileWriter::Commit() {
     return false;
 }
 
+std::string WavFileWriter::errorText() const { return std::strerror(error_); }
+
 bool WavFileWriter::Write(const std::int16_t* samples, std::size_t count) {
     if (!created_ || failed()) return false;
     const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(count, limit_ - written_));

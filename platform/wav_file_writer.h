@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/sample_file_writer.h"
 
 namespace chipbox {
 
-class WavFileWriter {
+class WavFileWriter : public SampleFileWriter {
 public:
     // Holds exactly `sampleCount` samples (of all `channels` together) at
     // `sampleRate`; what is written past the count is cut. The path "-" is
@@ -27,14 +28,15 @@ public:
 
     // Creates the file and writes its header; false with error() set when it
     // cannot.
-    bool Create();
+    bool Create() override;
     // Writes samples up to the count; false once any write has failed.
-    bool Write(const std::int16_t* samples, std::size_t count);
+    bool Write(const std::int16_t* samples, std::size_t count) override;
     // Renames the finished file over its target. False (and the target left
     // as it was) when the file is not complete or any write failed.
-    bool Commit();
+    bool Commit() override;
 
-    std::uint64_t samplesWritten() const { return written_; }
+    std::uint64_t samplesWritten() const override { return written_; }
+    std::string errorText() const override;
     bool complete() const { return written_ >= limit_; }
     bool failed() const { return error_ != 0; }
     int error() const { return error_; }  // errno of the first failure

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(cmake g++ make acme libgtest-dev libsdl2-dev
     # Song lengths are looked up by the MD5 of the tune file.
     pkgconf nettle-dev
+    # Renders into FLAC, Ogg Vorbis and Opus files.
+    libsndfile1-dev libopusenc-dev
     # The fuzz targets: clang with libFuzzer.
     clang libclang-rt-14-dev
     # The window: Qt Widgets with its X11 platform (in libqt6gui6) and the

@@ -14,6 +14,7 @@ namespace {
 // A WAV file's sizes are 32-bit: 40,000 s of 16-bit mono at 44,100 Hz fit.
 constexpr double LONGEST_SECONDS = 40000;
 constexpr std::uint32_t LONGEST_SONG_MILLIS = 40000 * 1000;
+constexpr int MOST_JOBS = 64;
 
 template <class Number>
 std::optional<Number> ParseNumber(const std::string& text) {
@@ -50,7 +51,19 @@ const std::map<std::string, ValueOption>& ValueOptions() {
          {[](CliOptions& o, const std::string& v) {
               return !v.empty() && (o.outputPath = v, true);
           },
-          "a WAV file, - for standard output, or a folder ending in /"}},
+          "a sound file, - for standard output, or a folder ending in /"}},
+        {"--format",
+         {[](CliOptions& o, const std::string& v) {
+              const bool known = v == "wav" || v == "flac" || v == "opus" || v == "ogg";
+              return known && (o.format = v, true);
+          },
+          "wav, flac, opus or ogg"}},
+        {"-j",
+         {[](CliOptions& o, const std::string& v) {
+              const std::optional<int> jobs = InRange(v, 1, MOST_JOBS);
+              return jobs && (o.jobs = *jobs, true);
+          },
+          "a number of songs to render at once, from 1 to 64"}},
         {"--seconds",
          {[](CliOptions& o, const std::string& v) { return bool(o.seconds = ParseSeconds(v)); },
           "a number of seconds above 0 and up to 40000"}},
@@ -109,6 +122,7 @@ bool ApplyFlag(CliOptions& options, const std::string& argument) {
     if (argument == "--help" || argument == "-h") return options.help = true;
     if (argument == "--version") return options.version = true;
     if (argument == "--info") return options.info = true;
+    if (argument == "--quiet" || argument == "-q") return options.quiet = true;
     if (argument == "-r") return options.recursive = true;
     if (argument == "--all-songs") return options.allSongs = true;
     if (argument == "--complete") return options.completeMachine = true;
@@ -177,9 +191,14 @@ std::string UsageText() {
            "\n"
            "  -r                 take the tunes of folders' subfolders too\n"
            "  --all-songs        play every subsong of every tune in turn\n"
-           "  -o OUT.wav         render into a 44,100 Hz 16-bit mono WAV file instead;\n"
-           "                     -o - writes it to standard output; with several songs\n"
-           "                     -o FOLDER/ writes NAME.wav or NAME-SONG.wav per song\n"
+           "  -o OUT.wav         render into a 44,100 Hz 16-bit WAV file instead, or a\n"
+           "                     FLAC, Opus or Ogg Vorbis file named .flac, .opus, .ogg;\n"
+           "                     -o - writes a WAV to standard output; with several\n"
+           "                     songs -o FOLDER/ writes NAME.wav or NAME-SONG.wav per song\n"
+           "  --format F         wav, flac, opus or ogg, for a folder or a name without\n"
+           "                     one of those extensions (default wav)\n"
+           "  -j N               render N songs at once (default: the number of cores)\n"
+           "  -q, --quiet        show no progress while rendering\n"
            "  --seconds S        play or render S seconds per song, up to 40000\n"
            "  --songlengths FILE the song length file (default: $HVSC_BASE's)\n"
            "  --default-length T how long songs without a known length play in a\n"

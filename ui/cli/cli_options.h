@@ -17,7 +17,10 @@ struct CliOptions {
     std::vector<std::string> inputs;                          // tunes and folders, in order
     bool recursive = false;                                   // -r: folders' subfolders too
     bool allSongs = false;                                    // --all-songs
-    std::optional<std::string> outputPath;                    // -o: a WAV file, "-", or a folder
+    std::optional<std::string> outputPath;                    // -o: a sound file, "-", or a folder
+    std::optional<std::string> format;                        // --format wav|flac|opus|ogg
+    int jobs = 0;                                             // -j: 0 for the number of cores
+    bool quiet = false;                                       // --quiet: no progress shown
     std::optional<double> seconds;                            // --seconds
     std::optional<int> song;                                  // --song, 1-based
     int speed = 1;                                            // --speed 1|2|4

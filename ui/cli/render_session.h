@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Rendering the command line's songs into WAV files, as fast as the machine
+// Rendering the command line's songs into sound files, as fast as the machine
 // allows, without a sound device or an event loop.
 #pragma once
 
@@ -13,9 +13,10 @@
 namespace chipbox::cli {
 
 // One song goes to -o's file (or standard output); several need -o FOLDER/
-// and get NAME.wav, or NAME-SONG.wav with --all-songs. Each song renders
-// --seconds, else its known length, else in a list the default length, else
-// 60 seconds. Returns the exit status.
+// and get NAME.EXT, or NAME-SONG.EXT with --all-songs, -j of them at once.
+// Each song renders --seconds, else its known length, else in a list the
+// default length, else 60 seconds. One that fails does not stop the others;
+// returns the worst exit status of any.
 int RenderTunes(const std::vector<std::string>& tunes, const CliOptions& options,
                 const SongLengths* lengths, TerminalView& view);
 

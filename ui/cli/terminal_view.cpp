@@ -19,6 +19,14 @@ std::string MinutesAndSeconds(std::int64_t micros) {
 
 void TerminalView::SetTuneTexts(const std::string& name, const std::string& author,
                                 const std::string& released) {
+    tuneName = name;
+    tuneAuthor = author;
+    tuneReleased = released;
+    if (showTexts) PrintTuneTexts(name, author, released);
+}
+
+void TerminalView::PrintTuneTexts(const std::string& name, const std::string& author,
+                                  const std::string& released) {
     if (!texts_) return;
     EndStatusLine();
     std::fprintf(texts_, "Name:   %s\nAuthor: %s\n(c):    %s\n", TerminalText(name).c_str(),

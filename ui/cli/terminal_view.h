@@ -24,6 +24,9 @@ public:
     void SetTuneTexts(const std::string& name, const std::string& author,
                       const std::string& released) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
+    // Name, author and release text, as a tune shows them when it loads.
+    void PrintTuneTexts(const std::string& name, const std::string& author,
+                        const std::string& released);
     void PostPlayCommand() override { queue_.PostPlayCommand(); }
     void ReportAudioOpenFailure(const std::string& text, const std::string& caption,
                                 const std::string& reason) override;
@@ -35,6 +38,9 @@ public:
     int cpuLoad = 0;
     std::string audioFailure;
     bool showMessages = true;  // a playlist reports failed loads in one line instead
+    bool showTexts = true;     // false while a render list is being planned
+    // The last tune's header texts, Latin-1 as the file holds them.
+    std::string tuneName, tuneAuthor, tuneReleased;
 
 private:
     EventQueue& queue_;
