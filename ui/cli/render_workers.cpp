@@ -207,11 +207,14 @@ private:
         }
     }
 
-    // The texts of a tune are shown as its first song starts, as one process
-    // shows them when it loads the tune.
+    // The texts of a tune are shown as a process loads it: at its first song,
+    // or where a stretch starts.
     void Started(std::size_t job) {
         const RenderJob& song = jobs_[job];
-        if (song.firstOfTune) {
+        const bool loads = song.firstOfTune ||
+                           std::any_of(stretches_.begin(), stretches_.end(),
+                                       [&](const Stretch& stretch) { return stretch.begin == job; });
+        if (loads) {
             progress_.Clear();
             view_.PrintTuneTexts(song.name, song.author, song.released);
         }
