@@ -9,6 +9,9 @@ packages=(cmake g++ make acme libgtest-dev libsdl2-dev
     pkgconf nettle-dev
     # Renders into FLAC, Ogg Vorbis and Opus files.
     libsndfile1-dev libopusenc-dev
+    # The Debian package: its library dependencies, its checker, and the
+    # checker of its AppStream data.
+    dpkg-dev lintian appstream
     # The fuzz targets: clang with libFuzzer.
     clang libclang-rt-14-dev
     # The window: Qt Widgets with its X11 platform (in libqt6gui6) and the
