@@ -33,15 +33,10 @@ std::unique_ptr<OggOpusComments, CommentsDeleter> Comments(const AudioTags& tags
 }  // namespace
 
 OpusFileWriter::OpusFileWriter(std::string path, const SoundFileShape& shape, AudioTags tags)
-    : path_(std::move(path)), shape_(shape), tags_(std::move(tags)), file_(path_) {}
+    : EncodedFileWriter(path, shape, std::move(tags)) {}
 
 OpusFileWriter::~OpusFileWriter() {
     if (encoder_) ope_encoder_destroy(encoder_);
-}
-
-bool OpusFileWriter::Fail(const std::string& why) {
-    if (errorText_.empty()) errorText_ = why;
-    return false;
 }
 
 int OpusFileWriter::WritePage(void* writer, const unsigned char* bytes, int size) {
@@ -68,22 +63,21 @@ bool OpusFileWriter::Create() {
 }
 
 bool OpusFileWriter::Write(const std::int16_t* samples, std::size_t count) {
-    if (!encoder_ || !errorText_.empty()) return false;
-    const auto kept = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count, shape_.sampleCount - written_));
+    if (!encoder_ || failed()) return false;
+    const std::size_t kept = Fitting(count);
     const int frames = static_cast<int>(kept / shape_.channels);
     const int result = ope_encoder_write(encoder_, samples, frames);
     if (result != OPE_OK) return Fail(ope_strerror(result));
     written_ += kept;
-    return errorText_.empty();
+    return !failed();
 }
 
 bool OpusFileWriter::Commit() {
-    if (!encoder_ || !errorText_.empty() || written_ < shape_.sampleCount) return false;
+    if (!encoder_ || failed() || !complete()) return false;
     const int drained = ope_encoder_drain(encoder_);
     ope_encoder_destroy(encoder_);
     encoder_ = nullptr;
-    if (drained != OPE_OK) return Fail(errorText_.empty() ? ope_strerror(drained) : errorText_);
+    if (drained != OPE_OK) return Fail(ope_strerror(drained));  // a failed page's reason stays first
     return file_.Commit() || Fail(std::strerror(file_.error()));
 }
 

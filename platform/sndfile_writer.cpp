@@ -19,15 +19,10 @@ constexpr double VORBIS_QUALITY = 0.6;
 
 SndfileWriter::SndfileWriter(std::string path, bool flac, const SoundFileShape& shape,
                              AudioTags tags)
-    : path_(std::move(path)), flac_(flac), shape_(shape), tags_(std::move(tags)), file_(path_) {}
+    : EncodedFileWriter(path, shape, std::move(tags)), flac_(flac) {}
 
 SndfileWriter::~SndfileWriter() {
     if (encoder_) sf_close(encoder_);
-}
-
-bool SndfileWriter::Fail(const std::string& why) {
-    if (errorText_.empty()) errorText_ = why;
-    return false;
 }
 
 // A failed write leaves errno as the system set it; libsndfile says only
@@ -67,9 +62,8 @@ void SndfileWriter::SetTags() {
 }
 
 bool SndfileWriter::Write(const std::int16_t* samples, std::size_t count) {
-    if (!encoder_ || !errorText_.empty()) return false;
-    const auto kept = static_cast<sf_count_t>(
-        std::min<std::uint64_t>(count, shape_.sampleCount - written_));
+    if (!encoder_ || failed()) return false;
+    const auto kept = static_cast<sf_count_t>(Fitting(count));
     errno = 0;
     if (sf_write_short(encoder_, samples, kept) != kept) return FailWithErrno("write failed");
     written_ += static_cast<std::uint64_t>(kept);
@@ -85,7 +79,7 @@ bool SndfileWriter::CloseEncoder() {
 }
 
 bool SndfileWriter::Commit() {
-    if (!encoder_ || !errorText_.empty() || written_ < shape_.sampleCount) return false;
+    if (!encoder_ || failed() || !complete()) return false;
     if (!CloseEncoder()) return false;
     return file_.Commit() || Fail(std::strerror(file_.error()));
 }
