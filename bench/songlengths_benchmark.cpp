@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 
 int main(int argc, char** argv) {
     const int tunes = argc > 1 ? std::atoi(argv[1]) : 60000;
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         }
     }
     const auto start = std::chrono::steady_clock::now();
-    chipbox::cli::SongLengths lengths;
+    chipbox::SongLengths lengths;
     lengths.Load(path.string());
     const auto loaded = std::chrono::steady_clock::now();
     std::size_t found = 0;

@@ -13,6 +13,8 @@ C64Memory c64Memory;
 
 void RouteSidAreaWrite(std::uint16_t address, std::uint8_t value) {
     if (ReachesSampleDecoder(address, completeMachine)) {
+        if (!completeMachine && !ReachesSampleDecoder(address, true))
+            defaultModelShortfall.sidMirrorStore = true;
         DecodeDigiRegisterWrite(address, value);
         return;
     }

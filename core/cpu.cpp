@@ -12,6 +12,12 @@ namespace chipbox {
 
 CpuState cpuState;
 RelaxedAtomic<bool> completeMachine{false};
+DefaultModelShortfall defaultModelShortfall;
+
+void ClearDefaultModelShortfall() {
+    defaultModelShortfall.undocumentedOpcode = false;
+    defaultModelShortfall.sidMirrorStore = false;
+}
 
 void SetMachineModel(MachineModel model) { completeMachine = model == MachineModel::Complete; }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/interpreter.h"
+#include "core/machine_model.h"
 #include "core/interpreter_undocumented.h"
 
 namespace chipbox::interpreter {
@@ -196,7 +197,10 @@ inline void Interpreter<StoreWatch, complete>::Execute() {
         // Undocumented opcodes: in the default model one byte, no effect and
         // no cycles, their operand bytes running as the next instructions.
         default:
-            if constexpr (complete) ExecuteUndocumented(opcode);
+            if constexpr (complete)
+                ExecuteUndocumented(opcode);
+            else
+                defaultModelShortfall.undocumentedOpcode = true;
             break;
     }
 }

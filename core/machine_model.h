@@ -23,4 +23,18 @@ MachineModel CurrentMachineModel();
 // The choice as the interpreter and the memory read it on every step.
 extern RelaxedAtomic<bool> completeMachine;
 
+// What the tune's code has done, since it was last cleared, that the default
+// model does not run as a C64 would: an undocumented opcode (skipped as one
+// byte), or a store to the SID's mirrors at $D420-$D4FF (which the default
+// model takes for its sample registers). Set by whichever thread runs the
+// tune's code; the window reads it to offer the complete machine for a tune
+// that plays silent.
+struct DefaultModelShortfall {
+    RelaxedAtomic<bool> undocumentedOpcode;
+    RelaxedAtomic<bool> sidMirrorStore;
+    bool any() const { return undocumentedOpcode || sidMirrorStore; }
+};
+extern DefaultModelShortfall defaultModelShortfall;
+void ClearDefaultModelShortfall();
+
 }  // namespace chipbox

@@ -2,6 +2,7 @@
 #include "playback/audio_stream.h"
 
 #include "playback/machine_playback.h"
+#include "playback/scope_feed.h"
 #include "playback/player_engine.h"
 #include "sid/sid_render.h"
 
@@ -86,6 +87,7 @@ void ResetAndCloseStream() {
     for (WaveHeader* header : audioStream.device->Reset()) Fill(*header);
     audioStream.device->Close();
     ReleaseStream();
+    BeginScopeStream(1);  // nothing is heard any more
 }
 
 void HandleStreamEvent(const StreamEvent& event) {
@@ -93,11 +95,16 @@ void HandleStreamEvent(const StreamEvent& event) {
     switch (event.kind) {
         case StreamEventKind::Opened:
             if (audioStream.state == StreamState::Opening) audioStream.state = StreamState::Running;
+            NoteBufferStarted(0, StreamBufferSamples() / StreamChannels());
             FillAndQueue(audioStream.blocks->headerA);
             FillAndQueue(audioStream.blocks->headerB);
             break;
         case StreamEventKind::BufferDone:
             ++audioStream.buffersPlayed;
+            NoteBufferStarted(
+                static_cast<std::int64_t>(audioStream.buffersPlayed * StreamBufferSamples() /
+                                          StreamChannels()),
+                StreamBufferSamples() / StreamChannels());
             FillAndQueue(*event.header);
             break;
     }

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "playback/player_engine.h"
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "core/c64_memory.h"
+#include "core/machine_model.h"
 #include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_timing.h"
@@ -13,6 +17,8 @@
 #include "playback/player_texts.h"
 #include "playback/player_view.h"
 #include "playback/sample_thread.h"
+#include "playback/scope_feed.h"
+#include "playback/scope_sources.h"
 #include "sid/hardsid_link.h"
 #include "sid/sid_render.h"
 #include "sid/sid_write.h"
@@ -35,6 +41,30 @@ StreamEventTarget* streamTarget = nullptr;
 
 bool HardSidOutput() { return hardSidMode.load(std::memory_order_relaxed); }
 
+// The real machine renders a stream buffer in slices this long, each with
+// the chips' state published before it, as a play call's would be.
+constexpr std::int32_t MACHINE_SLICE_FRAMES = 882;  // 20 ms
+
+// Frames rendered into the open stream so far, and where the buffer being
+// filled begins (negative outside a fill, so that offline renders publish
+// nothing).
+std::int64_t streamFrames = 0;
+std::int64_t fillFrame = -1;
+
+// A seek under way: the song time to reach, and whether to pause there.
+struct SeekState {
+    bool active = false;
+    std::int64_t targetMicros = 0;
+    bool pauseThere = false;
+    std::unique_ptr<std::int16_t[]> silent;  // one slice, thrown away
+    std::unique_ptr<std::int16_t[]> render;
+};
+SeekState seek;
+
+std::optional<MachineModel> chosenModel;  // for the next start
+// A seek renders in 10 ms slices, so it lands within 10 ms of its target.
+constexpr std::int32_t SEEK_SLICE_FRAMES = 441;
+
 // On the real machine a song starts on a machine of its own, just switched on.
 void RunInitRoutine() {
     if (MachinePlays()) {
@@ -51,7 +81,7 @@ void RenderSlice(std::int16_t* out, std::int16_t* renderBuffer, std::int32_t n) 
     SidRenderDecimated(renderBuffer, out, static_cast<std::uint32_t>(4 * n), c64Memory.bytes);
 }
 
-void StartSoftwareOutput() {
+void StartSoftwareOutput(bool keepCarry = false) {
     if (!streamTarget || !OpenStream(*streamTarget)) {
         playerState.playing = false;
         playerState.stopRequested = true;
@@ -60,9 +90,21 @@ void StartSoftwareOutput() {
                                            reason);
         return;
     }
-    playerState.carrySamples = 0;
+    if (!keepCarry) playerState.carrySamples = 0;
     playerState.stopRequested = false;
+    streamFrames = 0;
+    BeginScopeStream(static_cast<int>(StreamChannels()));
     playerView->SetPlayButtonText("&Pause");
+}
+
+// The buffer in slices, each after the chips' state at its start.
+void RenderMachineBuffer(std::int16_t* buffer, std::int32_t samples, std::int16_t* renderBuffer) {
+    const auto channels = static_cast<std::int32_t>(StreamChannels());
+    const std::int32_t slice = MACHINE_SLICE_FRAMES * channels;
+    for (std::int32_t done = 0; done < samples; done += slice) {
+        PublishScopeFrame(MachineScopeFrame(streamFrames + done / channels, MachineMicros()));
+        RenderSamples(buffer + done, std::min(slice, samples - done), renderBuffer);
+    }
 }
 
 }  // namespace
@@ -140,12 +182,19 @@ void BeginPlaying() {
     playerState.paused = false;
     playerState.tuneMicros = 0;
     playerState.sampleFraction = 0;
+    ClearDefaultModelShortfall();
     SidInit(RENDER_RATE);
     SidWrite(VOLUME_REGISTER, FULL_VOLUME);
     RunInitRoutine();
 }
 
+void ChooseMachineModel(MachineModel model) { chosenModel = model; }
+
 void StartPlayback() {
+    if (chosenModel) {
+        SetMachineModel(*chosenModel);
+        chosenModel.reset();
+    }
     if (HardSidOutput() && MachineTuneIsRsid()) {
         playerView->ShowMessage(RSID_ON_HARDSID_TEXT, RSID_ON_HARDSID_CAPTION);
         return;
@@ -173,7 +222,9 @@ void TogglePause() {
         else
             PauseStream();
         ShowCpuLoad(0);
+        NoteScopePaused(true);
     } else {
+        NoteScopePaused(false);
         playerView->SetPlayButtonText("&Pause");
         if (HardSidOutput())
             SidWrite(VOLUME_REGISTER, RESUME_VOLUME);
@@ -227,6 +278,48 @@ void ChangeSong(int step) {
     playerView->SetSubsongText(SubsongText(tuneInfo.currentSong, tuneInfo.lastSong));
 }
 
+void StartSong(int song) {
+    StopPlayback();
+    SelectSong(song);
+    playerView->SetSubsongText(SubsongText(tuneInfo.currentSong, tuneInfo.lastSong));
+    StartPlayback();
+}
+
+void BeginSeek(std::int64_t micros) {
+    if (!playerState.playing || HardSidOutput() || !audioStream.open) return;
+    const bool paused = playerState.paused;
+    StopPlayback();
+    StartRendering();
+    seek.active = true;
+    seek.targetMicros = micros < 0 ? 0 : micros;
+    seek.pauseThere = paused;
+    const std::size_t slice = SEEK_SLICE_FRAMES * StreamChannels();
+    seek.silent = std::make_unique<std::int16_t[]>(slice);
+    seek.render = std::make_unique<std::int16_t[]>(4 * slice);
+    playerView->SetPlayButtonText("&Pause");
+}
+
+bool Seeking() { return seek.active; }
+
+bool ContinueSeek(int buffers) {
+    if (!seek.active) return true;
+    // A stop or another tune meanwhile ends the seek.
+    if (!playerState.playing || playerState.stopRequested) {
+        seek.active = false;
+        return true;
+    }
+    const auto slice = static_cast<std::int32_t>(SEEK_SLICE_FRAMES * StreamChannels());
+    const std::int64_t slices =
+        std::int64_t{buffers} * STREAM_BUFFER_SAMPLES / SEEK_SLICE_FRAMES;
+    for (std::int64_t i = 0; i < slices && playerState.tuneMicros < seek.targetMicros; ++i)
+        RenderSamples(seek.silent.get(), slice, seek.render.get());
+    if (playerState.tuneMicros < seek.targetMicros) return false;
+    seek.active = false;
+    StartSoftwareOutput(true);
+    if (seek.pauseThere && playerState.playing) TogglePause();
+    return true;
+}
+
 void SetPlaybackSpeed(std::int32_t speed) { playbackSpeed = speed; }
 
 void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBuffer) {
@@ -248,6 +341,8 @@ void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBu
         const std::int32_t n = frame.samples < count - position ? frame.samples : count - position;
         playerState.cycleTally += CallRoutine(
             tuneInfo.playAddress, 0, PlayCallLimits(playerState.frameMicros, playbackSpeed));
+        if (fillFrame >= 0)
+            PublishScopeFrame(DefaultModelScopeFrame(fillFrame + position, playerState.tuneMicros));
         playerState.tuneMicros += playerState.frameMicros;
         RenderSlice(out + position, renderBuffer, n);
         position += n;
@@ -258,7 +353,17 @@ void RenderSamples(std::int16_t* out, std::int32_t count, std::int16_t* renderBu
 void FillBuffer(std::int16_t* buffer, std::uint32_t samples, std::int16_t* renderBuffer) {
     ShowCpuLoad(MachinePlays() ? TakeMachineLoad() : CpuLoadValue(playerState.cycleTally));
     playerState.cycleTally = 0;
-    RenderSamples(buffer, static_cast<std::int32_t>(samples), renderBuffer);
+    const auto count = static_cast<std::int32_t>(samples);
+    if (MachinePlays()) {
+        RenderMachineBuffer(buffer, count, renderBuffer);
+    } else {
+        fillFrame = streamFrames;
+        RenderSamples(buffer, count, renderBuffer);
+        fillFrame = -1;
+    }
+    const std::int64_t frames = samples / StreamChannels();
+    PublishScopeSamples(buffer, frames);
+    streamFrames += frames;
 }
 
 // No more play calls: the buffers the stream hands back on closing only take
@@ -286,6 +391,8 @@ void ResetPlayer() {
     playerState.frameMicros = 0;
     playerState.tuneMicros = 0;
     playbackSpeed = 1;
+    chosenModel.reset();
+    seek.active = false;
 }
 
 }  // namespace chipbox

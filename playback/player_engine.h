@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "core/machine_model.h"
 #include "core/routine_call.h"
 #include "platform/audio_device.h"
 
@@ -96,6 +97,9 @@ RoutineLimits PlayCallLimits(std::int32_t frameMicros, std::int32_t speed);
 // at 31,504 cycles and for anything more.
 int CpuLoadValue(std::int64_t cycles);
 
+// The machine the next start plays on (View > Complete Machine); the song
+// playing keeps the one it started with.
+void ChooseMachineModel(MachineModel model);
 void StartPlayback();
 // Starts the loaded tune as StartPlayback does, but for rendering without a
 // sound device: nothing is opened, and RenderSamples makes the sound.
@@ -110,6 +114,18 @@ void StopPlayback();
 // The Play/Pause button: a fresh start when stopped, else pause or resume.
 void PlayPauseCommand();
 void ChangeSong(int step);
+// Song `song` (0-based) of the loaded tune from its start: what plays stops,
+// the subsong is shown and playback starts.
+void StartSong(int song);
+// Moves the song playing through the sound card to `micros` of song time:
+// the song starts afresh without sound and ContinueSeek renders it silently
+// up to there, a few buffers a call, so that the window's thread is never
+// held long; then the sound goes on from there (paused if it was). Does
+// nothing unless software output plays.
+void BeginSeek(std::int64_t micros);
+// True when no seek is under way (any more); false while it goes on.
+bool ContinueSeek(int buffers);
+bool Seeking();
 void SetPlaybackSpeed(std::int32_t speed);
 // Fills a stream buffer of `samples` output samples (7,056 frames of the
 // stream's channels) and shows the CPU load of the buffer before; renders

@@ -44,6 +44,7 @@ std::uint8_t SidChip::ReadRegister(std::uint16_t offset, std::uint64_t cycle) {
 
 void SidChip::WriteRegister(std::uint16_t offset, std::uint8_t value, std::uint64_t cycle) {
     CatchUp(cycle);
+    written_[offset & 0x1F] = value;
     chip_.Write(static_cast<std::uint8_t>(offset & 0x1F), value);
 }
 

@@ -15,6 +15,7 @@
 // Threads: the thread that runs the machine.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -50,12 +51,16 @@ public:
     void DiscardSound();
 
     const sidchip::RealSid& chip() const { return chip_; }
+    // The values last written to the chip's 32 registers, for showing what
+    // it plays; the chip itself keeps no copy.
+    const std::array<std::uint8_t, 32>& writtenRegisters() const { return written_; }
 
 private:
     Bus& bus_;
     double clockHz_;
     sidchip::RealSid chip_;
     std::uint64_t clockedTo_ = 0;
+    std::array<std::uint8_t, 32> written_{};
 };
 
 }  // namespace chipbox::machine

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/cli/cli_options.h"
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 #include "ui/cli/terminal.h"
 #include "ui/cli/terminal_view.h"
 

@@ -11,13 +11,12 @@
 #include "cli_run.h"
 #include "playback/tune_loading.h"
 #include "test_support.h"
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 
 namespace chipbox {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace cli;
 using namespace test;
 
 TEST(CliProgramTest, MissingAndInvalidFilesGiveTheLoadMessagesAndStatusOne) {
@@ -269,6 +268,13 @@ TEST(CliPlaylistTest, SongLengthsAreFoundShownAndRenderedExactly) {
     EXPECT_EQ(Samples(wav), 66150u);
     ExpectRuns("-o " + Quoted(wav) + " --seconds 0.5 " + TunePath("minimal"), hvsc);
     EXPECT_EQ(Samples(wav), 22050u);
+
+    // Without any setting, found in the collection the tune lies in.
+    const fs::path collection = FreshFolder("collection");
+    WriteSongLengths(collection / "DOCUMENTS" / "Songlengths.md5");
+    const std::string inside = Copy("minimal", collection / "MUSICIANS" / "T" / "minimal.sid");
+    ExpectRuns("-o " + Quoted(wav) + " " + Quoted(inside));
+    EXPECT_EQ(Samples(wav), 66150u);
 }
 
 TEST(CliPlaylistTest, SeveralSongsNeedAFolderAndNamesStayApart) {

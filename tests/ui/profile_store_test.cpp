@@ -323,3 +323,57 @@ TEST(SettingsFilePathTest, FollowsTheConfigurationFolder) {
 
 }  // namespace
 }  // namespace chipbox
+
+namespace chipbox {
+namespace {
+
+// The collector's windows write their sections only when something of
+// them changed; the complete machine's key is written alone, at once.
+TEST(CollectorSettingsTest, SectionsAreWrittenOnlyWhenChangedAndReadBack) {
+    const std::filesystem::path folder = test::FreshFolder("collector");
+    const std::string path = (folder / "chipbox.INI").string();
+    const std::string design = "[PlayerWindow]\nx=5\n; the user's own line\n";
+    std::ofstream(path, std::ios::binary) << design;
+    IniSettingsStore store(path);
+    CollectorSettings settings = store.ReadCollector();
+    EXPECT_EQ(settings, CollectorSettings{});
+    ASSERT_TRUE(store.WriteCollector(settings));
+    EXPECT_EQ(test::ReadFile(path), design) << "nothing changed, nothing written";
+
+    settings.scope = {10, 20, 300, 200};
+    ASSERT_TRUE(store.WriteCollector(settings));
+    EXPECT_EQ(test::ReadFile(path), design + "\n[Scope]\nx=10\ny=20\nWidth=300\nHeight=200\n");
+
+    settings.repeat = true;
+    settings.defaultLengthMillis = 90'000;
+    settings.songLengthsFile = "/hvsc/DOCUMENTS/Songlengths.md5";
+    ASSERT_TRUE(store.WriteCollector(settings));
+    const CollectorSettings read = IniSettingsStore(path).ReadCollector();
+    EXPECT_EQ(read, settings);
+    EXPECT_NE(test::ReadFile(path).find("[Playlist]\nx=-1\ny=-1\nWidth=0\nHeight=0\nAllSubsongs=1\n"
+                                        "DefaultLength=1:30\nRepeat=1\nShuffle=0\n"),
+              std::string::npos);
+
+    ASSERT_TRUE(store.WriteCompleteMachine(true));
+    EXPECT_TRUE(IniSettingsStore(path).ReadStart().completeMachine);
+    EXPECT_EQ(test::ReadFile(path).find("[PlayerWindow]\nx=5\nCompleteMachine=1\n; the user's own"),
+              0u);
+    ASSERT_TRUE(store.WriteCompleteMachine(false));
+    EXPECT_FALSE(IniSettingsStore(path).ReadStart().completeMachine);
+    EXPECT_EQ(store.PlaylistFilePath(), (folder / "chipbox.m3u").string());
+}
+
+// A length that is no time keeps the default.
+TEST(CollectorSettingsTest, BrokenValuesGiveTheDefaults) {
+    const std::filesystem::path folder = test::FreshFolder("collector_broken");
+    const std::string path = (folder / "chipbox.INI").string();
+    std::ofstream(path, std::ios::binary)
+        << "[Playlist]\nDefaultLength=soon\nRepeat=yes\nx=abc\n[Scope]\nWidth=-5\n";
+    const CollectorSettings read = IniSettingsStore(path).ReadCollector();
+    EXPECT_EQ(read.defaultLengthMillis, DEFAULT_SONG_MILLIS);
+    EXPECT_FALSE(read.repeat);
+    EXPECT_EQ(read.playlist.x, -1);
+}
+
+}  // namespace
+}  // namespace chipbox

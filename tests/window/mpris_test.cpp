@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
@@ -22,6 +23,10 @@
 #include <fstream>
 
 #include "playback/player_engine.h"
+#include "ui/common/song_lengths.h"
+#include "ui/window/collection_documents.h"
+#include "ui/window/playlist_window.h"
+#include "ui/window/tune_header_reader.h"
 #include "test_support.h"
 #include "ui/window/mpris_player.h"
 #include "window_fixture.h"
@@ -180,6 +185,84 @@ TEST_F(MprisTest, DesktopHearsOfStateAndTuneChanges) {
     ASSERT_TRUE(QTest::qWaitFor([&metadata] { return !metadata().isEmpty(); }, 5000));
     EXPECT_EQ(metadata().value(QStringLiteral("xesam:title")).toString(),
               QStringLiteral("Subsongs"));
+}
+
+// Where the song stands, moves within it (forward and back, rendered without
+// sound), its length from the song length file, the speed as the rate, and
+// past the end the next song.
+TEST_F(MprisTest, PositionSeekLengthAndRateWorkOnTheSongPlaying) {
+    const std::string bytes = ReadFile(TunePath("subsongs"));
+    const std::string lengths = (FreshFolder("mpris_lengths") / "Songlengths.md5").string();
+    std::ofstream(lengths) << TuneMd5({reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                       bytes.size()})
+                           << "=0:02 0:03 0:01\n";
+    settings.collectorStart.songLengthsFile = lengths;
+    window::CChipboxDlg& dlg = PlayerWith("subsongs");
+    dlg.documents().WaitForReaders();
+    Settle();
+    EXPECT_EQ(desktop.Metadata().value(QStringLiteral("mpris:length")).toLongLong(), 3'000'000)
+        << "the start song, the second";
+    EXPECT_FALSE(desktop.Property("CanSeek").toBool()) << "nothing plays";
+    EXPECT_EQ(desktop.Property("Position").toLongLong(), 0);
+    desktop.Command("Play");
+    EXPECT_TRUE(desktop.Property("CanSeek").toBool());
+    FinishBuffers(3);
+    const auto position = [&] { return desktop.Property("Position").toLongLong(); };
+    EXPECT_GE(position(), 400'000);
+    EXPECT_LT(position(), 700'000);
+
+    const auto seekAndPlay = [&](const char* method, const QVariantList& arguments) {
+        desktop.Call(PLAYER, QString::fromUtf8(method), arguments);
+        EXPECT_TRUE(QTest::qWaitFor([] { return !Seeking(); }, 10000));
+        Settle();
+        FinishBuffers(1);
+    };
+    seekAndPlay("Seek", {qlonglong{1'500'000}});
+    EXPECT_TRUE(playerState.playing);
+    EXPECT_GE(position(), 1'900'000);
+    EXPECT_LT(position(), 2'400'000);
+    const QString track = qdbus_cast<QDBusObjectPath>(
+                              desktop.Metadata().value(QStringLiteral("mpris:trackid")))
+                              .path();
+    seekAndPlay("SetPosition", {QVariant::fromValue(QDBusObjectPath(track)), qlonglong{200'000}});
+    EXPECT_GE(position(), 200'000) << "back by starting again";
+    EXPECT_LT(position(), 700'000);
+    // Another track's position, or one past the end, is not taken.
+    desktop.Call(PLAYER, QStringLiteral("SetPosition"),
+                 {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/chipbox/other"))),
+                  qlonglong{100'000}});
+    EXPECT_FALSE(Seeking());
+
+    for (const auto& [rate, speed] : {std::pair{2.0, 2}, std::pair{3.5, 4}, std::pair{0.0, 4},
+                                      std::pair{1.0, 1}}) {
+        desktop.Call(PROPERTIES, QStringLiteral("Set"),
+                     {PLAYER, QStringLiteral("Rate"), QVariant::fromValue(QDBusVariant(rate))});
+        EXPECT_EQ(playbackSpeed, speed) << rate;
+        EXPECT_EQ(desktop.Property("Rate").toDouble(), speed);
+    }
+    EXPECT_EQ(desktop.Property("MaximumRate").toDouble(), 4.0);
+
+    // Past the song's end: the next song.
+    desktop.Call(PLAYER, QStringLiteral("Seek"), {qlonglong{10'000'000}});
+    Settle();
+    EXPECT_EQ(Named<QLabel>(dlg, "subsongField")->text(), QStringLiteral("3 / 3"));
+    EXPECT_EQ(desktop.Metadata().value(QStringLiteral("mpris:length")).toLongLong(), 1'000'000);
+}
+
+// While the playlist runs, Next and Previous go from tune to tune.
+TEST_F(MprisTest, NextAndPreviousFollowThePlaylistWhileItRuns) {
+    window::CChipboxDlg& dlg = PlayerWith("undocumented_spin");  // one song, not listed
+    window::CPlaylist& list = *dlg.playlist();
+    list.Add({TunePath("minimal"), TunePath("subsongs")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.size() == 2 && list.reader().idle(); }, 10000));
+    EXPECT_FALSE(desktop.Property("CanGoNext").toBool()) << "one song, and the list is not playing";
+    list.PlayEntry(0);
+    Settle();
+    EXPECT_TRUE(desktop.Property("CanGoNext").toBool());
+    desktop.Command("Next");
+    EXPECT_EQ(Named<QLabel>(dlg, "nameField")->text(), QStringLiteral("Subsongs"));
+    desktop.Command("Previous");
+    EXPECT_EQ(Named<QLabel>(dlg, "nameField")->text(), QStringLiteral("Minimal"));
 }
 
 // A file URI of this machine plays, with the host "localhost" or none; one of

@@ -98,7 +98,9 @@ TEST_F(ControlsTest, MenusHoldTheirItemsInOrderAndTheSpeedItemsSetTheSpeed) {
     const QList<QAction*> bar = Named<QMenuBar>(dlg, "menuBar")->actions();
     ASSERT_EQ(Items(bar), Utf8({"(&File)", "&View"}));
     EXPECT_EQ(Items(bar[0]->menu()->actions()), Utf8({"(&Open Sid File)"}));
-    EXPECT_EQ(Items(bar[1]->menu()->actions()), Utf8({"&Mixer", "-", "Song &Information"}));
+    EXPECT_EQ(Items(bar[1]->menu()->actions()),
+              Utf8({"&Mixer", "-", "Song &Information", "-", "&Complete Machine", "-", "P&laylist",
+                    "S&cope"}));
     const QList<QAction*> right = Named<QMenuBar>(dlg, "speedBar")->actions();
     ASSERT_EQ(Items(right), Utf8({"  1x  ", "  2x  ", "  4x  ", "&Info"}));
     ASSERT_NE(right[3]->menu(), nullptr);

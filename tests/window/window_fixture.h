@@ -72,10 +72,24 @@ public:
         if (onWrite) onWrite();
         return true;
     }
+    CollectorSettings ReadCollector() override { return collectorStart; }
+    bool WriteCollector(const CollectorSettings& now) override {
+        collectorWritten.push_back(now);
+        return true;
+    }
+    bool WriteCompleteMachine(bool on) override {
+        completeMachineWritten.push_back(on);
+        return true;
+    }
+    std::string PlaylistFilePath() override { return playlistPath; }
     StartSettings start;
     int reads = 0;
     std::vector<ExitSettings> written;
     std::function<void()> onWrite;
+    CollectorSettings collectorStart;
+    std::vector<CollectorSettings> collectorWritten;
+    std::vector<bool> completeMachineWritten;
+    std::string playlistPath;  // empty: the list is kept nowhere
 };
 
 // A FIFO named like a tune that nobody writes. Should a reading wait on it,

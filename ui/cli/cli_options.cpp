@@ -13,7 +13,6 @@ namespace {
 
 // A WAV file's sizes are 32-bit: 40,000 s of 16-bit mono at 44,100 Hz fit.
 constexpr double LONGEST_SECONDS = 40000;
-constexpr std::uint32_t LONGEST_SONG_MILLIS = 40000 * 1000;
 constexpr int MOST_JOBS = 64;
 
 template <class Number>
@@ -154,36 +153,6 @@ std::variant<CliOptions, UsageError> ParseCliOptions(const std::vector<std::stri
     return options;
 }
 
-std::optional<std::uint32_t> ParseSongLength(const std::string& text) {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string::npos || colon == 0) return std::nullopt;
-    std::size_t end = text.find('(');
-    if (end == std::string::npos) end = text.size();
-    const std::size_t dot = text.find('.', colon);
-    const std::size_t secondsEnd = dot == std::string::npos ? end : dot;
-    if (secondsEnd - colon != 3 || (dot != std::string::npos && dot > end)) return std::nullopt;
-    const auto minutes = ParseNumber<std::uint32_t>(text.substr(0, colon));
-    const auto seconds = ParseNumber<std::uint32_t>(text.substr(colon + 1, 2));
-    std::optional<std::uint32_t> millis = 0;
-    if (dot != std::string::npos) {
-        const std::string fraction = text.substr(dot + 1, end - dot - 1);
-        millis = fraction.size() == 3 ? ParseNumber<std::uint32_t>(fraction) : std::nullopt;
-    }
-    if (!minutes || !seconds || !millis || *seconds > 59) return std::nullopt;
-    const std::uint64_t total = (std::uint64_t{*minutes} * 60 + *seconds) * 1000 + *millis;
-    if (total > LONGEST_SONG_MILLIS) return std::nullopt;
-    return static_cast<std::uint32_t>(total);
-}
-
-std::string SongLengthText(std::uint32_t millis) {
-    char text[32];
-    const unsigned seconds = millis / 1000;
-    if (millis % 1000 == 0)
-        std::snprintf(text, sizeof text, "%u:%02u", seconds / 60, seconds % 60);
-    else
-        std::snprintf(text, sizeof text, "%u:%02u.%03u", seconds / 60, seconds % 60, millis % 1000);
-    return text;
-}
 
 std::string UsageText() {
     return "Usage: chipbox-cli [options] TUNE.sid|FOLDER...\n"
@@ -200,7 +169,8 @@ std::string UsageText() {
            "  -j N               render N songs at once (default: the number of cores)\n"
            "  -q, --quiet        show no progress while rendering\n"
            "  --seconds S        play or render S seconds per song, up to 40000\n"
-           "  --songlengths FILE the song length file (default: $HVSC_BASE's)\n"
+           "  --songlengths FILE the song length file (default: $HVSC_BASE's, else the\n"
+           "                     one of the collection the first tune lies in)\n"
            "  --default-length T how long songs without a known length play in a\n"
            "                     list, as m:ss (default 3:00)\n"
            "  --song N           subsong N, from 1 (default: the tune's start song)\n"

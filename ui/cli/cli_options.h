@@ -8,10 +8,9 @@
 #include <variant>
 #include <vector>
 
-namespace chipbox::cli {
+#include "ui/common/song_lengths.h"
 
-// Three minutes: how long a song without a known length plays in a playlist.
-constexpr std::uint32_t DEFAULT_SONG_MILLIS = 180'000;
+namespace chipbox::cli {
 
 struct CliOptions {
     std::vector<std::string> inputs;                          // tunes and folders, in order
@@ -43,13 +42,6 @@ struct UsageError {
 };
 
 std::variant<CliOptions, UsageError> ParseCliOptions(const std::vector<std::string>& arguments);
-
-// "m:ss" or "m:ss.mmm" in milliseconds; what follows in parentheses (a
-// letter that song length lists append) is ignored.
-std::optional<std::uint32_t> ParseSongLength(const std::string& text);
-
-// "m:ss", or "m:ss.mmm" when there are milliseconds.
-std::string SongLengthText(std::uint32_t millis);
 
 std::string UsageText();
 

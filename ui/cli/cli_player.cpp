@@ -14,9 +14,9 @@
 #include "ui/cli/listed_tune.h"
 #include "ui/cli/play_session.h"
 #include "ui/cli/player_loop.h"
-#include "ui/cli/playlist.h"
+#include "ui/common/collect_tunes.h"
 #include "ui/cli/render_session.h"
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 #include "ui/cli/terminal.h"
 #include "ui/cli/terminal_view.h"
 #include "ui/cli/tune_report.h"
@@ -39,8 +39,10 @@ bool OutputIsATune(const CliOptions& options) {
 }
 
 // A file that cannot be read is said so, and playing goes on without lengths.
-std::optional<SongLengths> LoadSongLengths(const CliOptions& options) {
-    const std::optional<std::string> path = FindSongLengthsFile(options.songLengths);
+// Without a file named, the first tune's collection gives it.
+std::optional<SongLengths> LoadSongLengths(const CliOptions& options,
+                                           const std::string& firstTune) {
+    const std::optional<std::string> path = FindSongLengthsFile(options.songLengths, firstTune);
     if (!path) return std::nullopt;
     SongLengths lengths;
     if (lengths.Load(*path)) return lengths;
@@ -102,7 +104,7 @@ int RunCliPlayer(const CliOptions& options) {
     }
     SetMachineModel(options.completeMachine ? MachineModel::Complete : MachineModel::Default);
     if (!UseRealMachineOptions(options)) return EXIT_USAGE;
-    const std::optional<SongLengths> lengths = LoadSongLengths(options);
+    const std::optional<SongLengths> lengths = LoadSongLengths(options, tunes.front());
     const SongLengths* known = lengths ? &*lengths : nullptr;
     const bool toStandardOutput = options.outputPath == STANDARD_OUTPUT;
     EventQueue queue;

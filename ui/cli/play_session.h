@@ -8,7 +8,7 @@
 
 #include "ui/cli/cli_options.h"
 #include "ui/cli/player_loop.h"
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 #include "ui/cli/terminal_view.h"
 
 namespace chipbox::cli {

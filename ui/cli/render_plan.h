@@ -11,7 +11,7 @@
 
 #include "platform/sample_file_writer.h"
 #include "ui/cli/cli_options.h"
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 #include "ui/cli/terminal_view.h"
 
 namespace chipbox::cli {

@@ -114,17 +114,45 @@ IniSettingsStore::IniSettingsStore(std::string path) : path_(std::move(path)) {}
 
 StartSettings IniSettingsStore::ReadStart() { return ReadStartSettings(CProfileStore(path_)); }
 
-bool IniSettingsStore::WriteExit(const ExitSettings& exit) {
+template <class Write>
+bool IniSettingsStore::Update(const char* what, Write write) {
     CProfileStore store(path_);
     if (store.tooLarge()) {
         std::fprintf(stderr,
-                     "chipbox: %s is larger than %zu MiB; it is left as it is and this run's "
-                     "settings are not saved\n",
-                     path_.c_str(), PROFILE_READ_LIMIT >> 20);
+                     "chipbox: %s is larger than %zu MiB; it is left as it is and %s "
+                     "not saved\n",
+                     path_.c_str(), PROFILE_READ_LIMIT >> 20, what);
         return false;
     }
-    const bool stored = WriteExitSettings(store, exit);
+    const bool stored = write(store);
     return store.Save() && stored;
+}
+
+bool IniSettingsStore::WriteExit(const ExitSettings& exit) {
+    return Update("this run's settings are",
+                  [&](CProfileStore& store) { return WriteExitSettings(store, exit); });
+}
+
+CollectorSettings IniSettingsStore::ReadCollector() {
+    collectorRead_ = ReadCollectorSettings(CProfileStore(path_));
+    return collectorRead_;
+}
+
+bool IniSettingsStore::WriteCollector(const CollectorSettings& now) {
+    if (now == collectorRead_) return true;
+    return Update("the playlist's and scope's settings are", [&](CProfileStore& store) {
+        return WriteCollectorSettings(store, now, collectorRead_);
+    });
+}
+
+std::string IniSettingsStore::PlaylistFilePath() {
+    return std::filesystem::path(path_).replace_extension(".m3u").string();
+}
+
+bool IniSettingsStore::WriteCompleteMachine(bool on) {
+    return Update("the complete machine's choice is", [&](CProfileStore& store) {
+        return store.WriteInt(SECTION_PLAYER_WINDOW, KEY_COMPLETE_MACHINE, on ? 1 : 0);
+    });
 }
 
 }  // namespace chipbox

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui/common/collector_settings.h"
 #include "ui/common/profile_store.h"
 
 namespace chipbox {
@@ -25,7 +26,8 @@ inline constexpr std::string_view KEY_Y = "y";
 // handed to loading, whether or not it loaded.
 inline constexpr std::string_view KEY_HARDSID_SUPPORT = "HardSID_Support";
 inline constexpr std::string_view KEY_LAST_TUNE = "LastTune";
-// Read only: the user's choice of the complete machine, kept as written.
+// The user's choice of the complete machine: written only by View > Complete
+// Machine, at once, and otherwise kept as the user wrote it.
 inline constexpr std::string_view KEY_COMPLETE_MACHINE = "CompleteMachine";
 // Read only, for the real machine: the user's own ROM images (paths), and
 // the video standard, "PAL" or "NTSC" (otherwise the tune's own).
@@ -68,7 +70,7 @@ struct StoredSettings {
     int mixerY = NO_POSITION;
     int browserFontHeight = NO_FONT_HEIGHT;
     std::string browserFontName;
-    bool completeMachine = false;  // read at start, never written
+    bool completeMachine = false;  // read at start; the menu item writes it itself
     std::string kernalRom, basicRom, characterRom, videoStandard, sidModel;  // the same
 
     bool operator==(const StoredSettings&) const = default;
@@ -135,6 +137,14 @@ public:
     virtual StartSettings ReadStart() = 0;
     // The window ignores the result; a failed write is reported nowhere.
     virtual bool WriteExit(const ExitSettings& exit) = 0;
+    // The collector's windows' values, read at start and written after the
+    // exit settings; a store without them gives the defaults.
+    virtual CollectorSettings ReadCollector() { return {}; }
+    virtual bool WriteCollector(const CollectorSettings&) { return true; }
+    // View > Complete Machine: the one key, written when the item changes.
+    virtual bool WriteCompleteMachine(bool) { return true; }
+    // Where the playlist is kept; empty: nowhere.
+    virtual std::string PlaylistFilePath() { return {}; }
 };
 
 // The settings file. Each call reads the file afresh, so lines a user added
@@ -145,10 +155,21 @@ public:
     explicit IniSettingsStore(std::string path);
     StartSettings ReadStart() override;
     bool WriteExit(const ExitSettings& exit) override;
+    CollectorSettings ReadCollector() override;
+    bool WriteCollector(const CollectorSettings& now) override;
+    bool WriteCompleteMachine(bool on) override;
+    // Beside the settings file, by the same name: "chipbox.m3u".
+    std::string PlaylistFilePath() override;
     const std::string& path() const { return path_; }
 
 private:
+    // Writes through `write` and saves, unless the file is too large to
+    // replace (said on stderr, once per kind of write).
+    template <class Write>
+    bool Update(const char* what, Write write);
+
     std::string path_;
+    CollectorSettings collectorRead_;  // as ReadCollector found them
 };
 
 }  // namespace chipbox

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QShortcutEvent>
 #include <QUrl>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include <system_error>
 
 #include "core/machine_model.h"
+#include "core/tune_info.h"
 #include "playback/audio_stream.h"
 #include "playback/hardsid_binding.h"
 #include "playback/machine_playback.h"
@@ -32,13 +34,20 @@
 #include "ui/common/rom_images.h"
 #include "ui/common/tune_files.h"
 #include "ui/common/ui_settings.h"
+#include "playback/scope_feed.h"
+#include "ui/common/collector_settings.h"
+#include "ui/common/tune_summary.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/application_icon.h"
+#include "ui/window/collection_documents.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/exit_status.h"
 #include "ui/window/file_browse_dialog.h"
+#include "ui/window/machine_offer.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/mixer.h"
+#include "ui/window/playlist_window.h"
+#include "ui/window/scope_window.h"
 #include "ui/window/tool_window.h"
 #include "ui/window/tooltip_ctrl.h"
 
@@ -64,6 +73,10 @@ constexpr QRect PLAY_BUTTON{73, 50, 40, 13};
 constexpr QRect STOP_BUTTON{132, 50, 40, 13};
 constexpr QRect CPU_BAR{7, 66, 99, 6};
 constexpr QRect HARDSID_BOX{110, 64, 65, 10};
+
+// How often the window looks whether the tune playing wants the complete
+// machine.
+constexpr int WATCH_MS = 100;
 
 // What the fields show before a tune is loaded.
 constexpr const char* INITIAL_NAME = "Chipbox";
@@ -150,6 +163,14 @@ void CChipboxDlg::CreateActions() {
                                      &CChipboxDlg::ShowSongInformation);
     aboutAction_ =
         Command("aboutAction", QString::fromUtf8(ABOUT_ITEM_TEXT), &CChipboxDlg::ShowAbout);
+    completeMachineAction_ = new QAction(QStringLiteral("&Complete Machine"), this);
+    completeMachineAction_->setObjectName(QStringLiteral("completeMachineAction"));
+    completeMachineAction_->setCheckable(true);
+    completeMachineAction_->setToolTip(QString::fromUtf8(COMPLETE_MACHINE_TIP));
+    connect(completeMachineAction_, &QAction::triggered, this, &CChipboxDlg::SetCompleteMachine);
+    playlistAction_ =
+        Command("playlistAction", QStringLiteral("P&laylist"), &CChipboxDlg::OpenPlaylist);
+    scopeAction_ = Command("scopeAction", QStringLiteral("S&cope"), &CChipboxDlg::OpenScope);
     const int speeds[] = {1, 2, 4};
     for (int i = 0; i < 3; ++i) {
         const int speed = speeds[i];
@@ -170,6 +191,12 @@ void CChipboxDlg::CreateMenu() {
     view->addAction(mixerAction_);
     view->addSeparator();
     view->addAction(songInformationAction_);
+    view->addSeparator();
+    view->addAction(completeMachineAction_);
+    view->setToolTipsVisible(true);
+    view->addSeparator();
+    view->addAction(playlistAction_);
+    view->addAction(scopeAction_);
 
     // A menu bar has no right-justified items; a second bar in its right
     // corner holds them.
@@ -275,6 +302,7 @@ void CChipboxDlg::OnInitDialog() {
 
     const StartSettings start = settings_.ReadStart();
     SetMachineModel(start.completeMachine ? MachineModel::Complete : MachineModel::Default);
+    completeMachineAction_->setChecked(start.completeMachine);
     UseRealMachineSettings(start);
     hardSidBox_->setChecked(start.hardSidSupport);
     if (hardSidBox_->isChecked() && !HardSidBound()) BindCard();
@@ -295,7 +323,107 @@ void CChipboxDlg::OnInitDialog() {
     toolTips_->AddControlTool(hardSidBox_, HARDSID_TOOL_TEXT);
     toolTips_->AddControlTool(cpuBar_, CPU_BAR_TOOL_TEXT);
 
+    CreateCollectorWindows();
     openButton_->setFocus();
+}
+
+void CChipboxDlg::CreateCollectorWindows() {
+    collectorSettings = settings_.ReadCollector();
+    documents_ = new CollectionDocuments(this);
+    playlist_ = new CPlaylist(this, *documents_, settings_.PlaylistFilePath());
+    silence_ = std::make_unique<SilenceWatch>();
+    connect(this, &CChipboxDlg::tuneChanged, this, [this] {
+        currentMd5_ = ReadTuneSummary(currentTunePath).md5;
+        documents_->UseFor(currentTunePath);
+        if (offer_) offer_->close();
+    });
+    watch_ = new QTimer(this);
+    connect(watch_, &QTimer::timeout, this, &CChipboxDlg::WatchTune);
+    watch_->start(WATCH_MS);
+    seekTimer_ = new QTimer(this);
+    connect(seekTimer_, &QTimer::timeout, this, &CChipboxDlg::ContinueSeeking);
+    // Set up after the tune above was loaded: its texts are already shown.
+    if (!currentTunePath.empty()) emit tuneChanged();
+}
+
+void CChipboxDlg::SetCompleteMachine(bool on) {
+    if (closing_) return;
+    completeMachineAction_->setChecked(on);
+    ChooseMachineModel(on ? MachineModel::Complete : MachineModel::Default);
+    settings_.WriteCompleteMachine(on);
+}
+
+void CChipboxDlg::OpenPlaylist() {
+    if (closing_ || playlist_ == nullptr) return;
+    if (playlist_->isVisible())
+        FocusToolWindow(playlist_);
+    else
+        playlist_->ShowWindow();
+}
+
+void CChipboxDlg::OpenScope() {
+    if (closing_) return;
+    if (CScope* open = scope())
+        FocusToolWindow(open);
+    else
+        scope_ = new CScope(this);
+}
+
+CScope* CChipboxDlg::scope() const { return scope_ && scope_->isVisible() ? scope_.data() : nullptr; }
+
+CMachineOffer* CChipboxDlg::machineOffer() const {
+    return offer_ && offer_->isVisible() ? offer_.data() : nullptr;
+}
+
+std::optional<std::uint32_t> CChipboxDlg::KnownSongLength() const {
+    if (documents_ == nullptr || currentMd5_.empty()) return std::nullopt;
+    return documents_->SongLength(currentMd5_, tuneInfo.currentSong);
+}
+
+void CChipboxDlg::WatchTune() {
+    if (closing_ || silence_ == nullptr) return;
+    if (silence_->Check(currentTunePath)) OfferCompleteMachine();
+}
+
+void CChipboxDlg::OfferCompleteMachine() {
+    QStringList used;
+    if (defaultModelShortfall.undocumentedOpcode) used << QStringLiteral("undocumented opcodes");
+    if (defaultModelShortfall.sidMirrorStore) used << QStringLiteral("the SID's mirrors");
+    const QString reason = used.join(QStringLiteral(" and "));
+    if (playlist_ != nullptr && playlist_->isVisible())
+        playlist_->ShowNotice(QString::fromUtf8(MACHINE_OFFER_TEXT).arg(reason));
+    if (offer_) offer_->close();
+    offer_ = new CMachineOffer(this, reason);
+    connect(offer_, &CMachineOffer::taken, this, &CChipboxDlg::TakeCompleteMachineOffer);
+}
+
+void CChipboxDlg::TakeCompleteMachineOffer() {
+    if (closing_) return;
+    SetCompleteMachine(true);
+    const int song = tuneInfo.currentSong;
+    StartSong(song);
+}
+
+void CChipboxDlg::SeekTo(std::int64_t micros) {
+    if (closing_) return;
+    BeginSeek(micros);
+    if (Seeking()) seekTimer_->start(0);
+}
+
+// A buffer's worth at a time: the window's thread goes back to its events
+// between them.
+void CChipboxDlg::ContinueSeeking() {
+    if (!ContinueSeek(1)) return;
+    seekTimer_->stop();
+    emit seeked(playerState.tuneMicros);
+}
+
+void CChipboxDlg::NextTuneOrSong() {
+    if (playlist_ == nullptr || !playlist_->PlayNextTune()) NextSong();
+}
+
+void CChipboxDlg::PreviousTuneOrSong() {
+    if (playlist_ == nullptr || !playlist_->PlayPreviousTune()) PreviousSong();
 }
 
 void CChipboxDlg::PlayOrPause() {
@@ -522,6 +650,8 @@ void CChipboxDlg::dropEvent(QDropEvent* event) {
 void CChipboxDlg::reject() {
     if (closing_) return;
     closing_ = true;
+    if (watch_ != nullptr) watch_->stop();
+    if (seekTimer_ != nullptr) seekTimer_->stop();
     ExitPlayback();
     ExitSettings exit;
     FillExitSettings(uiSettings, exit);
@@ -531,6 +661,11 @@ void CChipboxDlg::reject() {
     exit.lastTune = currentTunePath;
     exit.hardSidSupport = CurrentOutput() == Output::HardSid;
     settings_.WriteExit(exit);
+    if (playlist_ != nullptr) {
+        if (playlist_->isVisible()) playlist_->close();
+        playlist_->SaveList();
+        settings_.WriteCollector(collectorSettings);
+    }
     QDialog::reject();
 }
 

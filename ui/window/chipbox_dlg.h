@@ -16,6 +16,8 @@
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,6 +26,7 @@
 #include "playback/player_view.h"
 #include "ui/common/ui_settings.h"
 #include "ui/window/message_boxes.h"
+#include "ui/window/silence_watch.h"
 
 class QAction;
 class QCheckBox;
@@ -32,6 +35,7 @@ class QMenu;
 class QMenuBar;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace chipbox {
 class SettingsStore;
@@ -40,13 +44,18 @@ class SettingsStore;
 namespace chipbox::window {
 
 class CFileBrowseDialog;
+class CMachineOffer;
 class CMixer;
 class CMyToolTipCtrl;
+class CPlaylist;
+class CScope;
+class CollectionDocuments;
 
 inline constexpr const char* HARDSID_TOOL_TEXT = "Native HardSID soundcard support";
 inline constexpr const char* CPU_BAR_TOOL_TEXT = "C64 CPU utilization";
 inline constexpr const char* ABOUT_ITEM_TEXT = "Inf&o über Chipbox...";
 inline constexpr const char* SONG_INFORMATION_CAPTION = "Song Information";
+inline constexpr const char* COMPLETE_MACHINE_TIP = "Takes effect when the next tune starts";
 
 class CChipboxDlg final : public QDialog, public PlayerView, public StreamEventTarget {
     Q_OBJECT
@@ -101,6 +110,20 @@ public:
     // The tool windows while they are open, else null.
     CFileBrowseDialog* fileBrowser() const;
     CMixer* mixer() const;
+    CScope* scope() const;
+    CMachineOffer* machineOffer() const;
+    // The playlist exists from initialisation on, shown or not.
+    CPlaylist* playlist() const { return playlist_; }
+    CollectionDocuments& documents() const { return *documents_; }
+
+    // The song length of the song playing, when a song length file knows it.
+    std::optional<std::uint32_t> KnownSongLength() const;
+    // Moves the song playing to `micros` of song time; seeked follows.
+    void SeekTo(std::int64_t micros);
+    // The desktop's Next and Previous: the playlist's tunes while it runs,
+    // else the subsongs.
+    void NextTuneOrSong();
+    void PreviousTuneOrSong();
 
 signals:
     // What the window shows of the play state or the subsong was set; the
@@ -108,6 +131,8 @@ signals:
     void shownStateChanged();
     // A tune was loaded and its texts are shown.
     void tuneChanged();
+    // A seek has reached `micros` and the sound goes on from there.
+    void seeked(qlonglong micros);
     // The program has to end with `status`: the sound device could not be
     // opened.
     void quitRequested(int status);
@@ -131,6 +156,11 @@ public slots:
     // View > Mixer: the mixer, or the keyboard focus for the open one.
     void OpenMixer();
     void ShowSongInformation();
+    // View > Complete Machine: the choice for the next start, written at once.
+    void SetCompleteMachine(bool on);
+    // View > Playlist and View > Scope: the window, or the keyboard focus.
+    void OpenPlaylist();
+    void OpenScope();
     void SetSpeed(int speed);
     void ShowAbout();
 
@@ -158,6 +188,14 @@ private:
     // After a box: the path that waited meanwhile is loaded next, if any.
     void BoxClosed();
     void LoadWaitingHandOver();
+    // The collector's windows: set up at initialisation, kept at closing.
+    void CreateCollectorWindows();
+    // Each tenth of a second: offers the complete machine to a tune that
+    // plays silent without it.
+    void WatchTune();
+    void OfferCompleteMachine();
+    void TakeCompleteMachineOffer();
+    void ContinueSeeking();
 
     SettingsStore& settings_;
     MessageBoxes& messages_;
@@ -177,6 +215,9 @@ private:
     QAction* mixerAction_ = nullptr;
     QAction* songInformationAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* completeMachineAction_ = nullptr;
+    QAction* playlistAction_ = nullptr;
+    QAction* scopeAction_ = nullptr;
     QAction* speedActions_[3] = {};  // 1x, 2x, 4x
 
     QWidget* client_ = nullptr;  // the area under the menu bar
@@ -198,6 +239,14 @@ private:
     // Children of this window that delete themselves when they close.
     QPointer<CFileBrowseDialog> fileBrowser_;
     QPointer<CMixer> mixer_;
+    QPointer<CScope> scope_;
+    QPointer<CMachineOffer> offer_;
+    CollectionDocuments* documents_ = nullptr;
+    CPlaylist* playlist_ = nullptr;
+    QTimer* watch_ = nullptr;
+    QTimer* seekTimer_ = nullptr;
+    std::unique_ptr<SilenceWatch> silence_;
+    std::string currentMd5_;  // of the tune loaded, for its song lengths
     QString tuneName_;
     QString tuneAuthor_;
 };

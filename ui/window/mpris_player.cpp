@@ -11,12 +11,15 @@
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
+#include <algorithm>
 #include <optional>
 
 #include "core/tune_info.h"
 #include "playback/player_engine.h"
+#include "playback/scope_feed.h"
 #include "playback/tune_loading.h"
 #include "ui/window/chipbox_dlg.h"
+#include "ui/window/playlist_window.h"
 
 namespace chipbox::window {
 
@@ -70,15 +73,15 @@ private:
     MprisPlayer* player_;
 };
 
-// The player's controls. A tune has no position to seek to and no volume of
-// its own here: those stay fixed.
+// The player's controls. The rate is the playback speed, 1, 2 or 4; a tune
+// has no volume of its own here.
 class PlayerAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
-    Q_PROPERTY(double Rate READ rate)
-    Q_PROPERTY(double MinimumRate READ rate)
-    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(double Rate READ rate WRITE setRate)
+    Q_PROPERTY(double MinimumRate READ minimumRate)
+    Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume)
     Q_PROPERTY(qlonglong Position READ position)
@@ -91,13 +94,16 @@ class PlayerAdaptor final : public QDBusAbstractAdaptor {
 public:
     explicit PlayerAdaptor(MprisPlayer* player) : QDBusAbstractAdaptor(player), player_(player) {}
     QString playbackStatus() const { return player_->PlaybackStatus(); }
-    double rate() const { return 1.0; }
+    double rate() const { return playbackSpeed.load(); }
+    void setRate(double rate) { player_->SetRate(rate); }
+    double minimumRate() const { return 1.0; }
+    double maximumRate() const { return 4.0; }
     QVariantMap metadata() const { return player_->Metadata(); }
     double volume() const { return 1.0; }
-    qlonglong position() const { return 0; }
-    bool canGoNext() const { return tuneInfo.currentSong < tuneInfo.lastSong; }
-    bool canGoPrevious() const { return tuneInfo.currentSong > 0; }
-    bool canSeek() const { return false; }
+    qlonglong position() const { return player_->Position(); }
+    bool canGoNext() const { return player_->CanGoNext(); }
+    bool canGoPrevious() const { return player_->CanGoPrevious(); }
+    bool canSeek() const { return player_->CanSeek(); }
     bool canControl() const { return true; }
 
 public slots:
@@ -107,8 +113,10 @@ public slots:
     void PlayPause() { player_->PlayPause(); }
     void Stop() { player_->Stop(); }
     void Play() { player_->Play(); }
-    void Seek(qlonglong) {}
-    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void Seek(qlonglong offset) { player_->Seek(offset); }
+    void SetPosition(const QDBusObjectPath& track, qlonglong position) {
+        player_->SetPosition(track.path(), position);
+    }
     void OpenUri(const QString& uri) { player_->OpenUri(uri); }
 
 signals:
@@ -135,6 +143,7 @@ MprisPlayer::MprisPlayer(CChipboxDlg& window) : QObject(&window), window_(window
             Qt::QueuedConnection);
     connect(&window_, &CChipboxDlg::tuneChanged, this, &MprisPlayer::AnnounceChanges,
             Qt::QueuedConnection);
+    connect(&window_, &CChipboxDlg::seeked, this, &MprisPlayer::AnnounceSeek);
 }
 
 MprisPlayer::MprisPlayer(CChipboxDlg& window, QDBusConnection bus) : MprisPlayer(window) {
@@ -195,10 +204,10 @@ QVariantMap MprisPlayer::Metadata() const {
         return metadata;
     }
     // Each subsong of each load is a track of its own.
-    const QString track = QStringLiteral("/org/chipbox/tune%1/song%2")
-                              .arg(tunesLoaded_)
-                              .arg(tuneInfo.currentSong + 1);
-    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(track)));
+    metadata.insert(QStringLiteral("mpris:trackid"),
+                    QVariant::fromValue(QDBusObjectPath(TrackId())));
+    if (const std::optional<std::uint32_t> length = window_.KnownSongLength())
+        metadata.insert(QStringLiteral("mpris:length"), qlonglong{*length} * 1000);
     metadata.insert(QStringLiteral("xesam:title"), window_.tuneName());
     metadata.insert(QStringLiteral("xesam:artist"), QStringList{window_.tuneAuthor()});
     metadata.insert(QStringLiteral("xesam:trackNumber"), tuneInfo.currentSong + 1);
@@ -216,8 +225,74 @@ void MprisPlayer::Pause() {
 
 void MprisPlayer::PlayPause() { window_.PlayOrPause(); }
 void MprisPlayer::Stop() { window_.Stop(); }
-void MprisPlayer::Next() { window_.NextSong(); }
-void MprisPlayer::Previous() { window_.PreviousSong(); }
+void MprisPlayer::Next() { window_.NextTuneOrSong(); }
+void MprisPlayer::Previous() { window_.PreviousTuneOrSong(); }
+
+QString MprisPlayer::TrackId() const {
+    return QStringLiteral("/org/chipbox/tune%1/song%2")
+        .arg(tunesLoaded_)
+        .arg(tuneInfo.currentSong + 1);
+}
+
+bool MprisPlayer::PlaylistRuns() const {
+    return window_.playlist() != nullptr && window_.playlist()->Runs();
+}
+
+bool MprisPlayer::CanGoNext() const {
+    return PlaylistRuns() || tuneInfo.currentSong < tuneInfo.lastSong;
+}
+
+bool MprisPlayer::CanGoPrevious() const { return PlaylistRuns() || tuneInfo.currentSong > 0; }
+
+bool MprisPlayer::CanSeek() const {
+    return playerState.playing && CurrentOutput() == Output::Software;
+}
+
+qlonglong MprisPlayer::Position() const {
+    if (!playerState.playing) return 0;
+    return HeardSongMicros().value_or(0);
+}
+
+// Past the song's end is the next song's start, as the desktop expects.
+void MprisPlayer::Seek(qlonglong offset) {
+    if (!CanSeek()) return;
+    const qlonglong target = std::max<qlonglong>(Position() + offset, 0);
+    const std::optional<std::uint32_t> length = window_.KnownSongLength();
+    if (length && target >= qlonglong{*length} * 1000) {
+        Next();
+        return;
+    }
+    window_.SeekTo(target);
+}
+
+// Only for the track playing, and within it.
+void MprisPlayer::SetPosition(const QString& track, qlonglong position) {
+    if (!CanSeek() || track != TrackId() || position < 0) return;
+    const std::optional<std::uint32_t> length = window_.KnownSongLength();
+    if (length && position > qlonglong{*length} * 1000) return;
+    window_.SeekTo(position);
+}
+
+void MprisPlayer::SetRate(double rate) {
+    if (!(rate > 0)) return;
+    const int speed = rate < 1.5 ? 1 : rate < 3.0 ? 2 : 4;
+    window_.SetSpeed(speed);
+    if (!registered_) return;
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(MPRIS_OBJECT_PATH), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << PLAYER_INTERFACE << QVariantMap{{QStringLiteral("Rate"), double(speed)}}
+           << QStringList();
+    bus_.send(signal);
+}
+
+void MprisPlayer::AnnounceSeek(qlonglong micros) {
+    if (!registered_) return;
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(MPRIS_OBJECT_PATH),
+                                                     PLAYER_INTERFACE, QStringLiteral("Seeked"));
+    signal << micros;
+    bus_.send(signal);
+}
 void MprisPlayer::Raise() { window_.BringToFront(); }
 void MprisPlayer::Quit() { window_.reject(); }
 
@@ -243,8 +318,9 @@ void MprisPlayer::AnnounceChanges() {
     if (changed.isEmpty()) return;
     announcedStatus_ = status;
     announcedMetadata_ = metadata;
-    changed.insert(QStringLiteral("CanGoNext"), tuneInfo.currentSong < tuneInfo.lastSong);
-    changed.insert(QStringLiteral("CanGoPrevious"), tuneInfo.currentSong > 0);
+    changed.insert(QStringLiteral("CanGoNext"), CanGoNext());
+    changed.insert(QStringLiteral("CanGoPrevious"), CanGoPrevious());
+    changed.insert(QStringLiteral("CanSeek"), CanSeek());
     QDBusMessage signal = QDBusMessage::createSignal(
         QString::fromLatin1(MPRIS_OBJECT_PATH), QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("PropertiesChanged"));

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The desktop's media keys and player controls: an MPRIS 2 player on the
 // session bus, "org.mpris.MediaPlayer2.chipbox". Its commands are the
-// window's own (Play/Pause, Stop, Next and Previous subsong); its metadata
-// carries the tune's name as title and its author as artist.
+// window's own (Play/Pause, Stop, Next and Previous: the playlist's tunes
+// while it runs, else the subsongs; the speed as its rate); its metadata
+// carries the tune's name as title, its author as artist and the song's
+// length when a song length file knows it. Seeking renders the song up to
+// the place asked for without sound.
 //
 // Without a session bus, or when the name is taken, the player runs without
 // it and says nothing. The window's thread never waits for the bus: the
@@ -55,6 +58,16 @@ public:
     void Previous();
     void Raise();
     void Quit();
+    // Where the song heard stands, in microseconds, and the moves to another
+    // place of it: the song is rendered there silently (see SeekTo).
+    qlonglong Position() const;
+    void Seek(qlonglong offset);
+    void SetPosition(const QString& track, qlonglong position);
+    // 1, 2 or 4: the nearest speed.
+    void SetRate(double rate);
+    bool CanSeek() const;
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
     // A file the desktop asks to play: loaded and played like a file handed
     // over by a second start. Only a file of this machine can be: a URI of
     // another host or scheme is refused to the caller, and the user sees
@@ -68,6 +81,9 @@ private:
     void Attach(QDBusConnection bus);
     // Tells the desktop what changed since it last heard.
     void AnnounceChanges();
+    void AnnounceSeek(qlonglong micros);
+    QString TrackId() const;
+    bool PlaylistRuns() const;
 
     CChipboxDlg& window_;
     QDBusConnection bus_{QString()};

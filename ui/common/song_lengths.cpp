@@ -1,19 +1,22 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/cli/song_lengths.h"
+#include "ui/common/song_lengths.h"
 
 #include <nettle/md5.h>
 
-#include <cstdlib>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include "ui/cli/cli_options.h"
+#include "ui/common/collection.h"
 
-namespace chipbox::cli {
+namespace chipbox {
 
 namespace {
 
 constexpr std::size_t MD5_HEX_DIGITS = 32;
+// Longer than any song a collection lists: 40,000 seconds.
+constexpr std::uint32_t LONGEST_SONG_MILLIS = 40000 * 1000;
 // The whole collection's file is a few megabytes; more is no song length list.
 constexpr std::uintmax_t LARGEST_FILE = 64 << 20;
 
@@ -21,6 +24,15 @@ bool IsLowerHex(std::string_view text) {
     for (const char c : text)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     return true;
+}
+
+template <class Number>
+std::optional<Number> ParseNumber(const std::string& text) {
+    Number value{};
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || rest != end) return std::nullopt;
+    return value;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -76,16 +88,9 @@ const std::vector<std::uint32_t>* SongLengths::Find(const std::string& md5) cons
     return found == lengths_.end() ? nullptr : &found->second;
 }
 
-std::optional<std::string> FindSongLengthsFile(const std::optional<std::string>& option) {
-    if (option) return option;
-    const char* base = std::getenv("HVSC_BASE");
-    if (!base || !*base) return std::nullopt;
-    for (const char* below : {"DOCUMENTS/Songlengths.md5", "C64Music/DOCUMENTS/Songlengths.md5"}) {
-        const std::filesystem::path path = std::filesystem::path(base) / below;
-        std::error_code error;
-        if (std::filesystem::is_regular_file(path, error)) return path.string();
-    }
-    return std::nullopt;
+std::optional<std::string> FindSongLengthsFile(const std::optional<std::string>& chosen,
+                                               const std::string& tunePath) {
+    return FindCollectionDocument(chosen, tunePath, SONG_LENGTHS_DOCUMENT);
 }
 
 std::string TuneMd5(std::span<const std::uint8_t> file) {
@@ -103,4 +108,35 @@ std::string TuneMd5(std::span<const std::uint8_t> file) {
     return text;
 }
 
-}  // namespace chipbox::cli
+std::optional<std::uint32_t> ParseSongLength(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    std::size_t end = text.find('(');
+    if (end == std::string::npos) end = text.size();
+    const std::size_t dot = text.find('.', colon);
+    const std::size_t secondsEnd = dot == std::string::npos ? end : dot;
+    if (secondsEnd - colon != 3 || (dot != std::string::npos && dot > end)) return std::nullopt;
+    const auto minutes = ParseNumber<std::uint32_t>(text.substr(0, colon));
+    const auto seconds = ParseNumber<std::uint32_t>(text.substr(colon + 1, 2));
+    std::optional<std::uint32_t> millis = 0;
+    if (dot != std::string::npos) {
+        const std::string fraction = text.substr(dot + 1, end - dot - 1);
+        millis = fraction.size() == 3 ? ParseNumber<std::uint32_t>(fraction) : std::nullopt;
+    }
+    if (!minutes || !seconds || !millis || *seconds > 59) return std::nullopt;
+    const std::uint64_t total = (std::uint64_t{*minutes} * 60 + *seconds) * 1000 + *millis;
+    if (total > LONGEST_SONG_MILLIS) return std::nullopt;
+    return static_cast<std::uint32_t>(total);
+}
+
+std::string SongLengthText(std::uint32_t millis) {
+    char text[32];
+    const unsigned seconds = millis / 1000;
+    if (millis % 1000 == 0)
+        std::snprintf(text, sizeof text, "%u:%02u", seconds / 60, seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%u:%02u.%03u", seconds / 60, seconds % 60, millis % 1000);
+    return text;
+}
+
+}  // namespace chipbox

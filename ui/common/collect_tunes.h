@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The tunes a command line names: files as given, and the .sid files of
-// folders in the order the window's browser sorts them.
+// The tunes a command line or a playlist names: files as given, and the
+// .sid files of folders in the order the window's browser sorts them.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace chipbox::cli {
+namespace chipbox {
 
 // Each input that is a folder contributes its files whose names end in .sid
 // in any letter case, in the browser's order (BrowserOrder), and with `recursive` then
@@ -18,4 +18,4 @@ namespace chipbox::cli {
 std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bool recursive,
                                       std::vector<std::string>& notRegular);
 
-}  // namespace chipbox::cli
+}  // namespace chipbox

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/cli/playlist.h"
+#include "ui/common/collect_tunes.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -7,7 +7,7 @@
 
 #include "ui/common/tune_files.h"
 
-namespace chipbox::cli {
+namespace chipbox {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::vector<std::string> CollectTunes(const std::vector<std::string>& inputs, bo
     return tunes;
 }
 
-}  // namespace chipbox::cli
+}  // namespace chipbox
