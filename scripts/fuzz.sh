@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Builds the four fuzz targets with clang (libFuzzer, AddressSanitizer and
+# Builds the five fuzz targets with clang (libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer, our libraries instrumented for coverage) and runs
 # each on its seed corpus for SECONDS (default 600), one job each, with a
 # 10 s limit per input and 2 GiB of memory:
@@ -19,7 +19,7 @@ seed=()
 [ "$check" = --check ] && seed=(-seed=1)
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCHIPBOX_FUZZ=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
-targets=(tune register settings handover)
+targets=(tune register settings handover documents)
 cmake --build build-fuzz -j "$(nproc)" --target test_tunes \
     $(printf 'chipbox-%s-fuzz ' "${targets[@]}") -- --no-print-directory >/dev/null
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "ui/common/collector_settings.h"
 #include "ui/common/profile_store.h"
 #include "ui/common/ui_settings.h"
 
@@ -19,5 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CProfileStore again("/nonexistent/fuzz.INI");
     again.TakeText(store.text());
     if (!(ReadStartSettings(again) == read)) std::abort();
+    // The collector's windows' sections survive their round trip as well.
+    const CollectorSettings collector = ReadCollectorSettings(again);
+    CollectorSettings changed = collector;
+    changed.scope.x = collector.scope.x == 1 ? 2 : 1;
+    changed.repeat = !collector.repeat;
+    WriteCollectorSettings(again, changed, collector);
+    CProfileStore third("/nonexistent/fuzz.INI");
+    third.TakeText(again.text());
+    const CollectorSettings reread = ReadCollectorSettings(third);
+    if (reread.scope != changed.scope || reread.repeat != changed.repeat) std::abort();
     return 0;
 }

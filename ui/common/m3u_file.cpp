@@ -54,17 +54,22 @@ M3uRead ReadM3u(const std::string& path) {
         read.tooLarge = true;
         return read;
     }
-    const fs::path folder = fs::absolute(fs::path(path)).parent_path();
-    std::string_view rest(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
-    while (!rest.empty() && read.paths.size() < M3U_MOST_ENTRIES) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = WithoutLineEnd(rest.substr(0, end));
-        if (!line.empty() && line.front() != '#' && line.find('\0') == std::string_view::npos)
-            read.paths.push_back(FromFolder(folder, line));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
+    const std::string text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+    read.paths = ParseM3u(text, fs::absolute(fs::path(path)).parent_path().string());
     return read;
+}
+
+std::vector<std::string> ParseM3u(std::string_view text, const std::string& folder) {
+    std::vector<std::string> paths;
+    while (!text.empty() && paths.size() < M3U_MOST_ENTRIES) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = WithoutLineEnd(text.substr(0, end));
+        if (!line.empty() && line.front() != '#' && line.find('\0') == std::string_view::npos)
+            paths.push_back(FromFolder(folder, line));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return paths;
 }
 
 bool WriteM3u(const std::string& path, const std::vector<M3uEntry>& entries, int& error) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace chipbox {
@@ -28,6 +29,8 @@ struct M3uRead {
 inline constexpr std::size_t M3U_MOST_ENTRIES = 200'000;
 
 M3uRead ReadM3u(const std::string& path);
+// The paths of a playlist's text, relative ones taken from `folder`.
+std::vector<std::string> ParseM3u(std::string_view text, const std::string& folder);
 // The file appears whole or not at all; false, with errno in `error`, when
 // it could not be written.
 bool WriteM3u(const std::string& path, const std::vector<M3uEntry>& entries, int& error);

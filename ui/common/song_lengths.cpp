@@ -72,15 +72,18 @@ bool SongLengths::Load(const std::string& path) {
     std::string text(size, '\0');
     file.read(text.data(), static_cast<std::streamsize>(size));
     text.resize(static_cast<std::size_t>(file.gcount()));
-    lengths_.reserve(text.size() / 64);
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        ParseLine(rest.substr(0, end));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
+    Parse(text);
     return true;
+}
+
+void SongLengths::Parse(std::string_view text) {
+    lengths_.reserve(lengths_.size() + text.size() / 64);
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        ParseLine(text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
 }
 
 const std::vector<std::uint32_t>* SongLengths::Find(const std::string& md5) const {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +23,8 @@ public:
     // Reads the file; a malformed line is skipped. False when it cannot be
     // read.
     bool Load(const std::string& path);
+    // The same for the file's text; lines add to those read before.
+    void Parse(std::string_view text);
     // The lengths of a tune's subsongs in milliseconds, or null.
     const std::vector<std::uint32_t>* Find(const std::string& md5) const;
     std::size_t size() const { return lengths_.size(); }
