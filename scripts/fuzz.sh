@@ -51,7 +51,7 @@ report() {
 }
 
 if [ "$check" = --check ]; then
-    for pair in "tune register" "settings handover"; do
+    for pair in "tune register" "settings handover" "documents"; do
         for target in $pair; do run_target "$target" & done
         wait
     done

@@ -5,7 +5,7 @@
 // seconds sample for sample, with no gap: a buffer refilled late shows as the
 // silence the device played meanwhile. The window is tried alone, while its
 // browser lists a folder of 20,000 files, and while the browser's font
-// chooser is open: its thread refills the sound buffers, so whatever holds
+// chooser is open, and while its playlist reads a thousand tunes: its thread refills the sound buffers, so whatever holds
 // it longer than a buffer's 160 ms is a dropout.
 //
 // The window runs on an X server of the test's own, without a session bus,
@@ -38,6 +38,7 @@ constexpr std::size_t SECONDS_COMPARED = 10;
 constexpr std::size_t COMPARED = SECONDS_COMPARED * RATE;
 constexpr const char* SINK = "chipbox_test";
 constexpr int BROWSER_FILES = 20000;
+constexpr int PLAYLIST_TUNES = 1000;
 
 using Environment = std::map<std::string, std::string>;
 
@@ -280,6 +281,25 @@ TEST_F(SoundServerTest, TheWindowsStreamIsTheRenderWhileTheFontChooserIsOpen) {
         EXPECT_FALSE(FindWindow("Select Font").empty()) << "no font chooser";
     });
     EXPECT_TRUE(HoldsTheRender(*render_, recording));
+}
+
+// The playlist kept from the last run names a thousand tunes: the window
+// reads their headers at start, on a thread of its own, while it plays.
+TEST_F(SoundServerTest, TheWindowsStreamIsTheRenderWhileThePlaylistReadsAThousandTunes) {
+    const fs::path tunes = *folder_ / "thousand";
+    fs::create_directories(tunes);
+    fs::create_directories(*folder_ / "config");
+    std::ofstream list(*folder_ / "config" / "chipbox.m3u");
+    list << "#EXTM3U\n";
+    for (int i = 0; i < PLAYLIST_TUNES; ++i) {
+        const fs::path tune = tunes / ("tune" + std::to_string(1000 + i) + ".sid");
+        fs::copy_file(CHIPBOX_DEMO_TUNE, tune, fs::copy_options::overwrite_existing);
+        list << tune.string() << "\n";
+    }
+    list.close();
+    const auto recording = PlayInTheWindow("playlist", [](const std::string&) {});
+    EXPECT_TRUE(HoldsTheRender(*render_, recording));
+    fs::remove(*folder_ / "config" / "chipbox.m3u");
 }
 
 }  // namespace

@@ -201,6 +201,12 @@ TEST_F(CollectorTest, PlaylistShowsTheTunesAndTheLengthsOfTheirCollection) {
     list.Tick();
     EXPECT_EQ(list.timeLabel()->text(), QStringLiteral("0:01 / 0:02"));
     EXPECT_GT(list.progressBar()->value(), 500);
+    // Another row played: the mark moves with it.
+    list.PlayEntry(1);
+    Settle();
+    EXPECT_EQ(Cell(list, 2, 0), QString());
+    EXPECT_EQ(Cell(list, 2, 4), QStringLiteral("3"));
+    EXPECT_EQ(Cell(list, 1, 0), QString::fromUtf8("\u25B6"));
 }
 
 TEST_F(CollectorTest, PlaylistMovesOnThroughSubsongsAndTunesAndRepeats) {
@@ -286,11 +292,12 @@ TEST_F(CollectorTest, TheTuneInformationListShowsTheTunesAndTheSongsEntry) {
 
 TEST_F(CollectorTest, AThousandTuneFolderIsReadWithoutHoldingTheWindow) {
     const fs::path folder = FreshFolder("thousand");
-    const std::string bytes = ReadFile(TunePath("minimal"));
+    // As large as the collection's tunes are, each with its own MD5.
+    const std::string bytes = ReadFile(TunePath("minimal")) + std::string(8000, '\0');
     for (int i = 0; i < 1000; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "tune%04d.sid", i);
-        std::ofstream(folder / name, std::ios::binary) << bytes;
+        std::ofstream(folder / name, std::ios::binary) << bytes << static_cast<char>(i & 0xFF);
     }
     CChipboxDlg& dlg = OpenWindow();
     int ticks = 0;

@@ -106,7 +106,7 @@ void CPlaylist::CreateControls() {
     button(QStringLiteral("Add &Files..."), "addFilesButton", &CPlaylist::AddFiles);
     button(QStringLiteral("Add F&older..."), "addFolderButton", &CPlaylist::AddFolder);
     button(QStringLiteral("Open &List..."), "openListButton", &CPlaylist::OpenList);
-    button(QStringLiteral("Song &Lengths..."), "songLengthsButton", &CPlaylist::ChooseSongLengths);
+    button(QStringLiteral("Song Len&gths..."), "songLengthsButton", &CPlaylist::ChooseSongLengths);
     button(QStringLiteral("&Remove"), "removeButton", &CPlaylist::RemoveSelected);
     button(QStringLiteral("&Clear"), "clearButton", &CPlaylist::Clear);
     buttons->addStretch();
@@ -218,6 +218,7 @@ void CPlaylist::Clear() {
     tunes_.clear();
     list_->clear();
     marked_.reset();
+    chosen_.reset();
     order_.Reset(0, std::nullopt);
     SaveList();
     ShowStatus();
@@ -283,9 +284,9 @@ void CPlaylist::ShowRow(std::size_t index) {
 
 std::optional<std::size_t> CPlaylist::PlayingIndex() const {
     if (currentTunePath.empty()) return std::nullopt;
-    // The row marked first: a tune listed twice is the one that was played.
-    if (marked_ && *marked_ < tunes_.size() && tunes_[*marked_].path == currentTunePath)
-        return marked_;
+    // The row played last first: of a tune listed twice, the one played.
+    if (chosen_ && *chosen_ < tunes_.size() && tunes_[*chosen_].path == currentTunePath)
+        return chosen_;
     for (std::size_t i = 0; i < tunes_.size(); ++i)
         if (tunes_[i].path == currentTunePath) return i;
     return std::nullopt;
@@ -305,7 +306,7 @@ void CPlaylist::PlayEntry(std::size_t index, std::optional<int> song) {
     if (index >= tunes_.size() || !tunes_[index].readable) return;
     const TuneSummary& tune = tunes_[index];
     const int first = song.value_or(order_.FirstSong({tune.songs, tune.startSong}));
-    marked_ = index;
+    chosen_ = index;
     if (!LoadTune(tune.path, false).loaded()) return;
     StartSong(first);
     documents_.UseFor(tune.path);
@@ -376,10 +377,12 @@ void CPlaylist::ShowPlaying() {
     ShowStatus();
 }
 
+// A tune that is not in the list shows its time alone.
 void CPlaylist::ShowTime() {
-    const std::optional<std::int64_t> heard = Runs() ? HeardSongMicros() : std::nullopt;
-    if (!heard) {
-        time_->setText(QStringLiteral("0:00 / 0:00"));
+    const std::optional<std::int64_t> heard =
+        playerState.playing ? HeardSongMicros() : std::nullopt;
+    if (!heard || !Runs()) {
+        time_->setText(heard ? TimeText(*heard / 1000) : QStringLiteral("0:00 / 0:00"));
         progress_->setValue(0);
         return;
     }
@@ -471,6 +474,7 @@ void CPlaylist::RemoveSelected() {
     }
     if (rows.empty()) return;
     marked_.reset();
+    chosen_.reset();
     markedSong_ = -1;
     ShowPlaying();
     order_.Reset(tunes_.size(), PlayingIndex());
@@ -479,16 +483,24 @@ void CPlaylist::RemoveSelected() {
     emit listChanged();
 }
 
+// Only a list that changed is written: a user who never fills one gets no
+// file.
 bool CPlaylist::SaveList() {
     if (listPath_.empty() || reading_) return true;
+    std::vector<std::string> paths;
     std::vector<M3uEntry> entries;
     for (const TuneSummary& tune : tunes_) {
         M3uEntry entry{tune.path, {}, std::nullopt};
         if (tune.readable) entry.title = tune.author + " - " + tune.name;
         entries.push_back(std::move(entry));
+        paths.push_back(tune.path);
     }
+    if (paths == savedPaths_ && (!paths.empty() || !QFile::exists(PathText(listPath_))))
+        return true;
     int error = 0;
-    return WriteM3u(listPath_, entries, error);
+    if (!WriteM3u(listPath_, entries, error)) return false;
+    savedPaths_ = std::move(paths);
+    return true;
 }
 
 void CPlaylist::Remember() {

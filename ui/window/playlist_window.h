@@ -126,10 +126,12 @@ private:
 
     CollectionDocuments& documents_;
     std::string listPath_;
+    std::vector<std::string> savedPaths_;  // as the list's file holds them
     TuneHeaderReader* reader_ = nullptr;
     std::vector<TuneSummary> tunes_;
     PlaylistOrder order_;
     std::optional<std::size_t> marked_;  // the row shown as playing
+    std::optional<std::size_t> chosen_;  // the row played last
     int markedSong_ = -1;
     std::string noticeFor_;  // the tune a notice belongs to
     QString notice_;
