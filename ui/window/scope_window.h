@@ -8,6 +8,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -33,7 +36,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void PaintChip(QPainter& painter, const ScopeChip& chip, double clockHz, int top);
+    QStringList Texts() const;
+    bool TextsDue() const;
+    void PaintTexts(const QStringList& texts);
     void PaintVoiceTrace(QPainter& painter, const ScopeChip& chip, int voice, double clockHz,
                          const QRect& lane);
     void PaintOutput(QPainter& painter, const QRect& lane);
@@ -43,6 +48,9 @@ private:
     std::optional<ScopeFrame> shown_;
     std::int64_t heardFrame_ = 0;
     std::vector<std::int16_t> output_;
+    QPixmap texts_;  // the background with the texts and the middle lines
+    QStringList shownTexts_;
+    QElapsedTimer sinceTexts_;
 };
 
 class CScope final : public QDialog {
