@@ -26,7 +26,8 @@ struct FrameSlot {
 struct Feed {
     std::array<FrameSlot, FRAME_SLOTS> slots{};
     std::atomic<std::uint64_t> published{0};  // frames published since the stream began
-    std::array<std::atomic<std::int16_t>, SCOPE_SAMPLE_FRAMES> samples{};
+    // Each frame's channels, at most two.
+    std::array<std::array<std::atomic<std::int16_t>, 2>, SCOPE_SAMPLE_FRAMES> samples{};
     std::atomic<std::int64_t> samplesEnd{0};  // frames of samples published
     std::atomic<int> channels{1};
     // The heard position: the buffer playing, where it began and when.
@@ -89,10 +90,10 @@ void PublishScopeSamples(const std::int16_t* samples, std::int64_t frames) {
     const int channels = feed.channels.load(std::memory_order_relaxed);
     std::int64_t end = feed.samplesEnd.load(std::memory_order_relaxed);
     for (std::int64_t i = 0; i < frames; ++i, ++end) {
-        int sum = 0;
-        for (int c = 0; c < channels; ++c) sum += samples[i * channels + c];
-        feed.samples[static_cast<std::size_t>(end % SCOPE_SAMPLE_FRAMES)].store(
-            static_cast<std::int16_t>(sum / channels), std::memory_order_relaxed);
+        auto& slot = feed.samples[static_cast<std::size_t>(end % SCOPE_SAMPLE_FRAMES)];
+        for (int c = 0; c < 2; ++c)
+            slot[static_cast<std::size_t>(c)].store(samples[i * channels + std::min(c, channels - 1)],
+                                                    std::memory_order_relaxed);
     }
     feed.samplesEnd.store(end, std::memory_order_release);
 }
@@ -138,7 +139,7 @@ std::optional<ScopeFrame> ScopeFrameAt(std::int64_t frame) {
     return std::nullopt;
 }
 
-std::vector<std::int16_t> ScopeSamplesBefore(std::int64_t end, std::int64_t count) {
+std::vector<std::int16_t> ScopeSamplesBefore(std::int64_t end, std::int64_t count, int channel) {
     const std::int64_t kept = feed.samplesEnd.load(std::memory_order_acquire);
     end = std::min(end, kept);
     // The producer may be writing the oldest slots meanwhile; more than a
@@ -147,9 +148,14 @@ std::vector<std::int16_t> ScopeSamplesBefore(std::int64_t end, std::int64_t coun
     const std::int64_t oldest = std::max<std::int64_t>(0, kept - (SCOPE_SAMPLE_FRAMES - MARGIN));
     const std::int64_t begin = std::max(end - count, oldest);
     std::vector<std::int16_t> samples;
-    for (std::int64_t i = begin; i < end; ++i)
-        samples.push_back(feed.samples[static_cast<std::size_t>(i % SCOPE_SAMPLE_FRAMES)].load(
-            std::memory_order_relaxed));
+    for (std::int64_t i = begin; i < end; ++i) {
+        const auto& slot = feed.samples[static_cast<std::size_t>(i % SCOPE_SAMPLE_FRAMES)];
+        const int left = slot[0].load(std::memory_order_relaxed);
+        const int right = slot[1].load(std::memory_order_relaxed);
+        samples.push_back(static_cast<std::int16_t>(channel == 0   ? left
+                                                    : channel == 1 ? right
+                                                                   : (left + right) / 2));
+    }
     return samples;
 }
 

@@ -61,9 +61,11 @@ std::optional<std::int64_t> HeardFrame();
 // The last frame published at or before `frame`; none when it was
 // overwritten already or none exists.
 std::optional<ScopeFrame> ScopeFrameAt(std::int64_t frame);
-// `count` output frames ending at `end` (each the mean of its channels), or
-// fewer when they are not (or no longer) kept, for the traces.
-std::vector<std::int16_t> ScopeSamplesBefore(std::int64_t end, std::int64_t count);
+// `count` output frames ending at `end` of `channel` (0 left, 1 right; of a
+// mono stream both are the one), or the mean of both by default; fewer when
+// they are not (or no longer) kept. For the traces.
+std::vector<std::int16_t> ScopeSamplesBefore(std::int64_t end, std::int64_t count,
+                                             int channel = -1);
 int ScopeChannels();
 
 // How far the song heard has played: the song time of the frame heard, in

@@ -49,6 +49,13 @@ TEST(ScopeFeedTest, SamplesAreKeptAsTheMeanOfTheirChannels) {
         << "not past what was published";
     EXPECT_TRUE(ScopeSamplesBefore(0, 10).empty());
     EXPECT_EQ(ScopeChannels(), 2);
+    // Each channel alone, for a chip that plays on one side.
+    EXPECT_EQ(ScopeSamplesBefore(1500, 2, 0), (std::vector<std::int16_t>{1498, 1499}));
+    EXPECT_EQ(ScopeSamplesBefore(1500, 2, 1), (std::vector<std::int16_t>{1500, 1501}));
+    BeginScopeStream(1);
+    const std::int16_t mono[] = {7, -7};
+    PublishScopeSamples(mono, 2);
+    EXPECT_EQ(ScopeSamplesBefore(2, 2, 1), (std::vector<std::int16_t>{7, -7}));
 }
 
 TEST(ScopeFeedTest, TheHeardFrameRunsWithinItsBufferAndStandsStillWhilePaused) {

@@ -39,7 +39,9 @@ namespace {
 
 enum Column { MARK, NAME, AUTHOR, RELEASED, SONGS, LENGTHS, COLUMNS };
 constexpr int CLOCK_MS = 100;
-constexpr QSize DEFAULT_SIZE{640, 420};
+// The window's first size, in characters and lines of its font.
+constexpr int DEFAULT_COLUMNS = 90;
+constexpr int DEFAULT_LINES = 28;
 constexpr const char* PLAYING_MARK = "\u25B6";
 
 QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -123,10 +125,13 @@ void CPlaylist::CreateControls() {
     list_->setAllColumnsShowFocus(true);
     list_->header()->setSectionResizeMode(MARK, QHeaderView::ResizeToContents);
     list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(NAME, 180);
-    list_->setColumnWidth(AUTHOR, 140);
-    list_->setColumnWidth(RELEASED, 110);
-    list_->setColumnWidth(SONGS, 50);
+    // In characters of the list's font, so that a larger font keeps them
+    // readable.
+    const int character = list_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    list_->setColumnWidth(NAME, 24 * character);
+    list_->setColumnWidth(AUTHOR, 20 * character);
+    list_->setColumnWidth(RELEASED, 16 * character);
+    list_->setColumnWidth(SONGS, 7 * character);
     connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         PlayEntry(static_cast<std::size_t>(list_->indexOfTopLevelItem(item)));
     });
@@ -190,7 +195,7 @@ void CPlaylist::CreateControls() {
     Command(QStringLiteral("Remove"), QKeySequence::Delete, &CPlaylist::RemoveSelected);
     list_->setToolTip(QStringLiteral("Double-click or Enter plays a tune; Ctrl+Right and "
                                      "Ctrl+Left play the next and previous tune"));
-    resize(DEFAULT_SIZE);
+    resize(DEFAULT_COLUMNS * character, DEFAULT_LINES * fontMetrics().height());
     ShowStatus();
 }
 

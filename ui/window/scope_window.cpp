@@ -43,7 +43,7 @@ ScopeView::ScopeView(QWidget* parent) : QWidget(parent) {
 int ScopeView::LaneHeight() const { return fontMetrics().height() * 2; }
 
 int ScopeView::TextWidth() const {
-    return fontMetrics().horizontalAdvance(QLatin1Char('0')) * 46;
+    return fontMetrics().horizontalAdvance(QLatin1Char('0')) * 60;
 }
 
 QSize ScopeView::sizeHint() const {
@@ -58,7 +58,11 @@ bool ScopeView::Refresh() {
     const bool shownBefore = shown_.has_value();
     shown_ = heard ? ScopeFrameAt(*heard) : std::nullopt;
     heardFrame_ = heard.value_or(0);
-    output_ = heard ? ScopeSamplesBefore(*heard, TRACE_FRAMES) : std::vector<std::int16_t>{};
+    for (int chip = 0; chip < static_cast<int>(outputs_.size()); ++chip)
+        outputs_[static_cast<std::size_t>(chip)] =
+            heard && shown_ && chip < shown_->chipCount
+                ? ScopeSamplesBefore(*heard, TRACE_FRAMES, OutputChannel(chip))
+                : std::vector<std::int16_t>{};
     if ((shown_ ? shown_->chipCount : 1) != chipsBefore) updateGeometry();
     // Only the traces move every frame; the rest is sent to the screen again
     // only when its texts changed (see PaintTexts). Paused, nothing moves.
@@ -86,7 +90,7 @@ QStringList ScopeView::Texts() const {
                      .arg(QString::fromLatin1(model),
                           QString::fromLatin1(FilterLine(ViewFilter(chip))))
                      .toUpper();
-        texts << QStringLiteral("Output");
+        texts << OutputName(c);
     }
     return texts;
 }
@@ -143,7 +147,8 @@ void ScopeView::paintEvent(QPaintEvent*) {
         for (int voice = 0; voice < 3; ++voice)
             PaintVoiceTrace(painter, shown_->chips[static_cast<std::size_t>(c)], voice,
                             shown_->clockHz, traces.translated(0, top + voice * lane));
-        PaintOutput(painter, traces.translated(0, top + 4 * lane));
+        PaintOutput(painter, outputs_[static_cast<std::size_t>(c)],
+                    traces.translated(0, top + 4 * lane));
     }
 }
 
@@ -169,20 +174,40 @@ void ScopeView::PaintVoiceTrace(QPainter& painter, const ScopeChip& chip, int vo
     painter.drawPolyline(line);
 }
 
-void ScopeView::PaintOutput(QPainter& painter, const QRect& lane) {
-    if (output_.size() < 2) return;
+// In stereo, two chips play left and right, three left, middle and right;
+// each chip's trace is its channel (the middle one both).
+int ScopeView::OutputChannel(int chip) const {
+    if (ScopeChannels() < 2 || !shown_ || shown_->chipCount < 2) return -1;
+    if (chip == 0) return 0;
+    return chip == shown_->chipCount - 1 ? 1 : -1;
+}
+
+QString ScopeView::OutputName(int chip) const {
+    switch (OutputChannel(chip)) {
+        case 0: return QStringLiteral("Output left");
+        case 1: return QStringLiteral("Output right");
+        default:
+            return shown_ && shown_->chipCount > 2 && ScopeChannels() > 1
+                       ? QStringLiteral("Output middle")
+                       : QStringLiteral("Output");
+    }
+}
+
+void ScopeView::PaintOutput(QPainter& painter, const std::vector<std::int16_t>& output,
+                            const QRect& lane) {
+    if (output.size() < 2) return;
     // Quiet music is drawn larger, up to sixteen times, so that it shows.
     int peak = 1;
-    for (const std::int16_t sample : output_) peak = std::max(peak, std::abs(int{sample}));
+    for (const std::int16_t sample : output) peak = std::max(peak, std::abs(int{sample}));
     const double gain = std::min(OUTPUT_MOST_GAIN, 0.9 * 32768.0 / peak);
     const double scale = gain / 32768.0 * (lane.height() / 2.0 - 2);
     // One point per pixel column is all the screen shows.
-    const int points = std::max(2, std::min(lane.width(), static_cast<int>(output_.size())));
+    const int points = std::max(2, std::min(lane.width(), static_cast<int>(output.size())));
     QPolygonF line;
     line.reserve(points);
-    const double step = static_cast<double>(output_.size() - 1) / (points - 1);
+    const double step = static_cast<double>(output.size() - 1) / (points - 1);
     for (int i = 0; i < points; ++i) {
-        const auto sample = output_[static_cast<std::size_t>(std::lround(i * step))];
+        const auto sample = output[static_cast<std::size_t>(std::lround(i * step))];
         line << QPointF(lane.left() + lane.width() * i / (points - 1.0),
                         lane.center().y() - sample * scale);
     }

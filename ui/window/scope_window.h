@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -41,13 +42,15 @@ private:
     void PaintTexts(const QStringList& texts);
     void PaintVoiceTrace(QPainter& painter, const ScopeChip& chip, int voice, double clockHz,
                          const QRect& lane);
-    void PaintOutput(QPainter& painter, const QRect& lane);
+    void PaintOutput(QPainter& painter, const std::vector<std::int16_t>& output, const QRect& lane);
+    int OutputChannel(int chip) const;
+    QString OutputName(int chip) const;
     int LaneHeight() const;
     int TextWidth() const;
 
     std::optional<ScopeFrame> shown_;
     std::int64_t heardFrame_ = 0;
-    std::vector<std::int16_t> output_;
+    std::array<std::vector<std::int16_t>, 3> outputs_;  // each chip's trace
     QPixmap texts_;  // the background with the texts and the middle lines
     QStringList shownTexts_;
     QElapsedTimer sinceTexts_;
