@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/cli/cli_options.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
+
+#include "ui/common/parse_number.h"
 
 namespace chipbox::cli {
 
@@ -14,15 +15,6 @@ namespace {
 // A WAV file's sizes are 32-bit: 40,000 s of 16-bit mono at 44,100 Hz fit.
 constexpr double LONGEST_SECONDS = 40000;
 constexpr int MOST_JOBS = 64;
-
-template <class Number>
-std::optional<Number> ParseNumber(const std::string& text) {
-    Number value{};
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || rest != end) return std::nullopt;
-    return value;
-}
 
 std::optional<int> InRange(const std::string& text, int low, int high) {
     const std::optional<int> value = ParseNumber<int>(text);

@@ -3,12 +3,11 @@
 
 #include <nettle/md5.h>
 
-#include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
+#include "platform/bounded_read.h"
 #include "ui/common/collection.h"
+#include "ui/common/parse_number.h"
 
 namespace chipbox {
 
@@ -18,21 +17,12 @@ constexpr std::size_t MD5_HEX_DIGITS = 32;
 // Longer than any song a collection lists: 40,000 seconds.
 constexpr std::uint32_t LONGEST_SONG_MILLIS = 40000 * 1000;
 // The whole collection's file is a few megabytes; more is no song length list.
-constexpr std::uintmax_t LARGEST_FILE = 64 << 20;
+constexpr std::size_t LARGEST_FILE = 64 << 20;
 
 bool IsLowerHex(std::string_view text) {
     for (const char c : text)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     return true;
-}
-
-template <class Number>
-std::optional<Number> ParseNumber(const std::string& text) {
-    Number value{};
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || rest != end) return std::nullopt;
-    return value;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -63,16 +53,12 @@ void SongLengths::ParseLine(std::string_view line) {
     if (!songs.empty()) lengths_.emplace(std::string(line.substr(0, equals)), std::move(songs));
 }
 
+// One byte past the limit tells a file too large; only a regular file is
+// read, so a FIFO named like one never holds its reader.
 bool SongLengths::Load(const std::string& path) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > LARGEST_FILE) return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::string text(size, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    Parse(text);
+    const BoundedRead read = ReadBoundedFile(path, LARGEST_FILE + 1, FileKinds::RegularOnly);
+    if (!read.ok() || read.bytes.size() > LARGEST_FILE) return false;
+    Parse({reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()});
     return true;
 }
 

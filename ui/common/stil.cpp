@@ -5,9 +5,9 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
+
+#include "platform/bounded_read.h"
 
 namespace chipbox {
 
@@ -15,7 +15,7 @@ namespace {
 
 // The whole collection's file is a few megabytes; more is no tune information
 // list.
-constexpr std::uintmax_t LARGEST_FILE = 64 << 20;
+constexpr std::size_t LARGEST_FILE = 64 << 20;
 constexpr int LAST_SONG = 256;
 constexpr std::array<std::string_view, 5> FIELD_NAMES{"TITLE", "ARTIST", "COMMENT", "NAME",
                                                       "AUTHOR"};
@@ -157,17 +157,12 @@ bool StilIndex::Parse(std::string_view text) {
     return true;
 }
 
+// As the song length file is read: a regular file, up to the limit.
 bool StilIndex::Load(const std::string& path) {
     Clear();
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > LARGEST_FILE) return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::string text(size, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    return Parse(text);
+    const BoundedRead read = ReadBoundedFile(path, LARGEST_FILE + 1, FileKinds::RegularOnly);
+    if (!read.ok() || read.bytes.size() > LARGEST_FILE) return false;
+    return Parse({reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()});
 }
 
 const StilEntry* StilIndex::Find(std::string_view collectionPath) const {

@@ -200,12 +200,7 @@ void CPlaylist::CreateControls() {
 }
 
 void CPlaylist::ShowWindow() {
-    const WindowPlace& place = collectorSettings.playlist;
-    if (place.width > 0 && place.height > 0) resize(place.width, place.height);
-    if (place.x >= 0)
-        move(place.x, place.y);
-    else
-        PlaceBesideOwner(this, parentWidget());
+    RestorePlace(this, collectorSettings.playlist, parentWidget());
     show();
     FocusToolWindow(this);
     list_->setFocus();
@@ -508,25 +503,20 @@ bool CPlaylist::SaveList() {
     return true;
 }
 
-void CPlaylist::Remember() {
-    const QRect outer = frameGeometry();
-    collectorSettings.playlist = {outer.x(), outer.y(), width(), height()};
-}
-
 void CPlaylist::closeEvent(QCloseEvent* event) {
-    Remember();
+    RememberPlace(this, collectorSettings.playlist);
     hide();
     event->ignore();  // the list runs on without its window
 }
 
 void CPlaylist::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    if (isVisible()) Remember();
+    RememberPlace(this, collectorSettings.playlist);
 }
 
 void CPlaylist::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (isVisible()) Remember();
+    RememberPlace(this, collectorSettings.playlist);
 }
 
 void CPlaylist::dragEnterEvent(QDragEnterEvent* event) {

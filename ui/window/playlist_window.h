@@ -121,7 +121,6 @@ private:
     void ShowTime();
     void ShowStil();
     void ShowStatus();
-    void Remember();
     QString LengthsText(const TuneSummary& tune) const;
 
     CollectionDocuments& documents_;

@@ -225,12 +225,7 @@ CScope::CScope(QWidget* owner) : QDialog(owner, Qt::Window) {
     layout->addWidget(view_);
     view_->Refresh();
     resize(sizeHint());
-    const WindowPlace& place = collectorSettings.scope;
-    if (place.width > 0 && place.height > 0) resize(place.width, place.height);
-    if (place.x >= 0)
-        move(place.x, place.y);
-    else
-        PlaceBesideOwner(this, owner);
+    RestorePlace(this, collectorSettings.scope, owner);
     clock_ = new QTimer(this);
     const double rate = screen() != nullptr ? screen()->refreshRate() : SCREEN_RATE_FALLBACK;
     clock_->setTimerType(Qt::PreciseTimer);
@@ -239,19 +234,14 @@ CScope::CScope(QWidget* owner) : QDialog(owner, Qt::Window) {
     show();
 }
 
-void CScope::Remember() {
-    const QRect outer = frameGeometry();
-    collectorSettings.scope = {outer.x(), outer.y(), width(), height()};
-}
-
 void CScope::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    if (isVisible()) Remember();
+    RememberPlace(this, collectorSettings.scope);
 }
 
 void CScope::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (isVisible()) Remember();
+    RememberPlace(this, collectorSettings.scope);
 }
 
 }  // namespace chipbox::window

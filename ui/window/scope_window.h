@@ -69,7 +69,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void Remember();
     ScopeView* view_ = nullptr;
     QTimer* clock_ = nullptr;
 };

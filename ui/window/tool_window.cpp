@@ -31,4 +31,18 @@ void FocusToolWindow(QWidget* toolWindow) {
     toolWindow->activateWindow();
 }
 
+void RememberPlace(const QWidget* window, WindowPlace& place) {
+    if (!window->isVisible()) return;
+    const QRect outer = window->frameGeometry();
+    place = {outer.x(), outer.y(), window->width(), window->height()};
+}
+
+void RestorePlace(QWidget* window, const WindowPlace& place, const QWidget* owner) {
+    if (place.width > 0 && place.height > 0) window->resize(place.width, place.height);
+    if (place.x >= 0)
+        window->move(place.x, place.y);
+    else
+        PlaceBesideOwner(window, owner);
+}
+
 }  // namespace chipbox::window

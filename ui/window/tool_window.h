@@ -4,6 +4,8 @@
 // brought back to the user.
 #pragma once
 
+#include "ui/common/collector_settings.h"
+
 class QWidget;
 
 namespace chipbox::window {
@@ -15,5 +17,11 @@ void PlaceBesideOwner(QWidget* toolWindow, const QWidget* owner);
 
 // Brings an open tool window forward, restored, with the keyboard focus.
 void FocusToolWindow(QWidget* toolWindow);
+
+// A shown window's outer place and its size, as the collector's windows
+// keep them; a window not shown leaves `place` as it is.
+void RememberPlace(const QWidget* window, WindowPlace& place);
+// Puts a collector's window where `place` says, or beside its owner.
+void RestorePlace(QWidget* window, const WindowPlace& place, const QWidget* owner);
 
 }  // namespace chipbox::window
