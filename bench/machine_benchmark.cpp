@@ -4,7 +4,8 @@
 // multiple of real time, the best of three runs; with each tune's chip and
 // with the other one.
 //
-// Usage: chipbox-machine-benchmark [TUNE.sid...]
+// Usage: chipbox-machine-benchmark [--seconds S] [--runs N] [TUNE.sid...]
+// (fewer seconds and one run for a profiler or an instruction counter)
 // Without tunes: our RSID test players (one for three SIDs, all sounding)
 // and hostile tunes, then the tunes in
 // ../shared/tunes (PSID, played under the driver) and its real-machine/
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,8 +30,8 @@ namespace {
 using namespace chipbox;
 namespace fs = std::filesystem;
 
-constexpr int SECONDS = 60;
-constexpr int RUNS = 3;
+int secondsPerTune = 60;
+int runsPerTune = 3;
 constexpr std::int32_t BUFFER = 7056;  // a stream buffer
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
@@ -40,7 +42,7 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 template <class Work>
 double BestSeconds(Work work) {
     double best = 1e9;
-    for (int run = 0; run < RUNS; ++run) {
+    for (int run = 0; run < runsPerTune; ++run) {
         const auto start = std::chrono::steady_clock::now();
         work();
         best = std::min(
@@ -55,7 +57,7 @@ double MachineWithSid(const std::vector<std::uint8_t>& file, int song, SidChoice
         LoadMachineTune(file);
         SetSidChoice(chip);
         StartMachineSong(song);
-        for (std::int64_t done = 0; done < std::int64_t{SECONDS} * sidchip::OUTPUT_HZ;
+        for (std::int64_t done = 0; done < std::int64_t{secondsPerTune} * sidchip::OUTPUT_HZ;
              done += BUFFER)
             RenderMachineSamples(out.data(), BUFFER, 1);
     });
@@ -86,9 +88,17 @@ std::vector<std::string> DefaultTunes(const fs::path& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> tunes(argv + 1, argv + argc);
+    std::vector<std::string> tunes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--seconds" || arg == "--runs") && i + 1 < argc) {
+            (arg == "--seconds" ? secondsPerTune : runsPerTune) = std::clamp(std::atoi(argv[++i]), 1, 3600);
+            continue;
+        }
+        tunes.push_back(arg);
+    }
     if (tunes.empty()) tunes = DefaultTunes(fs::absolute(argv[0]));
-    std::printf("%d s of sound per tune, best of %d, as multiples of real time\n", SECONDS, RUNS);
+    std::printf("%d s of sound per tune, best of %d, as multiples of real time\n", secondsPerTune, runsPerTune);
     std::printf("%-46s %5s %10s %12s\n", "tune", "chip", "its chip", "the other");
     double logOwn = 0, slowest = 1e9;
     int measured = 0;
@@ -105,8 +115,8 @@ int main(int argc, char** argv) {
         const sidchip::ChipModel own = MachineSidModel();
         const SidChoice other =
             own == sidchip::ChipModel::Mos8580 ? SidChoice::Mos6581 : SidChoice::Mos8580;
-        const double withOwn = SECONDS / MachineWithSid(file, song, SidChoice::FromTune);
-        const double withOther = SECONDS / MachineWithSid(file, song, other);
+        const double withOwn = secondsPerTune / MachineWithSid(file, song, SidChoice::FromTune);
+        const double withOther = secondsPerTune / MachineWithSid(file, song, other);
         std::printf("%-46s %5s %9.0fx %11.0fx\n", fs::path(path).filename().c_str(), ChipName(own),
                     withOwn, withOther);
         logOwn += std::log(withOwn);

@@ -44,12 +44,14 @@ std::uint16_t CombineOutputs(const std::uint16_t* outputs, int count, Coupling c
 // accumulator's bits 23-11 with the triangle's MSB after ring modulation
 // (which can differ from the sawtooth's) above them, 14 bits in all; pulse
 // with sawtooth by the sawtooth. The pulse in them is
-// high; a low pulse makes every combination with it 0.
+// high; a low pulse makes every combination with it 0. The 12-bit values
+// are held in 32-bit entries, which the run loops can fetch as vectors.
+using CombinedTable = std::vector<std::uint32_t>;
 struct CombinedTables {
-    std::vector<std::uint16_t> sawTriangle;       // 16384
-    std::vector<std::uint16_t> pulseSaw;          // 4096
-    std::vector<std::uint16_t> pulseTriangle;     // 16384
-    std::vector<std::uint16_t> pulseSawTriangle;  // 16384
+    CombinedTable sawTriangle;       // 16384
+    CombinedTable pulseSaw;          // 4096
+    CombinedTable pulseTriangle;     // 16384
+    CombinedTable pulseSawTriangle;  // 16384
 };
 const CombinedTables& CombinedTablesOf(ChipModel model);
 

@@ -120,7 +120,7 @@ void RealSid::RenderCycles(std::uint32_t cycles) {
         else if (SyncOrder(order))
             StepVoicesInOrder(outputs, count, order);
         else
-            for (std::uint32_t k = 0; k < count; ++k) StepVoices(outputs, k);
+            StepVoicesAllRound(outputs, count);
         Sound(outputs, count);
         cycles -= count;
     }
@@ -148,8 +148,8 @@ bool RealSid::SyncOrder(std::array<int, 3>& order) const {
 // synced one from its source's, and then their values.
 void RealSid::StepVoicesInOrder(Outputs& outputs, std::uint32_t count,
                                 const std::array<int, 3>& order) {
-    std::array<std::array<std::uint32_t, BLOCK>, 3> accumulators;
-    std::array<std::array<std::uint8_t, BLOCK>, 3> rose;
+    Accumulators accumulators;
+    Rises rose;
     for (const int voice : order) {
         const auto v = static_cast<std::size_t>(voice);
         const auto source = static_cast<std::size_t>(SourceOf(voice));
@@ -157,6 +157,23 @@ void RealSid::StepVoicesInOrder(Outputs& outputs, std::uint32_t count,
             count, (waveforms_[v].control() & SYNC) ? rose[source].data() : nullptr,
             accumulators[v].data(), rose[v].data());
     }
+    OutputVoices(outputs, count, accumulators, rose);
+}
+
+// All three synced in a ring: their accumulators go cycle by cycle together.
+void RealSid::StepVoicesAllRound(Outputs& outputs, std::uint32_t count) {
+    Accumulators accumulators;
+    Rises rose;
+    WaveformGenerator::AccumulateAllRound(
+        waveforms_, count, {accumulators[0].data(), accumulators[1].data(), accumulators[2].data()},
+        {rose[0].data(), rose[1].data(), rose[2].data()});
+    OutputVoices(outputs, count, accumulators, rose);
+}
+
+// The second pass of a synced run: each voice's values from the
+// accumulators worked out.
+void RealSid::OutputVoices(Outputs& outputs, std::uint32_t count, const Accumulators& accumulators,
+                           const Rises& rose) {
     for (int voice = 0; voice < 3; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
         waveforms_[v].OutputRun(count, accumulators[v].data(), rose[v].data(),

@@ -103,6 +103,11 @@ private:
     void StepVoicesApart(Outputs& outputs, std::uint32_t count);
     bool SyncOrder(std::array<int, 3>& order) const;
     void StepVoicesInOrder(Outputs& outputs, std::uint32_t count, const std::array<int, 3>& order);
+    void StepVoicesAllRound(Outputs& outputs, std::uint32_t count);
+    using Accumulators = std::array<std::array<std::uint32_t, BLOCK>, 3>;
+    using Rises = std::array<std::array<std::uint8_t, BLOCK>, 3>;
+    void OutputVoices(Outputs& outputs, std::uint32_t count, const Accumulators& accumulators,
+                      const Rises& rose);
     void Sound(const Outputs& outputs, std::uint32_t count);
     float VoiceGain(int voice) const;
     void FilterPending();

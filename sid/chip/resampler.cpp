@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "sid/chip/vector_clones.h"
@@ -20,7 +21,7 @@ constexpr double STOPBAND_DB = 92.0;
 constexpr double KAISER_BETA = 0.1102 * (STOPBAND_DB - 8.7);
 
 constexpr int PHASES = 256;
-constexpr int LANES = 16;     // independent sums in a dot product
+constexpr int LANES = 16;     // independent sums in the fractional stage's dot product
 constexpr int TAP_BLOCK = 8;  // filter lengths are whole multiples of this
 
 // Time in units of 2^-33 of a second times inputHz * 44100: one input sample
@@ -62,7 +63,7 @@ double Sinc(double x) {
     return std::sin(angle) / angle;
 }
 
-int RoundUpToBlock(int taps) { return (taps + TAP_BLOCK - 1) / TAP_BLOCK * TAP_BLOCK; }
+int RoundUpToBlock(int taps, int block = TAP_BLOCK) { return (taps + block - 1) / block * block; }
 
 // Kaiser's estimate of the window length for the stopband and a transition
 // of `transitionHz` at `rateHz`.
@@ -106,26 +107,41 @@ std::vector<float> ResamplerPhases(int taps, double cutoff) {
     return rows;
 }
 
-float SumLanes(const float (&lanes)[LANES]) {
-    float pairs[LANES / 2];
-    for (int l = 0; l < LANES / 2; ++l) pairs[l] = lanes[l] + lanes[l + LANES / 2];
-    return ((pairs[0] + pairs[4]) + (pairs[1] + pairs[5])) +
-           ((pairs[2] + pairs[6]) + (pairs[3] + pairs[7]));
+// Sixteen floats side by side; arithmetic on them is lane by lane, so every
+// version of the code, whatever its vector width, makes the same bits.
+using SixteenFloats = float __attribute__((vector_size(64)));
+using EightFloats = float __attribute__((vector_size(32)));
+using FourFloats = float __attribute__((vector_size(16)));
+
+// Vectors are handed by reference: by value their passing would differ
+// between the versions.
+CHIPBOX_INLINE_INTO_CLONES void Load(SixteenFloats& v, const float* p) {
+    std::memcpy(&v, p, sizeof v);
 }
 
-// Lane-wise accumulation keeps the order of the additions fixed, so the
-// compiler can run the lanes as vectors without reassociating anything; a
-// final half block goes into the first lanes.
-CHIPBOX_VECTOR_CLONES float Dot(const float* a, const float* b, int taps) {
-    float lanes[LANES] = {};
-    int i = 0;
-    for (; i + LANES <= taps; i += LANES) {
-        for (int l = 0; l < LANES; ++l) lanes[l] += a[i + l] * b[i + l];
+// The lanes added in halves: 8 pairs, 4, 2, 1.
+CHIPBOX_INLINE_INTO_CLONES float SumLanes(const SixteenFloats& lanes) {
+    const EightFloats eight = __builtin_shufflevector(lanes, lanes, 0, 1, 2, 3, 4, 5, 6, 7) +
+                              __builtin_shufflevector(lanes, lanes, 8, 9, 10, 11, 12, 13, 14, 15);
+    const FourFloats four = __builtin_shufflevector(eight, eight, 0, 1, 2, 3) +
+                            __builtin_shufflevector(eight, eight, 4, 5, 6, 7);
+    return (four[0] + four[2]) + (four[1] + four[3]);
+}
+
+// The window weighed by two neighbouring rows of phases in one pass, each
+// lane's two sums interpolated at `fraction` before the lanes are added.
+CHIPBOX_VECTOR_CLONES float InterpolatedDot(const float* window, const float* row,
+                                            const float* nextRow, int taps, float fraction) {
+    SixteenFloats here = {}, next = {}, samples, weights, nextWeights;
+    for (int i = 0; i < taps; i += LANES) {
+        Load(samples, window + i);
+        Load(weights, row + i);
+        Load(nextWeights, nextRow + i);
+        here += samples * weights;
+        next += samples * nextWeights;
     }
-    if (i < taps) {
-        for (int l = 0; l < TAP_BLOCK; ++l) lanes[l] += a[i + l] * b[i + l];
-    }
-    return SumLanes(lanes);
+    const SixteenFloats between = here + fraction * (next - here);
+    return SumLanes(between);
 }
 
 // The decimators' dot product, one output at a time or four at once with
@@ -243,7 +259,7 @@ Resampler::Design Resampler::MakeDesign(double inputHz) {
     design.halver = DecimatorFor(decimatedHz, intermediateHz, design.halverTaps);
 
     const int window = WindowLength(STOPBAND_EDGE_HZ - PASSBAND_EDGE_HZ, intermediateHz);
-    design.resamplerTaps = RoundUpToBlock(window + 1);
+    design.resamplerTaps = RoundUpToBlock(window + 1, LANES);
     const double cutoffHz = (PASSBAND_EDGE_HZ + STOPBAND_EDGE_HZ) / 2.0;
     design.phases = ResamplerPhases(design.resamplerTaps, cutoffHz / intermediateHz);
 
@@ -417,9 +433,7 @@ void Resampler::EmitOutput(std::size_t sinceIntermediate, std::size_t intermedia
     const int taps = design_.resamplerTaps;
     const float* row = &design_.phases[static_cast<std::size_t>(phase) * taps];
     const float* window = &intermediate_.samples[end - taps];
-    const float here = Dot(window, row, taps);
-    const float next = Dot(window, row + taps, taps);
-    QueueOutput(here + fraction * (next - here));
+    QueueOutput(InterpolatedDot(window, row, row + taps, taps, fraction));
 }
 
 void Resampler::QueueOutput(float value) {

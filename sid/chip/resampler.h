@@ -22,7 +22,8 @@
 //   3. The fractional resampler from F1 to 44.1 kHz: a windowed sinc with
 //      the sharp 18-22.05 kHz transition, 96 taps at F1. Its kernel is
 //      tabled at 256 phases per F1 sample and interpolated linearly between
-//      the two neighbouring phases, so each output costs two dot products;
+//      the two neighbouring phases, so each output costs two dot products
+//      (made in one pass over the samples);
 //      the interpolation error of a kernel this smooth lies near -100 dB,
 //      below the stopband floor.
 // Splitting the integer part keeps F1, and with it the fractional stage's
@@ -31,9 +32,10 @@
 //
 // The window: Kaiser, beta for 92 dB, lengths from Kaiser's estimate
 // N = (A - 7.95) / (14.36 * transition / rate) + 1, rounded up to a multiple
-// of 8 for the vector lanes. Coefficients are computed in double and stored
-// as float; every phase of the fractional stage is scaled to unit DC gain,
-// so no phase modulates the level.
+// of the vector lanes (8 for the decimators, 16 for the fractional stage).
+// Coefficients are computed in double and stored as float; every phase of
+// the fractional stage is scaled to unit DC gain, so no phase modulates the
+// level.
 //
 // Timing: each output instant is fixed by integer arithmetic on the input
 // count. The input rate is held in fixed point to 2^-33 Hz (exact for every

@@ -18,11 +18,15 @@ namespace {
     switch (waveforms) {
         case TRIANGLE: return TriangleOfIndex(index);
         case SAWTOOTH: return SawtoothOfIndex(index);
-        case TRIANGLE | SAWTOOTH: return tables.sawTriangle[index];
+        case TRIANGLE | SAWTOOTH: return static_cast<std::uint16_t>(tables.sawTriangle[index]);
         case PULSE: return pulseHigh ? 0xFFF : 0;
-        case PULSE | TRIANGLE: return pulseHigh ? tables.pulseTriangle[index] : 0;
-        case PULSE | SAWTOOTH: return pulseHigh ? tables.pulseSaw[SawtoothOfIndex(index)] : 0;
-        default: return pulseHigh ? tables.pulseSawTriangle[index] : 0;
+        case PULSE | TRIANGLE:
+            return pulseHigh ? static_cast<std::uint16_t>(tables.pulseTriangle[index]) : 0;
+        case PULSE | SAWTOOTH:
+            return pulseHigh ? static_cast<std::uint16_t>(tables.pulseSaw[SawtoothOfIndex(index)])
+                             : 0;
+        default:
+            return pulseHigh ? static_cast<std::uint16_t>(tables.pulseSawTriangle[index]) : 0;
     }
 }
 
@@ -47,13 +51,17 @@ std::uint16_t WaveformGenerator::NoiseOutput() const {
 }
 
 // The same wires the other way: a 0 on an output bit pulls its register
-// bit down.
-void WaveformGenerator::WriteBackIntoNoise(std::uint16_t output) {
+// bit down. The register bits it would clear that are still set.
+std::uint32_t WaveformGenerator::PulledFromNoise(std::uint16_t output) const {
     const std::uint32_t zeros = ~output & 0xFF0u;
     const std::uint32_t pulled =
         (zeros & 0x800) << 9 | (zeros & 0x400) << 8 | (zeros & 0x200) << 5 | (zeros & 0x100) << 3 |
         (zeros & 0x080) << 2 | (zeros & 0x040) >> 1 | (zeros & 0x020) >> 3 | (zeros & 0x010) >> 4;
-    noise_ &= ~pulled;
+    return noise_ & pulled;
+}
+
+void WaveformGenerator::WriteBackIntoNoise(std::uint16_t output) {
+    noise_ &= ~PulledFromNoise(output);
 }
 
 std::uint16_t WaveformGenerator::Floating() {
@@ -116,9 +124,10 @@ void WaveformGenerator::OutputFloatingOrNoiseRun(std::uint32_t count,
     if (count > 0) accumulator_ = accumulators[count - 1];
 }
 
-std::uint16_t WaveformGenerator::Output(bool sourceTop, const CombinedTables& tables) {
+// A selected waveform's value this cycle, before the noise register takes
+// the write-back.
+std::uint16_t WaveformGenerator::Value(bool sourceTop, const CombinedTables& tables) const {
     const std::uint8_t waveforms = control_ >> 4;
-    if (waveforms == 0) return Floating();
     const bool pulseHigh = (control_ & TEST) || (accumulator_ >> 12) >= pulseWidth_;
     const bool top = accumulator_ & ACCUMULATOR_TOP;
     const bool triangleTop = (control_ & RING) ? top != sourceTop : top;
@@ -126,13 +135,43 @@ std::uint16_t WaveformGenerator::Output(bool sourceTop, const CombinedTables& ta
     // Noise alone leaves the other lines high for the AND below.
     std::uint16_t output =
         waveforms & 7 ? SelectorValue(waveforms & 7, index, pulseHigh, tables) : 0xFFF;
-    if (waveforms & NOISE) {
-        output &= NoiseOutput();
-        if (waveforms != NOISE) WriteBackIntoNoise(output);
-    }
+    if (waveforms & NOISE) output &= NoiseOutput();
+    return output;
+}
+
+bool WaveformGenerator::WritesBackIntoNoise() const {
+    const std::uint8_t waveforms = control_ >> 4;
+    return (waveforms & NOISE) && waveforms != NOISE;
+}
+
+std::uint16_t WaveformGenerator::Output(bool sourceTop, const CombinedTables& tables) {
+    if (control_ >> 4 == 0) return Floating();
+    const std::uint16_t output = Value(sourceTop, tables);
+    if (WritesBackIntoNoise()) WriteBackIntoNoise(output);
     held_ = output;
     floatingFor_ = 0;
     return output;
+}
+
+// The test bit holds the accumulator, so a cycle's value can change only
+// with the ring source's top bit and with the noise register, from which
+// the write-back can only clear bits. Once neither value would clear one,
+// the two values hold for the rest of the run.
+template <class SourceTopAt>
+void WaveformGenerator::HeldRun(std::uint32_t count, SourceTopAt sourceTopAt, std::uint16_t* out,
+                                const CombinedTables& tables) {
+    const auto settled = [&] {
+        return !WritesBackIntoNoise() ||
+               (PulledFromNoise(Value(false, tables)) == 0 &&
+                PulledFromNoise(Value(true, tables)) == 0);
+    };
+    std::uint32_t k = 0;
+    for (; k < count && !settled(); ++k) out[k] = Output(sourceTopAt(k), tables);
+    if (k == count) return;
+    const std::uint16_t low = Value(false, tables), high = Value(true, tables);
+    for (; k < count; ++k) out[k] = sourceTopAt(k) ? high : low;
+    held_ = out[count - 1];
+    floatingFor_ = 0;
 }
 
 void WaveformGenerator::TopBitsAhead(std::uint32_t count, std::uint8_t* tops) const {
@@ -152,35 +191,110 @@ bool WaveformGenerator::RunsPlain() const {
     return waveforms != 0 && !(waveforms & NOISE);
 }
 
-// Noise alone changes only when the register shifts.
-CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
+// Noise alone changes only when the register shifts, which is when the
+// accumulator, counted on without wrapping, reaches the next point 2^19 past
+// a multiple of 2^20 (the wrap at 2^24 is a multiple of 2^20 and moves no
+// such point): the stretches between shifts are filled whole.
+void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
+    constexpr std::uint64_t HALF = 1u << 19, WHOLE = 1u << 20;
+    const std::uint64_t frequency = frequency_;
+    std::uint64_t at = accumulator_;
     std::uint16_t value = NoiseOutput();
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const std::uint32_t next = (accumulator_ + frequency_) & ACCUMULATOR_MASK;
-        if (~accumulator_ & next & NOISE_CLOCK_BIT) {
-            ShiftNoise();
-            value = NoiseOutput();
+    std::uint32_t k = 0;
+    while (k < count) {
+        const std::uint64_t clockAt = ((at + HALF) / WHOLE + 1) * WHOLE - HALF;
+        // The cycle that shifts, counted from 1; it puts out the new value.
+        const std::uint64_t shiftCycle =
+            frequency == 0 ? std::uint64_t{count} + 1 : (clockAt - at + frequency - 1) / frequency;
+        if (shiftCycle > count - k) {
+            std::fill_n(out + k, count - k, value);
+            at += (count - k) * frequency;
+            break;
         }
-        accumulator_ = next;
-        out[k] = value;
+        const auto before = static_cast<std::uint32_t>(shiftCycle - 1);
+        std::fill_n(out + k, before, value);
+        ShiftNoise();
+        value = NoiseOutput();
+        out[k + before] = value;
+        k += before + 1;
+        at += shiftCycle * frequency;
     }
+    accumulator_ = static_cast<std::uint32_t>(at) & ACCUMULATOR_MASK;
     held_ = value;
     floatingFor_ = 0;
 }
 
-CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops,
-                                       std::uint16_t* out, const CombinedTables& tables) const {
-    const std::uint32_t start = accumulator_, frequency = frequency_, width = pulseWidth_;
-    const std::uint32_t ring = control_ & RING ? 1 : 0;
-    const std::uint8_t waveforms = control_ >> 4;
+namespace {
+
+// How a combination reads its table: by the combined index, or (pulse with
+// sawtooth) by the sawtooth alone; and whether a low pulse makes it 0.
+enum class CombinedRead { Index, IndexWithPulse, SawtoothWithPulse };
+
+// A run's accumulator after each cycle k and the ring source's top bit then:
+// worked out from where the accumulator stands (no sync), or read from what
+// a synced run worked out.
+struct AdvancingRun {
+    std::uint32_t start, frequency;
+    const std::uint8_t* __restrict sourceTops;
+    std::uint32_t Accumulator(std::uint32_t k) const {
+        return (start + (k + 1) * frequency) & ACCUMULATOR_MASK;
+    }
+    std::uint32_t SourceTop(std::uint32_t k) const { return sourceTops[k]; }
+};
+
+struct WorkedOutRun {
+    const std::uint32_t* __restrict accumulators;
+    const std::uint32_t* __restrict sourceAccumulators;
+    std::uint32_t Accumulator(std::uint32_t k) const { return accumulators[k]; }
+    std::uint32_t SourceTop(std::uint32_t k) const { return sourceAccumulators[k] >> 23; }
+};
+
+// One combination's loop. The combination is fixed for the run, so each
+// gets a loop with no branch in it, which the compiler can run as vectors.
+template <CombinedRead READ, class Run>
+CHIPBOX_INLINE_INTO_CLONES void CombinedLoop(std::uint32_t count, const Run& run,
+                                             std::uint32_t ring, std::uint32_t width,
+                                             const std::uint32_t* __restrict table,
+                                             std::uint16_t* __restrict out) {
     for (std::uint32_t k = 0; k < count; ++k) {
-        const std::uint32_t accumulator = (start + (k + 1) * frequency) & ACCUMULATOR_MASK;
-        const bool triangleTop = ((accumulator >> 23) ^ (ring & sourceTops[k])) != 0;
-        const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
-        const bool pulseHigh = (accumulator >> 12) >= width;
-        out[k] = SelectorValue(waveforms, index, pulseHigh, tables);
+        const std::uint32_t accumulator = run.Accumulator(k);
+        const std::uint32_t triangleTop = (accumulator >> 23) ^ (ring & run.SourceTop(k));
+        const std::uint32_t index = (accumulator >> 11 & 0x1FFF) | triangleTop << 13;
+        const std::uint32_t value =
+            table[READ == CombinedRead::SawtoothWithPulse ? accumulator >> 12 : index];
+        const std::uint32_t pulseMask =
+            READ == CombinedRead::Index || (accumulator >> 12) >= width ? 0xFFF : 0;
+        out[k] = static_cast<std::uint16_t>(value & pulseMask);
     }
 }
+
+// A run of two or three of sawtooth, triangle and pulse (`waveforms`).
+template <class Run>
+CHIPBOX_INLINE_INTO_CLONES void CombinedRun(std::uint8_t waveforms, std::uint32_t count,
+                                            const Run& run, std::uint32_t ring,
+                                            std::uint32_t width, const CombinedTables& tables,
+                                            std::uint16_t* out) {
+    switch (waveforms) {
+        case TRIANGLE | SAWTOOTH:
+            CombinedLoop<CombinedRead::Index>(count, run, ring, width, tables.sawTriangle.data(),
+                                              out);
+            break;
+        case PULSE | TRIANGLE:
+            CombinedLoop<CombinedRead::IndexWithPulse>(count, run, ring, width,
+                                                       tables.pulseTriangle.data(), out);
+            break;
+        case PULSE | SAWTOOTH:
+            CombinedLoop<CombinedRead::SawtoothWithPulse>(count, run, ring, width,
+                                                          tables.pulseSaw.data(), out);
+            break;
+        default:
+            CombinedLoop<CombinedRead::IndexWithPulse>(count, run, ring, width,
+                                                       tables.pulseSawTriangle.data(), out);
+            break;
+    }
+}
+
+}  // namespace
 
 CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, const std::uint8_t* sourceTops,
                                   std::uint16_t* out, const CombinedTables& tables) {
@@ -191,6 +305,10 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, con
     if (control_ >> 4 == 0) {  // no waveform: the lines float, whatever the accumulator does
         AdvanceBy(count);
         FloatingRun(count, out);
+        return;
+    }
+    if (control_ & TEST) {
+        HeldRun(count, [sourceTops](std::uint32_t k) { return sourceTops[k] != 0; }, out, tables);
         return;
     }
     if (!RunsPlain()) {
@@ -223,7 +341,9 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, con
             out[k] = static_cast<std::uint16_t>((top ? ~bits : bits) & 0xFFF);
         }
     } else {
-        RenderCombined(count, sourceTops, out, tables);
+        const std::uint32_t ring = control_ & RING ? 1 : 0;
+        CombinedRun(waveforms, count, AdvancingRun{start, frequency, sourceTops}, ring,
+                    pulseWidth_, tables, out);
     }
     AdvanceBy(count);
     if (count > 0) {
@@ -268,11 +388,44 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::AccumulateRun(std::uint32_t count,
     }
 }
 
+void WaveformGenerator::AccumulateAllRound(const std::array<WaveformGenerator, 3>& voices,
+                                           std::uint32_t count,
+                                           const std::array<std::uint32_t*, 3>& accumulators,
+                                           const std::array<std::uint8_t*, 3>& rose) {
+    std::array<std::uint32_t, 3> at{};
+    for (std::size_t v = 0; v < 3; ++v) at[v] = voices[v].accumulator_;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        std::array<std::uint8_t, 3> flags{};
+        for (std::size_t v = 0; v < 3; ++v) {
+            if (voices[v].control_ & TEST) continue;
+            const std::uint32_t next = (at[v] + voices[v].frequency_) & ACCUMULATOR_MASK;
+            const std::uint32_t risen = ~at[v] & next;
+            flags[v] = static_cast<std::uint8_t>((risen & ACCUMULATOR_TOP ? TOP_ROSE : 0) |
+                                                 (risen & NOISE_CLOCK_BIT ? NOISE_CLOCKED : 0));
+            at[v] = next;
+        }
+        for (std::size_t v = 0; v < 3; ++v) {
+            if ((voices[v].control_ & SYNC) && (flags[(v + 2) % 3] & TOP_ROSE)) at[v] = 0;
+            accumulators[v][k] = at[v];
+            rose[v][k] = flags[v];
+        }
+    }
+}
+
 CHIPBOX_VECTOR_CLONES void WaveformGenerator::OutputRun(std::uint32_t count, const std::uint32_t* accumulators,
                                   const std::uint8_t* rose, const std::uint32_t* sourceAccumulators,
                                   std::uint16_t* out, const CombinedTables& tables) {
     if (control_ >> 4 == 0 || control_ >> 4 == NOISE) {
         OutputFloatingOrNoiseRun(count, accumulators, rose, out);
+        return;
+    }
+    if (control_ & TEST) {  // held: nothing rose, and a sync reset leaves it at 0
+        HeldRun(
+            count,
+            [sourceAccumulators](std::uint32_t k) {
+                return (sourceAccumulators[k] & ACCUMULATOR_TOP) != 0;
+            },
+            out, tables);
         return;
     }
     if (!RunsPlain()) {
@@ -303,14 +456,8 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::OutputRun(std::uint32_t count, con
             out[k] = static_cast<std::uint16_t>((top ? ~bits : bits) & 0xFFF);
         }
     } else {
-        for (std::uint32_t k = 0; k < count; ++k) {
-            const std::uint32_t accumulator = accumulators[k];
-            const bool triangleTop =
-                ((accumulator >> 23) ^ (ring & sourceAccumulators[k] >> 23)) != 0;
-            const std::uint32_t index = CombinedIndex(accumulator, triangleTop);
-            const bool pulseHigh = (accumulator >> 12) >= width;
-            out[k] = SelectorValue(waveforms, index, pulseHigh, tables);
-        }
+        CombinedRun(waveforms, count, WorkedOutRun{accumulators, sourceAccumulators}, ring, width,
+                    tables, out);
     }
     for (std::uint32_t i = 0; i < noiseClocks; ++i) ShiftNoise();
     accumulator_ = accumulators[count - 1];

@@ -16,6 +16,7 @@
 // our choice (about a fifth of a second), not a measured figure.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "sid/chip/combined_waveforms.h"
@@ -79,6 +80,13 @@ public:
     static constexpr std::uint8_t TOP_ROSE = 1, NOISE_CLOCKED = 2;
     void AccumulateRun(std::uint32_t count, const std::uint8_t* sourceRose,
                        std::uint32_t* accumulators, std::uint8_t* rose) const;
+    // The first pass for three voices each synced by the one before it
+    // (voice v by voice (v + 2) % 3), so that none can go first: their
+    // accumulators worked out together, cycle by cycle.
+    static void AccumulateAllRound(const std::array<WaveformGenerator, 3>& voices,
+                                   std::uint32_t count,
+                                   const std::array<std::uint32_t*, 3>& accumulators,
+                                   const std::array<std::uint8_t*, 3>& rose);
     void OutputRun(std::uint32_t count, const std::uint32_t* accumulators, const std::uint8_t* rose,
                    const std::uint32_t* sourceAccumulators, std::uint16_t* out,
                    const CombinedTables& tables);
@@ -98,7 +106,13 @@ private:
         noise_ = (noise_ << 1 | feedback) & NOISE_RESET;
     }
     std::uint16_t NoiseOutput() const;
+    std::uint32_t PulledFromNoise(std::uint16_t output) const;
     void WriteBackIntoNoise(std::uint16_t output);
+    bool WritesBackIntoNoise() const;
+    std::uint16_t Value(bool sourceTop, const CombinedTables& tables) const;
+    template <class SourceTopAt>
+    void HeldRun(std::uint32_t count, SourceTopAt sourceTopAt, std::uint16_t* out,
+                 const CombinedTables& tables);
     std::uint16_t Floating();
     bool RunsPlain() const;
     void RenderNoise(std::uint32_t count, std::uint16_t* out);
@@ -106,8 +120,6 @@ private:
     void AdvanceBy(std::uint32_t count);
     void OutputFloatingOrNoiseRun(std::uint32_t count, const std::uint32_t* accumulators,
                                   const std::uint8_t* rose, std::uint16_t* out);
-    void RenderCombined(std::uint32_t count, const std::uint8_t* sourceTops, std::uint16_t* out,
-                        const CombinedTables& tables) const;
 
     std::uint32_t accumulator_ = 0;
     std::uint32_t frequency_ = 0;

@@ -75,6 +75,38 @@ TEST(RealSidTest, ClockingByRunsGivesTheSamplesAndReadsOfClockingEachCycle) {
     }
 }
 
+// The runs that take paths of their own: all three voices syncing each
+// other in a ring, a voice held by the test bit with every waveform, ring
+// modulation and the noise's write-back ($FF, as tunes use it to silence a
+// voice), and noise alone, while the voices before them run.
+TEST(RealSidTest, SyncInARingAndAHeldVoiceClockByRunsAsEachCycle) {
+    std::vector<TimedWrite> writes;
+    const auto voice = [&](int v, std::uint8_t frequencyHigh, std::uint8_t control) {
+        const auto base = static_cast<std::uint8_t>(7 * v);
+        writes.push_back({0, base, 0x35});
+        writes.push_back({0, static_cast<std::uint8_t>(base + 1), frequencyHigh});
+        writes.push_back({0, static_cast<std::uint8_t>(base + 3), 0x08});
+        writes.push_back({0, static_cast<std::uint8_t>(base + 5), 0x09});
+        writes.push_back({0, static_cast<std::uint8_t>(base + 6), 0xF0});
+        writes.push_back({0, static_cast<std::uint8_t>(base + 4), control});
+    };
+    writes.push_back({0, 0x18, 0x0F});
+    for (int v = 0; v < 3; ++v)
+        voice(v, static_cast<std::uint8_t>(0x11 + 0x23 * v), v == 1 ? 0x63 : 0x33);  // a ring of syncs
+    writes.push_back({30'000, 0x04, 0xFF});  // voice 1 held, its ring source still running
+    writes.push_back({30'000, 0x0B, 0x81});  // voice 2 noise alone
+    writes.push_back({30'000, 0x12, 0x43});
+    writes.push_back({30'000, 0x04, 0x61});
+    writes.push_back({30'000, 0x18, 0x0F});
+    for (ChipModel model : {ChipModel::Mos6581, ChipModel::Mos8580}) {
+        const Played runs = Play(model, writes, false);
+        const Played cycles = Play(model, writes, true);
+        ASSERT_GT(runs.samples.size(), 5'000u);
+        EXPECT_EQ(runs.samples, cycles.samples);
+        EXPECT_EQ(runs.reads, cycles.reads);
+    }
+}
+
 double Rms(const std::vector<std::int16_t>& samples, std::size_t from) {
     double sum = 0;
     for (std::size_t i = from; i < samples.size(); ++i) sum += double(samples[i]) * samples[i];
