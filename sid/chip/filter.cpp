@@ -249,24 +249,49 @@ CHIPBOX_INLINE_INTO_CLONES void Filter::BlockOutputs(const Loop& loop, const flo
     std::memcpy(out, &output, sizeof output);
 }
 
-// A block's inputs weighed, in a fixed order of four pairs.
-CHIPBOX_INLINE_INTO_CLONES double Filter::WeighBlock(const BlockRow& weights,
-                                                     const float* inputs) {
-    static_assert(BLOCK_CYCLES == 8);
-    double pairs[4];
-    for (std::size_t l = 0; l < 4; ++l)
-        pairs[l] = weights[l] * inputs[l] + weights[l + 4] * inputs[l + 4];
+namespace {
+
+using FourFloats = float __attribute__((vector_size(16)));
+using FourDoubles = double __attribute__((vector_size(32)));
+
+// A block's inputs, cycles 0-3 and 4-7, as doubles.
+struct BlockInputs {
+    FourDoubles early, late;
+    CHIPBOX_INLINE_INTO_CLONES explicit BlockInputs(const float* inputs) {
+        FourFloats early4, late4;
+        std::memcpy(&early4, inputs, sizeof early4);
+        std::memcpy(&late4, inputs + 4, sizeof late4);
+        early = __builtin_convertvector(early4, FourDoubles);
+        late = __builtin_convertvector(late4, FourDoubles);
+    }
+};
+
+// A block's inputs weighed, in a fixed order of four pairs (cycle l with
+// cycle l + 4), the pairs side by side.
+CHIPBOX_INLINE_INTO_CLONES double WeighBlock(const std::array<double, 8>& weights,
+                                             const BlockInputs& inputs) {
+    FourDoubles early, late;
+    std::memcpy(&early, weights.data(), sizeof early);
+    std::memcpy(&late, weights.data() + 4, sizeof late);
+    const FourDoubles pairs = early * inputs.early + late * inputs.late;
     return (pairs[0] + pairs[2]) + (pairs[1] + pairs[3]);
 }
 
+}  // namespace
+
 CHIPBOX_INLINE_INTO_CLONES void Filter::NextBlock(Loop& loop, const float* inputs) const {
+    static_assert(BLOCK_CYCLES == 8);
     const auto& p = stepPowers_[BLOCK_CYCLES];
     loop.guard = filter_detail::DENORMAL_GUARD - loop.guard;
     // Routing switched off in the block keeps what went in before.
     const bool routed = routed_ || loop.routed;
     loop.routed = false;
-    const double input1 = routed ? WeighBlock(blockInput1_, inputs) : 0.0;
-    const double input2 = routed ? WeighBlock(blockInput2_, inputs) : 0.0;
+    double input1 = 0.0, input2 = 0.0;
+    if (routed) {
+        const BlockInputs weighed(inputs);
+        input1 = WeighBlock(blockInput1_, weighed);
+        input2 = WeighBlock(blockInput2_, weighed);
+    }
     const double next1 = (p[0] * loop.state1 + p[1] * loop.state2) + (input1 + loop.guard);
     loop.state2 = (p[2] * loop.state1 + p[3] * loop.state2) + input2;
     loop.state1 = next1;

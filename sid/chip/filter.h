@@ -114,7 +114,6 @@ private:
     void BlockOutputs(const Loop& loop, const float* inputs, const float* direct,
                       float* out) const;
     void NextBlock(Loop& loop, const float* inputs) const;
-    static double WeighBlock(const BlockRow& weights, const float* inputs);
     float ClockOne(Loop& loop, float direct, float input) const;
     void UpdateResponse();
     void UpdateMix();

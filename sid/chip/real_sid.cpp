@@ -2,6 +2,7 @@
 #include "sid/chip/real_sid.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "sid/chip/ladder_dac.h"
 #include "sid/chip/vector_clones.h"
@@ -83,12 +84,14 @@ void RealSid::Write(std::uint8_t reg, std::uint8_t value) {
     }
 }
 
-// Twice the envelope DAC's value, or 0 for a muted voice: what the
-// waveform's level is multiplied by. Doubling is exact in floating point, so
-// where it is applied does not change a bit.
-float RealSid::VoiceGain(int voice) const {
-    const auto v = static_cast<std::size_t>(voice);
-    return muted_[v] ? 0.0f : 2.0f * envelopeDac_[envelopes_[v].Output()];
+// Twice the envelope DAC's value, or 0 for a muted voice: what each
+// voice's waveform level is multiplied by. Doubling is exact in floating
+// point, so where it is applied does not change a bit.
+RealSid::Gains RealSid::VoiceGains() const {
+    Gains gains{};
+    for (std::size_t v = 0; v < 3; ++v)
+        gains[v] = muted_[v] ? 0.0f : 2.0f * envelopeDac_[envelopes_[v].Output()];
+    return gains;
 }
 
 // One cycle of the three oscillators with sync: all move on, then those
@@ -106,11 +109,15 @@ void RealSid::StepVoices(Outputs& outputs, std::uint32_t k) {
     }
 }
 
-void RealSid::RenderCycles(std::uint32_t cycles) {
+// The oscillators do not depend on the envelopes, so a run goes on through
+// an envelope step: its cycles from `stepAt` on sound at the levels `after`.
+void RealSid::RenderCycles(std::uint32_t cycles, const Gains& before, std::uint32_t stepAt,
+                           const Gains& after) {
     Outputs outputs;
-    while (cycles > 0) {
+    std::uint32_t done = 0;
+    while (done < cycles) {
         const auto count =
-            static_cast<std::uint32_t>(std::min<std::size_t>(cycles, BLOCK - blockUsed_));
+            static_cast<std::uint32_t>(std::min<std::size_t>(cycles - done, BLOCK - blockUsed_));
         const bool synced =
             std::any_of(waveforms_.begin(), waveforms_.end(),
                         [](const WaveformGenerator& w) { return w.control() & SYNC; });
@@ -121,8 +128,9 @@ void RealSid::RenderCycles(std::uint32_t cycles) {
             StepVoicesInOrder(outputs, count, order);
         else
             StepVoicesAllRound(outputs, count);
-        Sound(outputs, count);
-        cycles -= count;
+        const std::uint32_t split = std::clamp(stepAt, done, done + count) - done;
+        Sound(outputs, count, before, split, after);
+        done += count;
     }
 }
 
@@ -205,18 +213,32 @@ void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
 // The voices' values through their DACs at the envelope levels they hold,
 // mixed for the filter as its registers stand; a filter register write runs
 // the filter through them first.
-CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t count) {
+// The voices' values through their DACs at the envelope levels they hold,
+// `before` up to cycle `split` and `after` from there, mixed for the filter
+// as its registers stand; a filter register write runs the filter through
+// them first.
+CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t count,
+                                          const Gains& before, std::uint32_t split,
+                                          const Gains& after) {
     std::array<std::array<float, BLOCK>, 3> levels;
-    for (int voice = 0; voice < 3; ++voice) {
-        const auto v = static_cast<std::size_t>(voice);
+    for (std::size_t v = 0; v < 3; ++v) {
         lastOutput_[v] = outputs[v][count - 1];
-        const float gain = VoiceGain(voice);
+        const std::uint16_t* output = outputs[v].data();
         float* level = levels[v].data();
-        if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
-            std::fill_n(level, count, 0.0f);
-            continue;
+        // A pulse alone puts out only its two ends.
+        const bool pulse = waveforms_[v].control() >> 4 == PULSE;
+        for (const auto& [from, to, gain] : {std::tuple{0u, split, before[v]},
+                                            std::tuple{split, count, after[v]}}) {
+            if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
+                std::fill(level + from, level + to, 0.0f);
+            } else if (pulse) {
+                const float high = waveformLevel_[0xFFF] * gain, low = waveformLevel_[0] * gain;
+                for (std::uint32_t k = from; k < to; ++k) level[k] = output[k] ? high : low;
+            } else {
+                for (std::uint32_t k = from; k < to; ++k)
+                    level[k] = waveformLevel_[output[k]] * gain;
+            }
         }
-        for (std::uint32_t k = 0; k < count; ++k) level[k] = waveformLevel_[outputs[v][k]] * gain;
     }
     filter_.Mix(levels[0].data(), levels[1].data(), levels[2].data(), direct_.data() + blockUsed_,
                 input_.data() + blockUsed_, count);
@@ -245,29 +267,38 @@ void RealSid::Flush() {
 // A cycle clocks the oscillators, then the envelopes, and then the voices
 // sound with both: the envelope level a cycle's sound gets is the one
 // after that cycle's envelope step.
+// A cycle clocks the oscillators, then the envelopes, and then the voices
+// sound with both: the envelope level a cycle's sound gets is the one
+// after that cycle's envelope step.
 void RealSid::ClockEachCycle(std::uint32_t cycles) {
     Outputs outputs;
     for (std::uint32_t i = 0; i < cycles; ++i) {
         for (auto& envelope : envelopes_) envelope.Clock();
         StepVoices(outputs, 0);
-        Sound(outputs, 1);
+        const Gains gains = VoiceGains();
+        Sound(outputs, 1, gains, 1, gains);
     }
 }
 
+// Runs from one envelope step to the next: the levels hold up to the cycle
+// on which one may change, which sounds at the new levels.
 void RealSid::Clock(std::uint32_t cycles) {
     while (cycles > 0) {
         std::uint32_t change = EnvelopeGenerator::NEVER;  // the cycle a level may change on
         for (const auto& envelope : envelopes_)
             change = std::min(change, envelope.CyclesUntilOutputMayChange());
-        const std::uint32_t held = std::min(cycles, change - 1);
-        RenderCycles(held);
-        for (auto& envelope : envelopes_) envelope.Clock(held);
-        cycles -= held;
-        if (held < change && cycles > 0) {
-            for (auto& envelope : envelopes_) envelope.Clock();
-            RenderCycles(1);
-            --cycles;
+        const Gains before = VoiceGains();
+        if (change > cycles) {
+            RenderCycles(cycles, before, cycles, before);
+            for (auto& envelope : envelopes_) envelope.Clock(cycles);
+            return;
         }
+        for (auto& envelope : envelopes_) {
+            envelope.Clock(change - 1);
+            envelope.Clock();
+        }
+        RenderCycles(change, before, change - 1, VoiceGains());
+        cycles -= change;
     }
 }
 

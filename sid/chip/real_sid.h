@@ -6,7 +6,9 @@
 //
 // Clock renders by runs: the envelopes only move when their rate counters
 // come round, so between those moments the chip steps its oscillators with
-// the envelope levels held, and the envelopes jump over the run at its end.
+// the envelope levels held, and the envelopes jump over the run; a run
+// reaches through the cycle on which a level may change, which sounds at
+// the new level.
 // ClockEachCycle steps everything every cycle; both give the same samples,
 // which the tests hold them to.
 //
@@ -98,7 +100,10 @@ private:
 
     using Outputs = std::array<std::array<std::uint16_t, BLOCK>, 3>;
 
-    void RenderCycles(std::uint32_t cycles);  // envelopes held
+    using Gains = std::array<float, 3>;
+    Gains VoiceGains() const;
+    void RenderCycles(std::uint32_t cycles, const Gains& before, std::uint32_t stepAt,
+                      const Gains& after);
     void StepVoices(Outputs& outputs, std::uint32_t k);
     void StepVoicesApart(Outputs& outputs, std::uint32_t count);
     bool SyncOrder(std::array<int, 3>& order) const;
@@ -108,8 +113,8 @@ private:
     using Rises = std::array<std::array<std::uint8_t, BLOCK>, 3>;
     void OutputVoices(Outputs& outputs, std::uint32_t count, const Accumulators& accumulators,
                       const Rises& rose);
-    void Sound(const Outputs& outputs, std::uint32_t count);
-    float VoiceGain(int voice) const;
+    void Sound(const Outputs& outputs, std::uint32_t count, const Gains& before,
+               std::uint32_t split, const Gains& after);
     void FilterPending();
     void Flush();
     void WriteVoice(int voice, std::uint8_t reg, std::uint8_t value);

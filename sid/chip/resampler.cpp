@@ -107,41 +107,47 @@ std::vector<float> ResamplerPhases(int taps, double cutoff) {
     return rows;
 }
 
-// Sixteen floats side by side; arithmetic on them is lane by lane, so every
-// version of the code, whatever its vector width, makes the same bits.
-using SixteenFloats = float __attribute__((vector_size(64)));
+// Eight floats side by side; arithmetic on them is lane by lane, so every
+// version of the code makes the same bits. Wider vectors than the
+// processor's widest would be split through memory, so sixteen lanes are
+// two of these.
 using EightFloats = float __attribute__((vector_size(32)));
 using FourFloats = float __attribute__((vector_size(16)));
 
 // Vectors are handed by reference: by value their passing would differ
 // between the versions.
-CHIPBOX_INLINE_INTO_CLONES void Load(SixteenFloats& v, const float* p) {
+CHIPBOX_INLINE_INTO_CLONES void Load(EightFloats& v, const float* p) {
     std::memcpy(&v, p, sizeof v);
 }
 
-// The lanes added in halves: 8 pairs, 4, 2, 1.
-CHIPBOX_INLINE_INTO_CLONES float SumLanes(const SixteenFloats& lanes) {
-    const EightFloats eight = __builtin_shufflevector(lanes, lanes, 0, 1, 2, 3, 4, 5, 6, 7) +
-                              __builtin_shufflevector(lanes, lanes, 8, 9, 10, 11, 12, 13, 14, 15);
+// Sixteen lanes, 0-7 in `low` and 8-15 in `high`, added in halves: 8 pairs,
+// 4, 2, 1.
+CHIPBOX_INLINE_INTO_CLONES float SumLanes(const EightFloats& low, const EightFloats& high) {
+    const EightFloats eight = low + high;
     const FourFloats four = __builtin_shufflevector(eight, eight, 0, 1, 2, 3) +
                             __builtin_shufflevector(eight, eight, 4, 5, 6, 7);
     return (four[0] + four[2]) + (four[1] + four[3]);
 }
 
 // The window weighed by two neighbouring rows of phases in one pass, each
-// lane's two sums interpolated at `fraction` before the lanes are added.
+// of sixteen lanes' two sums interpolated at `fraction` before the lanes
+// are added.
 CHIPBOX_VECTOR_CLONES float InterpolatedDot(const float* window, const float* row,
                                             const float* nextRow, int taps, float fraction) {
-    SixteenFloats here = {}, next = {}, samples, weights, nextWeights;
+    EightFloats here[2] = {}, next[2] = {}, samples, weights, nextWeights;
     for (int i = 0; i < taps; i += LANES) {
-        Load(samples, window + i);
-        Load(weights, row + i);
-        Load(nextWeights, nextRow + i);
-        here += samples * weights;
-        next += samples * nextWeights;
+        for (int half = 0; half < 2; ++half) {
+            const int at = i + 8 * half;
+            Load(samples, window + at);
+            Load(weights, row + at);
+            Load(nextWeights, nextRow + at);
+            here[half] += samples * weights;
+            next[half] += samples * nextWeights;
+        }
     }
-    const SixteenFloats between = here + fraction * (next - here);
-    return SumLanes(between);
+    const EightFloats low = here[0] + fraction * (next[0] - here[0]);
+    const EightFloats high = here[1] + fraction * (next[1] - here[1]);
+    return SumLanes(low, high);
 }
 
 // The decimators' dot product, one output at a time or four at once with
@@ -419,7 +425,10 @@ void Resampler::PushBlock(std::size_t block) {
 // which came `sinceIntermediate` inputs after the newest F1 sample, at
 // `intermediateEnd` - 1; the kernel is read that far, less the extra delay,
 // from the F1 sample it starts at.
-void Resampler::EmitOutput(std::size_t sinceIntermediate, std::size_t intermediateEnd) {
+// Cloned so that processors with a rounding instruction floor without a
+// call.
+CHIPBOX_VECTOR_CLONES void Resampler::EmitOutput(std::size_t sinceIntermediate,
+                                                 std::size_t intermediateEnd) {
     const std::int64_t offset = static_cast<std::int64_t>(sinceIntermediate * INPUT_STEP) -
                                 static_cast<std::int64_t>(sinceOutput_);
     const double afterNewest =
