@@ -38,14 +38,18 @@ std::uint8_t Bus::BankBits() const {
 // The PLA of a C64 without a cartridge: BASIC needs LORAM and HIRAM, the
 // KERNAL HIRAM, and $D000-$DFFF shows I/O or the character ROM (CHAREN) once
 // either is set; with neither, all is RAM.
-void Bus::Remap() {
+void Bus::Remap() { MapPages(0x00); }
+
+// Below $A000 and at $C000-$CFFF there is only RAM, so a change of the bank
+// bits maps from $A000 on.
+void Bus::MapPages(int firstPage) {
     const std::uint8_t bits = BankBits();
     const bool basic = (bits & (LORAM | HIRAM)) == (LORAM | HIRAM);
     const bool kernal = (bits & HIRAM) != 0;
     const bool upper = (bits & (LORAM | HIRAM)) != 0;
     ioVisible_ = upper && (bits & CHAREN);
     const bool characters = upper && !(bits & CHAREN);
-    for (int page = 0; page < 256; ++page) {
+    for (int page = firstPage; page < 256; ++page) {
         const std::uint16_t base = static_cast<std::uint16_t>(page << 8);
         std::uint8_t* ramPage = &ram_[base];
         const std::uint8_t* read = ramPage;
@@ -95,11 +99,12 @@ void Bus::WriteSlow(std::uint16_t address, std::uint8_t value) {
 }
 
 void Bus::WritePort(std::uint16_t address, std::uint8_t value) {
+    const std::uint8_t bitsBefore = BankBits();
     if (address == 0)
         portDirection_ = value;
     else
         portData_ = value;
-    Remap();
+    if (BankBits() != bitsBefore) MapPages(0xA0);
 }
 
 IoWindow Bus::WindowOf(std::uint16_t address) {

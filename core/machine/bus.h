@@ -131,6 +131,7 @@ private:
     void RunDueEvents();
     void UpdateAttention();
     void Remap();
+    void MapPages(int firstPage);
     void WritePort(std::uint16_t address, std::uint8_t value);
     static IoWindow WindowOf(std::uint16_t address);
 
