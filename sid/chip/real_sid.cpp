@@ -194,20 +194,22 @@ void RealSid::OutputVoices(Outputs& outputs, std::uint32_t count, const Accumula
 // runs through the stretch on its own, ring modulation reading its source's
 // top bits worked out ahead.
 void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
+    static constexpr std::array<std::uint8_t, BLOCK> NO_TOPS{};
     std::array<std::array<std::uint8_t, BLOCK>, 3> tops;
-    for (int voice = 0; voice < 3; ++voice) {
-        const auto source = static_cast<std::size_t>(SourceOf(voice));
-        // Only ring modulation reads the source's top bits.
-        if (waveforms_[static_cast<std::size_t>(voice)].control() & RING)
-            waveforms_[source].TopBitsAhead(count, tops[source].data());
-        else
-            std::fill_n(tops[source].begin(), count, std::uint8_t{0});
-    }
+    std::array<const std::uint8_t*, 3> sourceTops{};
     for (int voice = 0; voice < 3; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
-        waveforms_[v].RenderRun(count, tops[static_cast<std::size_t>(SourceOf(voice))].data(),
-                                outputs[v].data(), tables_);
+        const auto source = static_cast<std::size_t>(SourceOf(voice));
+        // Only ring modulation reads the source's top bits, and before
+        // the source moves on.
+        sourceTops[v] = NO_TOPS.data();
+        if (waveforms_[v].control() & RING) {
+            waveforms_[source].TopBitsAhead(count, tops[source].data());
+            sourceTops[v] = tops[source].data();
+        }
     }
+    for (std::size_t v = 0; v < 3; ++v)
+        waveforms_[v].RenderRun(count, sourceTops[v], outputs[v].data(), tables_);
 }
 
 // The voices' values through their DACs at the envelope levels they hold,
