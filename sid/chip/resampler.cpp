@@ -240,6 +240,8 @@ void Resampler::History::Regrid(double ratio, std::size_t keep, std::size_t slac
 }
 
 Resampler::Resampler(double inputHz) : queue_(RESAMPLER_QUEUE_SAMPLES, 0.0f) {
+    // The most outputs one block can have, at the lowest input rate.
+    planned_.reserve(static_cast<std::size_t>(BLOCK * OUTPUT_HZ / MIN_INPUT_HZ) + 2);
     Adopt(MakeDesign(ClampRate(inputHz)));
 }
 
@@ -408,12 +410,13 @@ void Resampler::PushBlock(std::size_t block) {
         const std::size_t before = done >= firstDue ? 1 + (done - firstDue) / factor : 0;
         const std::size_t since = before > 0 ? done - firstDue - (before - 1) * factor
                                              : static_cast<std::size_t>(sinceDecimation_) + done;
-        EmitOutput(since + (halfBefore + before) % 2 * factor,
+        PlanOutput(since + (halfBefore + before) % 2 * factor,
                    intermediateStart + (halfBefore + before) / 2);
         // Now less than one input's worth: the division is known.
         inputsToOutput_ =
             design_.inputsPerOutput + (sinceOutput_ < design_.periodRemainder ? 1 : 0);
     }
+    MakePlannedOutputs();
     sinceOutput_ += (block - done) * INPUT_STEP;
     inputsToOutput_ -= block - done;
     sinceDecimation_ = static_cast<int>(
@@ -427,7 +430,7 @@ void Resampler::PushBlock(std::size_t block) {
 // from the F1 sample it starts at.
 // Cloned so that processors with a rounding instruction floor without a
 // call.
-CHIPBOX_VECTOR_CLONES void Resampler::EmitOutput(std::size_t sinceIntermediate,
+CHIPBOX_VECTOR_CLONES void Resampler::PlanOutput(std::size_t sinceIntermediate,
                                                  std::size_t intermediateEnd) {
     const std::int64_t offset = static_cast<std::int64_t>(sinceIntermediate * INPUT_STEP) -
                                 static_cast<std::int64_t>(sinceOutput_);
@@ -437,12 +440,20 @@ CHIPBOX_VECTOR_CLONES void Resampler::EmitOutput(std::size_t sinceIntermediate,
     const std::size_t end = intermediateEnd - static_cast<std::size_t>(-whole);
     const double position = (afterNewest - whole) * PHASES;
     const int phase = std::clamp(static_cast<int>(position), 0, PHASES - 1);
-    const auto fraction = static_cast<float>(position - phase);
-
     const int taps = design_.resamplerTaps;
-    const float* row = &design_.phases[static_cast<std::size_t>(phase) * taps];
-    const float* window = &intermediate_.samples[end - taps];
-    QueueOutput(InterpolatedDot(window, row, row + taps, taps, fraction));
+    planned_.push_back({&intermediate_.samples[end - taps],
+                        &design_.phases[static_cast<std::size_t>(phase) * taps],
+                        static_cast<float>(position - phase)});
+}
+
+// The block's outputs made one after another with nothing in between, so
+// that the processor fetches the next rows while it sums the last.
+void Resampler::MakePlannedOutputs() {
+    const int taps = design_.resamplerTaps;
+    for (const PlannedOutput& output : planned_)
+        QueueOutput(
+            InterpolatedDot(output.window, output.row, output.row + taps, taps, output.fraction));
+    planned_.clear();
 }
 
 void Resampler::QueueOutput(float value) {

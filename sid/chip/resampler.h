@@ -119,7 +119,8 @@ private:
     void Replay();
     std::size_t InputsToOutput() const;
     void PushBlock(std::size_t block);
-    void EmitOutput(std::size_t sinceIntermediate, std::size_t intermediateEnd);
+    void PlanOutput(std::size_t sinceIntermediate, std::size_t intermediateEnd);
+    void MakePlannedOutputs();
     void QueueOutput(float value);
 
     Design design_;
@@ -131,6 +132,15 @@ private:
     int sinceDecimation_ = 0;        // inputs since the first stage's last sample
     int halfDone_ = 0;               // first-stage samples since the last F1 sample: 0 or 1
     std::size_t inputsToOutput_ = 1;
+
+    // An output due in the block being pushed: its F1 window, its phase's
+    // row (the next row follows it) and where it lies between the two.
+    struct PlannedOutput {
+        const float* window;
+        const float* row;
+        float fraction;
+    };
+    std::vector<PlannedOutput> planned_;
 
     std::vector<float> queue_;
     std::size_t queueHead_ = 0;
