@@ -57,8 +57,8 @@ double MachineWithSid(const std::vector<std::uint8_t>& file, int song, SidChoice
         LoadMachineTune(file);
         SetSidChoice(chip);
         StartMachineSong(song);
-        for (std::int64_t done = 0; done < std::int64_t{secondsPerTune} * sidchip::OUTPUT_HZ;
-             done += BUFFER)
+        const std::int64_t samples = std::int64_t{secondsPerTune} * sidchip::OUTPUT_HZ;
+        for (std::int64_t done = 0; done < samples; done += BUFFER)
             RenderMachineSamples(out.data(), BUFFER, 1);
     });
 }
@@ -92,13 +92,15 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if ((arg == "--seconds" || arg == "--runs") && i + 1 < argc) {
-            (arg == "--seconds" ? secondsPerTune : runsPerTune) = std::clamp(std::atoi(argv[++i]), 1, 3600);
+            int& setting = arg == "--seconds" ? secondsPerTune : runsPerTune;
+            setting = std::clamp(std::atoi(argv[++i]), 1, 3600);
             continue;
         }
         tunes.push_back(arg);
     }
     if (tunes.empty()) tunes = DefaultTunes(fs::absolute(argv[0]));
-    std::printf("%d s of sound per tune, best of %d, as multiples of real time\n", secondsPerTune, runsPerTune);
+    std::printf("%d s of sound per tune, best of %d, as multiples of real time\n", secondsPerTune,
+                runsPerTune);
     std::printf("%-46s %5s %10s %12s\n", "tune", "chip", "its chip", "the other");
     double logOwn = 0, slowest = 1e9;
     int measured = 0;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <numbers>
 
-#include "sid/chip/vector_clones.h"
+#include "sid/chip/vector_lanes.h"
 
 namespace chipbox::sidchip {
 namespace {
@@ -219,13 +219,9 @@ namespace {
 
 // A block's eight cycles side by side; each lane computes what one cycle
 // would alone, in the same order.
-using EightFloats = float __attribute__((vector_size(32)));
-
 struct Eight {
     EightFloats lanes;
-    CHIPBOX_INLINE_INTO_CLONES explicit Eight(const float* row) {
-        std::memcpy(&lanes, row, sizeof lanes);
-    }
+    CHIPBOX_INLINE_INTO_CLONES explicit Eight(const float* row) { LoadLanes(lanes, row); }
 };
 
 }  // namespace
@@ -251,16 +247,13 @@ CHIPBOX_INLINE_INTO_CLONES void Filter::BlockOutputs(const Loop& loop, const flo
 
 namespace {
 
-using FourFloats = float __attribute__((vector_size(16)));
-using FourDoubles = double __attribute__((vector_size(32)));
-
 // A block's inputs, cycles 0-3 and 4-7, as doubles.
 struct BlockInputs {
     FourDoubles early, late;
     CHIPBOX_INLINE_INTO_CLONES explicit BlockInputs(const float* inputs) {
         FourFloats early4, late4;
-        std::memcpy(&early4, inputs, sizeof early4);
-        std::memcpy(&late4, inputs + 4, sizeof late4);
+        LoadLanes(early4, inputs);
+        LoadLanes(late4, inputs + 4);
         early = __builtin_convertvector(early4, FourDoubles);
         late = __builtin_convertvector(late4, FourDoubles);
     }
@@ -271,8 +264,8 @@ struct BlockInputs {
 CHIPBOX_INLINE_INTO_CLONES double WeighBlock(const std::array<double, 8>& weights,
                                              const BlockInputs& inputs) {
     FourDoubles early, late;
-    std::memcpy(&early, weights.data(), sizeof early);
-    std::memcpy(&late, weights.data() + 4, sizeof late);
+    LoadLanes(early, weights.data());
+    LoadLanes(late, weights.data() + 4);
     const FourDoubles pairs = early * inputs.early + late * inputs.late;
     return (pairs[0] + pairs[2]) + (pairs[1] + pairs[3]);
 }

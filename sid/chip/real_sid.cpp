@@ -2,7 +2,6 @@
 #include "sid/chip/real_sid.h"
 
 #include <algorithm>
-#include <tuple>
 
 #include "sid/chip/ladder_dac.h"
 #include "sid/chip/vector_clones.h"
@@ -212,9 +211,20 @@ void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
         waveforms_[v].RenderRun(count, sourceTops[v], outputs[v].data(), tables_);
 }
 
-// The voices' values through their DACs at the envelope levels they hold,
-// mixed for the filter as its registers stand; a filter register write runs
-// the filter through them first.
+// A voice's values from `from` to `to` through its DAC, at one gain.
+CHIPBOX_INLINE_INTO_CLONES void RealSid::VoiceLevels(std::size_t voice, const std::uint16_t* output,
+                                                     std::uint32_t from, std::uint32_t to,
+                                                     float gain, float* level) const {
+    if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
+        std::fill(level + from, level + to, 0.0f);
+    } else if (waveforms_[voice].control() >> 4 == PULSE) {  // only its two ends
+        const float high = waveformLevel_[0xFFF] * gain, low = waveformLevel_[0] * gain;
+        for (std::uint32_t k = from; k < to; ++k) level[k] = output[k] ? high : low;
+    } else {
+        for (std::uint32_t k = from; k < to; ++k) level[k] = waveformLevel_[output[k]] * gain;
+    }
+}
+
 // The voices' values through their DACs at the envelope levels they hold,
 // `before` up to cycle `split` and `after` from there, mixed for the filter
 // as its registers stand; a filter register write runs the filter through
@@ -225,22 +235,8 @@ CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t 
     std::array<std::array<float, BLOCK>, 3> levels;
     for (std::size_t v = 0; v < 3; ++v) {
         lastOutput_[v] = outputs[v][count - 1];
-        const std::uint16_t* output = outputs[v].data();
-        float* level = levels[v].data();
-        // A pulse alone puts out only its two ends.
-        const bool pulse = waveforms_[v].control() >> 4 == PULSE;
-        for (const auto& [from, to, gain] : {std::tuple{0u, split, before[v]},
-                                            std::tuple{split, count, after[v]}}) {
-            if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
-                std::fill(level + from, level + to, 0.0f);
-            } else if (pulse) {
-                const float high = waveformLevel_[0xFFF] * gain, low = waveformLevel_[0] * gain;
-                for (std::uint32_t k = from; k < to; ++k) level[k] = output[k] ? high : low;
-            } else {
-                for (std::uint32_t k = from; k < to; ++k)
-                    level[k] = waveformLevel_[output[k]] * gain;
-            }
-        }
+        VoiceLevels(v, outputs[v].data(), 0, split, before[v], levels[v].data());
+        VoiceLevels(v, outputs[v].data(), split, count, after[v], levels[v].data());
     }
     filter_.Mix(levels[0].data(), levels[1].data(), levels[2].data(), direct_.data() + blockUsed_,
                 input_.data() + blockUsed_, count);
@@ -266,9 +262,6 @@ void RealSid::Flush() {
     filtered_ = 0;
 }
 
-// A cycle clocks the oscillators, then the envelopes, and then the voices
-// sound with both: the envelope level a cycle's sound gets is the one
-// after that cycle's envelope step.
 // A cycle clocks the oscillators, then the envelopes, and then the voices
 // sound with both: the envelope level a cycle's sound gets is the one
 // after that cycle's envelope step.

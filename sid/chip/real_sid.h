@@ -113,6 +113,8 @@ private:
     using Rises = std::array<std::array<std::uint8_t, BLOCK>, 3>;
     void OutputVoices(Outputs& outputs, std::uint32_t count, const Accumulators& accumulators,
                       const Rises& rose);
+    void VoiceLevels(std::size_t voice, const std::uint16_t* output, std::uint32_t from,
+                     std::uint32_t to, float gain, float* level) const;
     void Sound(const Outputs& outputs, std::uint32_t count, const Gains& before,
                std::uint32_t split, const Gains& after);
     void FilterPending();

@@ -3,10 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
-#include "sid/chip/vector_clones.h"
+#include "sid/chip/vector_lanes.h"
 
 namespace chipbox::sidchip {
 namespace {
@@ -107,19 +106,6 @@ std::vector<float> ResamplerPhases(int taps, double cutoff) {
     return rows;
 }
 
-// Eight floats side by side; arithmetic on them is lane by lane, so every
-// version of the code makes the same bits. Wider vectors than the
-// processor's widest would be split through memory, so sixteen lanes are
-// two of these.
-using EightFloats = float __attribute__((vector_size(32)));
-using FourFloats = float __attribute__((vector_size(16)));
-
-// Vectors are handed by reference: by value their passing would differ
-// between the versions.
-CHIPBOX_INLINE_INTO_CLONES void Load(EightFloats& v, const float* p) {
-    std::memcpy(&v, p, sizeof v);
-}
-
 // Sixteen lanes, 0-7 in `low` and 8-15 in `high`, added in halves: 8 pairs,
 // 4, 2, 1.
 CHIPBOX_INLINE_INTO_CLONES float SumLanes(const EightFloats& low, const EightFloats& high) {
@@ -130,7 +116,7 @@ CHIPBOX_INLINE_INTO_CLONES float SumLanes(const EightFloats& low, const EightFlo
 }
 
 // The window weighed by two neighbouring rows of phases in one pass, each
-// of sixteen lanes' two sums interpolated at `fraction` before the lanes
+// of sixteen lanes (two vectors of eight)' two sums interpolated at `fraction` before the lanes
 // are added.
 CHIPBOX_VECTOR_CLONES float InterpolatedDot(const float* window, const float* row,
                                             const float* nextRow, int taps, float fraction) {
@@ -138,9 +124,9 @@ CHIPBOX_VECTOR_CLONES float InterpolatedDot(const float* window, const float* ro
     for (int i = 0; i < taps; i += LANES) {
         for (int half = 0; half < 2; ++half) {
             const int at = i + 8 * half;
-            Load(samples, window + at);
-            Load(weights, row + at);
-            Load(nextWeights, nextRow + at);
+            LoadLanes(samples, window + at);
+            LoadLanes(weights, row + at);
+            LoadLanes(nextWeights, nextRow + at);
             here[half] += samples * weights;
             next[half] += samples * nextWeights;
         }

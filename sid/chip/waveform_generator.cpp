@@ -9,6 +9,11 @@ namespace chipbox::sidchip {
 
 namespace {
 
+// The noise register shifts when accumulator bit 19 rises: each time the
+// accumulator, counted on without wrapping, passes NOISE_CLOCK_AT past a
+// multiple of NOISE_CLOCK_PERIOD.
+constexpr std::uint64_t NOISE_CLOCK_AT = NOISE_CLOCK_BIT, NOISE_CLOCK_PERIOD = 2 * NOISE_CLOCK_BIT;
+
 // What the selector puts on the lines for sawtooth, triangle and pulse
 // (`waveforms` 1-7, without noise), at a combined index.
 // Inlined into the loops that call it a cycle at a time.
@@ -89,10 +94,10 @@ void WaveformGenerator::FloatingRun(std::uint32_t count, std::uint16_t* out) {
 // 2^16): the noise register shifts that often, heard or not.
 void WaveformGenerator::AdvanceBy(std::uint32_t count) {
     if (control_ & TEST) return;
-    constexpr std::uint64_t HALF = 1u << 19, WHOLE = 1u << 20;
     const std::uint64_t start = accumulator_;
     const std::uint64_t end = start + std::uint64_t{count} * frequency_;
-    const std::uint64_t noiseClocks = (end + HALF) / WHOLE - (start + HALF) / WHOLE;
+    const std::uint64_t noiseClocks = (end + NOISE_CLOCK_AT) / NOISE_CLOCK_PERIOD -
+                                      (start + NOISE_CLOCK_AT) / NOISE_CLOCK_PERIOD;
     accumulator_ = static_cast<std::uint32_t>(end) & ACCUMULATOR_MASK;
     for (std::uint64_t i = 0; i < noiseClocks; ++i) ShiftNoise();
 }
@@ -196,13 +201,13 @@ bool WaveformGenerator::RunsPlain() const {
 // a multiple of 2^20 (the wrap at 2^24 is a multiple of 2^20 and moves no
 // such point): the stretches between shifts are filled whole.
 void WaveformGenerator::RenderNoise(std::uint32_t count, std::uint16_t* out) {
-    constexpr std::uint64_t HALF = 1u << 19, WHOLE = 1u << 20;
     const std::uint64_t frequency = frequency_;
     std::uint64_t at = accumulator_;
     std::uint16_t value = NoiseOutput();
     std::uint32_t k = 0;
     while (k < count) {
-        const std::uint64_t clockAt = ((at + HALF) / WHOLE + 1) * WHOLE - HALF;
+        const std::uint64_t clockAt =
+            ((at + NOISE_CLOCK_AT) / NOISE_CLOCK_PERIOD + 1) * NOISE_CLOCK_PERIOD - NOISE_CLOCK_AT;
         // The cycle that shifts, counted from 1; it puts out the new value.
         const std::uint64_t shiftCycle =
             frequency == 0 ? std::uint64_t{count} + 1 : (clockAt - at + frequency - 1) / frequency;
