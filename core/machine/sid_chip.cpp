@@ -42,10 +42,16 @@ std::uint8_t SidChip::ReadRegister(std::uint16_t offset, std::uint64_t cycle) {
     }
 }
 
+// The chip's registers are latches, and writing one the value it holds
+// changes nothing the chip does. Players rewrite most registers unchanged
+// at every tick, so such a write does not clock the chip up to its cycle:
+// that would only cut the chip's run in two, which sounds the same.
 void SidChip::WriteRegister(std::uint16_t offset, std::uint8_t value, std::uint64_t cycle) {
+    const auto reg = static_cast<std::uint8_t>(offset & 0x1F);
+    if (written_[reg] == value) return;
     CatchUp(cycle);
-    written_[offset & 0x1F] = value;
-    chip_.Write(static_cast<std::uint8_t>(offset & 0x1F), value);
+    written_[reg] = value;
+    chip_.Write(reg, value);
 }
 
 }  // namespace chipbox::machine

@@ -83,14 +83,44 @@ void RealSid::Write(std::uint8_t reg, std::uint8_t value) {
     }
 }
 
-// Twice the envelope DAC's value, or 0 for a muted voice: what each
-// voice's waveform level is multiplied by. Doubling is exact in floating
-// point, so where it is applied does not change a bit.
-RealSid::Gains RealSid::VoiceGains() const {
-    Gains gains{};
-    for (std::size_t v = 0; v < 3; ++v)
-        gains[v] = muted_[v] ? 0.0f : 2.0f * envelopeDac_[envelopes_[v].Output()];
-    return gains;
+// Twice the envelope DAC's value, or 0 for a muted voice: what the voice's
+// waveform level is multiplied by. Doubling is exact in floating point, so
+// where it is applied does not change a bit.
+float RealSid::VoiceGain(std::size_t voice) const {
+    return muted_[voice] ? 0.0f : 2.0f * envelopeDac_[envelopes_[voice].Output()];
+}
+
+void RealSid::ClockEnvelopes(std::uint32_t count, StretchGains& gains) {
+    for (std::size_t v = 0; v < 3; ++v) ClockEnvelope(v, count, gains);
+}
+
+// A voice's envelope through `count` cycles, from one step to the next; the
+// level a cycle sounds at is the one after that cycle's step.
+void RealSid::ClockEnvelope(std::size_t voice, std::uint32_t count, StretchGains& gains) {
+    EnvelopeGenerator& envelope = envelopes_[voice];
+    float* row = gains.perCycle[voice].data();
+    float gain = VoiceGain(voice);
+    gains.steady[voice] = muted_[voice] || envelope.CyclesUntilOutputMayChange() > count;
+    if (gains.steady[voice]) {
+        row[0] = gain;
+        envelope.Clock(count);
+        return;
+    }
+    std::uint32_t k = 0;
+    while (k < count) {  // each round moves k on by at least one cycle
+        const std::uint32_t change = envelope.CyclesUntilOutputMayChange();
+        if (change > count - k) {
+            std::fill(row + k, row + count, gain);
+            envelope.Clock(count - k);
+            return;
+        }
+        std::fill(row + k, row + k + change - 1, gain);
+        envelope.Clock(change - 1);
+        envelope.Clock();
+        k += change - 1;
+        gain = VoiceGain(voice);
+        row[k++] = gain;
+    }
 }
 
 // One cycle of the three oscillators with sync: all move on, then those
@@ -108,29 +138,19 @@ void RealSid::StepVoices(Outputs& outputs, std::uint32_t k) {
     }
 }
 
-// The oscillators do not depend on the envelopes, so a run goes on through
-// an envelope step: its cycles from `stepAt` on sound at the levels `after`.
-void RealSid::RenderCycles(std::uint32_t cycles, const Gains& before, std::uint32_t stepAt,
-                           const Gains& after) {
+// `count` cycles, no more than the block has room for.
+void RealSid::RenderCycles(std::uint32_t count, const StretchGains& gains) {
     Outputs outputs;
-    std::uint32_t done = 0;
-    while (done < cycles) {
-        const auto count =
-            static_cast<std::uint32_t>(std::min<std::size_t>(cycles - done, BLOCK - blockUsed_));
-        const bool synced =
-            std::any_of(waveforms_.begin(), waveforms_.end(),
-                        [](const WaveformGenerator& w) { return w.control() & SYNC; });
-        std::array<int, 3> order{};
-        if (!synced)
-            StepVoicesApart(outputs, count);
-        else if (SyncOrder(order))
-            StepVoicesInOrder(outputs, count, order);
-        else
-            StepVoicesAllRound(outputs, count);
-        const std::uint32_t split = std::clamp(stepAt, done, done + count) - done;
-        Sound(outputs, count, before, split, after);
-        done += count;
-    }
+    const bool synced = std::any_of(waveforms_.begin(), waveforms_.end(),
+                                    [](const WaveformGenerator& w) { return w.control() & SYNC; });
+    std::array<int, 3> order{};
+    if (!synced)
+        StepVoicesApart(outputs, count);
+    else if (SyncOrder(order))
+        StepVoicesInOrder(outputs, count, order);
+    else
+        StepVoicesAllRound(outputs, count);
+    Sound(outputs, count, gains);
 }
 
 // An order in which each synced voice comes after the voice that syncs it;
@@ -211,32 +231,39 @@ void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
         waveforms_[v].RenderRun(count, sourceTops[v], outputs[v].data(), tables_);
 }
 
-// A voice's values from `from` to `to` through its DAC, at one gain.
+// A voice's values through its DAC at its gains.
 CHIPBOX_INLINE_INTO_CLONES void RealSid::VoiceLevels(std::size_t voice, const std::uint16_t* output,
-                                                     std::uint32_t from, std::uint32_t to,
-                                                     float gain, float* level) const {
-    if (gain == 0.0f) {  // silent or muted: the same zeros without the look-ups
-        std::fill(level + from, level + to, 0.0f);
-    } else if (waveforms_[voice].control() >> 4 == PULSE) {  // only its two ends
-        const float high = waveformLevel_[0xFFF] * gain, low = waveformLevel_[0] * gain;
-        for (std::uint32_t k = from; k < to; ++k) level[k] = output[k] ? high : low;
+                                                     std::uint32_t count,
+                                                     const StretchGains& gains,
+                                                     float* level) const {
+    const float* gain = gains.perCycle[voice].data();
+    const bool pulse = waveforms_[voice].control() >> 4 == PULSE;  // only its two ends
+    const float high = waveformLevel_[0xFFF], low = waveformLevel_[0];
+    if (!gains.steady[voice]) {
+        if (pulse)
+            for (std::uint32_t k = 0; k < count; ++k) level[k] = (output[k] ? high : low) * gain[k];
+        else
+            for (std::uint32_t k = 0; k < count; ++k)
+                level[k] = waveformLevel_[output[k]] * gain[k];
+    } else if (gain[0] == 0.0f) {  // silent or muted: the same zeros without the look-ups
+        std::fill(level, level + count, 0.0f);
+    } else if (pulse) {
+        const float highAtGain = high * gain[0], lowAtGain = low * gain[0];
+        for (std::uint32_t k = 0; k < count; ++k) level[k] = output[k] ? highAtGain : lowAtGain;
     } else {
-        for (std::uint32_t k = from; k < to; ++k) level[k] = waveformLevel_[output[k]] * gain;
+        for (std::uint32_t k = 0; k < count; ++k) level[k] = waveformLevel_[output[k]] * gain[0];
     }
 }
 
-// The voices' values through their DACs at the envelope levels they hold,
-// `before` up to cycle `split` and `after` from there, mixed for the filter
-// as its registers stand; a filter register write runs the filter through
-// them first.
+// The voices' values through their DACs at their gains, mixed for the
+// filter as its registers stand; a filter register write runs the filter
+// through them first.
 CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t count,
-                                          const Gains& before, std::uint32_t split,
-                                          const Gains& after) {
+                                          const StretchGains& gains) {
     std::array<std::array<float, BLOCK>, 3> levels;
     for (std::size_t v = 0; v < 3; ++v) {
         lastOutput_[v] = outputs[v][count - 1];
-        VoiceLevels(v, outputs[v].data(), 0, split, before[v], levels[v].data());
-        VoiceLevels(v, outputs[v].data(), split, count, after[v], levels[v].data());
+        VoiceLevels(v, outputs[v].data(), count, gains, levels[v].data());
     }
     filter_.Mix(levels[0].data(), levels[1].data(), levels[2].data(), direct_.data() + blockUsed_,
                 input_.data() + blockUsed_, count);
@@ -267,33 +294,25 @@ void RealSid::Flush() {
 // after that cycle's envelope step.
 void RealSid::ClockEachCycle(std::uint32_t cycles) {
     Outputs outputs;
+    StretchGains gains;
+    gains.steady = {true, true, true};
     for (std::uint32_t i = 0; i < cycles; ++i) {
         for (auto& envelope : envelopes_) envelope.Clock();
         StepVoices(outputs, 0);
-        const Gains gains = VoiceGains();
-        Sound(outputs, 1, gains, 1, gains);
+        for (std::size_t v = 0; v < 3; ++v) gains.perCycle[v][0] = VoiceGain(v);
+        Sound(outputs, 1, gains);
     }
 }
 
-// Runs from one envelope step to the next: the levels hold up to the cycle
-// on which one may change, which sounds at the new levels.
+// Stretches up to the end of the block being filled.
 void RealSid::Clock(std::uint32_t cycles) {
     while (cycles > 0) {
-        std::uint32_t change = EnvelopeGenerator::NEVER;  // the cycle a level may change on
-        for (const auto& envelope : envelopes_)
-            change = std::min(change, envelope.CyclesUntilOutputMayChange());
-        const Gains before = VoiceGains();
-        if (change > cycles) {
-            RenderCycles(cycles, before, cycles, before);
-            for (auto& envelope : envelopes_) envelope.Clock(cycles);
-            return;
-        }
-        for (auto& envelope : envelopes_) {
-            envelope.Clock(change - 1);
-            envelope.Clock();
-        }
-        RenderCycles(change, before, change - 1, VoiceGains());
-        cycles -= change;
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::size_t>(cycles, BLOCK - blockUsed_));
+        StretchGains gains;
+        ClockEnvelopes(count, gains);
+        RenderCycles(count, gains);
+        cycles -= count;
     }
 }
 

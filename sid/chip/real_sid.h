@@ -4,11 +4,11 @@
 // by the machine's clock. Register writes land between Clock calls, so the
 // machine clocks the chip up to a write's cycle before it writes.
 //
-// Clock renders by runs: the envelopes only move when their rate counters
-// come round, so between those moments the chip steps its oscillators with
-// the envelope levels held, and the envelopes jump over the run; a run
-// reaches through the cycle on which a level may change, which sounds at
-// the new level.
+// Clock renders by runs: the oscillators do not depend on the envelopes, so
+// the envelopes are walked first through a stretch of cycles, jumping from
+// one step to the next, which gives each voice its level for every cycle;
+// then the oscillators run through the whole stretch and sound at those
+// levels.
 // ClockEachCycle steps everything every cycle; both give the same samples,
 // which the tests hold them to.
 //
@@ -100,10 +100,17 @@ private:
 
     using Outputs = std::array<std::array<std::uint16_t, BLOCK>, 3>;
 
-    using Gains = std::array<float, 3>;
-    Gains VoiceGains() const;
-    void RenderCycles(std::uint32_t cycles, const Gains& before, std::uint32_t stepAt,
-                      const Gains& after);
+    // Each voice's gain for each cycle of a stretch; `steady` where the
+    // voice holds one gain through it, which is then only in the row's
+    // first place.
+    struct StretchGains {
+        std::array<std::array<float, BLOCK>, 3> perCycle;
+        std::array<bool, 3> steady;
+    };
+    float VoiceGain(std::size_t voice) const;
+    void ClockEnvelopes(std::uint32_t count, StretchGains& gains);
+    void ClockEnvelope(std::size_t voice, std::uint32_t count, StretchGains& gains);
+    void RenderCycles(std::uint32_t count, const StretchGains& gains);
     void StepVoices(Outputs& outputs, std::uint32_t k);
     void StepVoicesApart(Outputs& outputs, std::uint32_t count);
     bool SyncOrder(std::array<int, 3>& order) const;
@@ -113,10 +120,9 @@ private:
     using Rises = std::array<std::array<std::uint8_t, BLOCK>, 3>;
     void OutputVoices(Outputs& outputs, std::uint32_t count, const Accumulators& accumulators,
                       const Rises& rose);
-    void VoiceLevels(std::size_t voice, const std::uint16_t* output, std::uint32_t from,
-                     std::uint32_t to, float gain, float* level) const;
-    void Sound(const Outputs& outputs, std::uint32_t count, const Gains& before,
-               std::uint32_t split, const Gains& after);
+    void VoiceLevels(std::size_t voice, const std::uint16_t* output, std::uint32_t count,
+                     const StretchGains& gains, float* level) const;
+    void Sound(const Outputs& outputs, std::uint32_t count, const StretchGains& gains);
     void FilterPending();
     void Flush();
     void WriteVoice(int voice, std::uint8_t reg, std::uint8_t value);
