@@ -42,14 +42,13 @@ std::uint8_t SidChip::ReadRegister(std::uint16_t offset, std::uint64_t cycle) {
     }
 }
 
-// The chip's registers are latches, and writing one the value it holds
-// changes nothing the chip does. Players rewrite most registers unchanged
-// at every tick, so such a write does not clock the chip up to its cycle:
-// that would only cut the chip's run in two, which sounds the same.
+// Players rewrite most registers unchanged at every tick. Such a write
+// does not clock the chip up to its cycle: that would only cut the chip's
+// run in two, which sounds the same.
 void SidChip::WriteRegister(std::uint16_t offset, std::uint8_t value, std::uint64_t cycle) {
-    const auto reg = static_cast<std::uint8_t>(offset & 0x1F);
-    if (written_[reg] == value) return;
+    if (Holds(offset, value)) return;
     CatchUp(cycle);
+    const auto reg = static_cast<std::uint8_t>(offset & 0x1F);
     written_[reg] = value;
     chip_.Write(reg, value);
 }

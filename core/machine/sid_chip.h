@@ -32,6 +32,11 @@ public:
     std::uint8_t ReadRegister(std::uint16_t offset, std::uint64_t cycle) override;
     void WriteRegister(std::uint16_t offset, std::uint8_t value, std::uint64_t cycle) override;
     std::uint64_t RunEvents(std::uint64_t) override { return NEVER; }
+    // The chip's registers are latches: writing one the value it holds
+    // changes nothing the chip does.
+    bool Holds(std::uint16_t offset, std::uint8_t value) const {
+        return written_[offset & 0x1F] == value;
+    }
 
     sidchip::ChipModel model() const { return chip_.model(); }
     // The sound's speed: the machine's cycles per second of sound are its

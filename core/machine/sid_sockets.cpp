@@ -52,10 +52,12 @@ std::uint8_t SidSockets::ReadRegister(std::uint16_t offset, std::uint64_t cycle)
     return chip ? chip->ReadRegister(offset, cycle) : bus_.data();
 }
 
+// A write that changes no chip leaves them all where they are.
 void SidSockets::WriteRegister(std::uint16_t offset, std::uint8_t value, std::uint64_t cycle) {
+    SidChip* chip = ChipAt(static_cast<std::uint16_t>(IO_BASE + offset));
+    if (!chip || chip->Holds(offset, value)) return;
     CatchUpTogether(cycle);
-    if (SidChip* chip = ChipAt(static_cast<std::uint16_t>(IO_BASE + offset)))
-        chip->WriteRegister(offset, value, cycle);
+    chip->WriteRegister(offset, value, cycle);
 }
 
 }  // namespace chipbox::machine

@@ -5,9 +5,10 @@
 // mirrors the first chip, as on a C64 with one; the slots of $DE00-$DFFF
 // that no chip takes read as what the bus held and ignore writes.
 //
-// Whichever chip is reached, all are first clocked up to the cycle together,
-// a slice at a time in turn, so that they have always made the same cycles
-// of sound when one is written and none runs far ahead of the others.
+// Whichever chip a read reaches or a write changes, all are first clocked up
+// to the cycle together, a slice at a time in turn, so that they have always
+// made the same cycles of sound when one is written and none runs far ahead
+// of the others.
 //
 // Threads: the thread that runs the machine.
 #pragma once

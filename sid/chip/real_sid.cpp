@@ -289,7 +289,7 @@ void RealSid::Flush() {
     filtered_ = 0;
 }
 
-// A cycle clocks the oscillators, then the envelopes, and then the voices
+// A cycle clocks the envelopes and the oscillators, and then the voices
 // sound with both: the envelope level a cycle's sound gets is the one
 // after that cycle's envelope step.
 void RealSid::ClockEachCycle(std::uint32_t cycles) {

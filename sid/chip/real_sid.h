@@ -70,8 +70,8 @@ public:
 
     // The cycles clocked so far reach the filter only when a filter register
     // is written or a block is full, and the resampler only in whole blocks,
-    // which keeps the many short runs between envelope steps and writes
-    // cheap; asking for the sound hands over the part block too.
+    // which keeps the short runs between writes cheap; asking for the sound
+    // hands over the part block too.
     std::size_t Available() {
         Flush();
         return audio_.Available();

@@ -184,5 +184,29 @@ TEST(SidSocketsTest, TheFirstChipKeepsTheMirrorsTheOthersDoNotTake) {
     EXPECT_EQ(c64.sidAddress(2), 0xDE00);
 }
 
+// A write that changes no chip clocks none of them; one that changes a chip
+// clocks them all up to its cycle together.
+TEST(SidSocketsTest, OnlyAWriteThatChangesAChipClocksThemTogether) {
+    machine::C64 c64(machine::VideoStandard::Pal, {}, sidchip::ChipModel::Mos6581,
+                     {{0xD420, sidchip::ChipModel::Mos8580}});
+    c64.PowerOn();
+    const auto clockedTo = [&] {
+        return std::vector<std::uint64_t>{c64.sid(0).clockedTo(), c64.sid(1).clockedTo()};
+    };
+    c64.bus().Write(0xD421, 0x11);
+    const std::uint64_t changedAt = c64.bus().now() - 1;
+    EXPECT_EQ(clockedTo(), (std::vector<std::uint64_t>{changedAt, changedAt}));
+    c64.bus().Idle(c64.bus().now() + 5'000);
+    c64.bus().Write(0xD421, 0x11);  // the second chip holds it already
+    c64.bus().Write(0xD441, 0x00);  // so does the first, through its mirror
+    c64.bus().Write(0xDE21, 0x44);  // nobody
+    EXPECT_EQ(clockedTo(), (std::vector<std::uint64_t>{changedAt, changedAt}));
+    c64.bus().Write(0xD401, 0x22);
+    const std::uint64_t secondChangeAt = c64.bus().now() - 1;
+    EXPECT_EQ(clockedTo(), (std::vector<std::uint64_t>{secondChangeAt, secondChangeAt}));
+    EXPECT_EQ(c64.sid(0).chip().waveform(0).frequency(), 0x2200u);
+    EXPECT_EQ(c64.sid(1).chip().waveform(0).frequency(), 0x1100u);
+}
+
 }  // namespace
 }  // namespace chipbox
