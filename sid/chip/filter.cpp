@@ -302,11 +302,28 @@ CHIPBOX_INLINE_INTO_CLONES float Filter::ClockOne(Loop& loop, float direct, floa
     return output;
 }
 
+// A voice goes into the filter whole or not at all (its filter gain is 1
+// or 0), so the filter's input is the routed voices added in voice order.
 CHIPBOX_VECTOR_CLONES void Filter::Mix(const float* voice1, const float* voice2,
                                        const float* voice3, float* direct, float* input,
                                        std::size_t count) const {
     for (std::size_t k = 0; k < count; ++k) direct[k] = Direct(voice1[k], voice2[k], voice3[k]);
-    for (std::size_t k = 0; k < count; ++k) input[k] = Input(voice1[k], voice2[k], voice3[k]);
+    const std::array<const float*, 3> voices = {voice1, voice2, voice3};
+    std::array<const float*, 3> routed{};
+    std::size_t routedCount = 0;
+    for (std::size_t v = 0; v < 3; ++v)
+        if (filterGain_[v] != 0.0f) routed[routedCount++] = voices[v];
+    switch (routedCount) {
+        case 0: std::fill(input, input + count, 0.0f); break;
+        case 1: std::copy(routed[0], routed[0] + count, input); break;
+        case 2:
+            for (std::size_t k = 0; k < count; ++k) input[k] = routed[0][k] + routed[1][k];
+            break;
+        default:
+            for (std::size_t k = 0; k < count; ++k)
+                input[k] = (routed[0][k] + routed[1][k]) + routed[2][k];
+            break;
+    }
 }
 
 // Whole blocks at once, and cycle by cycle where a block is begun or left

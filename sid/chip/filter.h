@@ -109,7 +109,6 @@ private:
         bool routed;        // a voice went into the filter in one of them
     };
     float Direct(float voice1, float voice2, float voice3) const;
-    float Input(float voice1, float voice2, float voice3) const;
     float BlockOutput(const Loop& loop, int cycle, float direct) const;
     void BlockOutputs(const Loop& loop, const float* inputs, const float* direct,
                       float* out) const;
@@ -160,14 +159,10 @@ namespace filter_detail {
 constexpr double DENORMAL_GUARD = 1e-18;
 }  // namespace filter_detail
 
-// The parts of a cycle that do not wait on the states: what goes straight
-// to the output, and the filter's input.
+// The part of a cycle that does not wait on the states and goes straight
+// to the output.
 inline float Filter::Direct(float voice1, float voice2, float voice3) const {
     return outputGain_[0] * voice1 + outputGain_[1] * voice2 + outputGain_[2] * voice3 + mixDc_;
-}
-
-inline float Filter::Input(float voice1, float voice2, float voice3) const {
-    return filterGain_[0] * voice1 + filterGain_[1] * voice2 + filterGain_[2] * voice3;
 }
 
 // One output, the additions in the order BlockOutputs makes them in each of

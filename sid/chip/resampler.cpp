@@ -390,11 +390,14 @@ void Resampler::PushBlock(std::size_t block) {
     intermediate_.end += halvings;
 
     std::size_t done = 0;
+    // The first-stage samples made by `done` inputs, and the input count of
+    // the next: counted on as `done` grows rather than divided out.
+    std::size_t before = 0, nextDue = firstDue;
     while (block - done >= inputsToOutput_) {
         done += inputsToOutput_;
         sinceOutput_ = sinceOutput_ + inputsToOutput_ * INPUT_STEP - design_.period;
-        const std::size_t before = done >= firstDue ? 1 + (done - firstDue) / factor : 0;
-        const std::size_t since = before > 0 ? done - firstDue - (before - 1) * factor
+        for (; nextDue <= done; nextDue += factor) ++before;
+        const std::size_t since = before > 0 ? done - (nextDue - factor)
                                              : static_cast<std::size_t>(sinceDecimation_) + done;
         PlanOutput(since + (halfBefore + before) % 2 * factor,
                    intermediateStart + (halfBefore + before) / 2);
