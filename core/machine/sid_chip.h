@@ -4,9 +4,10 @@
 // is clocked up to the write's cycle, so every write takes effect on the
 // cycle it happens: a volume register written eight thousand times a second
 // changes the sound eight thousand times a second. A write of the value a
-// register already holds changes nothing and is passed over. Reads of voice 3's
-// oscillator and envelope catch the chip up to their cycle first; the other
-// registers read as what the bus last held, the paddles as none attached.
+// register already holds changes nothing and is passed over. Reads of
+// voice 3's oscillator and envelope catch the chip up to their cycle first;
+// the other registers read as what the bus last held, the paddles as none
+// attached.
 // The chip's 32 registers repeat through $D400-$D7FF, as on the C64.
 //
 // The sound comes out at 44.1 kHz as the chip makes it; the player takes it

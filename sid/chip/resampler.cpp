@@ -115,9 +115,9 @@ CHIPBOX_INLINE_INTO_CLONES float SumLanes(const EightFloats& low, const EightFlo
     return (four[0] + four[2]) + (four[1] + four[3]);
 }
 
-// The window weighed by two neighbouring rows of phases in one pass, each
-// of sixteen lanes (two vectors of eight)' two sums interpolated at `fraction` before the lanes
-// are added.
+// The window weighed by two neighbouring rows of phases in one pass, in
+// sixteen lanes (two vectors of eight); each lane's two sums are
+// interpolated at `fraction` before the lanes are added.
 CHIPBOX_VECTOR_CLONES float InterpolatedDot(const float* window, const float* row,
                                             const float* nextRow, int taps, float fraction) {
     EightFloats here[2] = {}, next[2] = {}, samples, weights, nextWeights;
