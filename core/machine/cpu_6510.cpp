@@ -3,8 +3,13 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace chipbox::machine {
+
+// The decoding steps: inlined into each opcode's own Execute, where the
+// opcode is a constant and they fold away.
+#define CHIPBOX_DECODE_INLINE __attribute__((always_inline)) inline
 
 namespace {
 
@@ -49,7 +54,7 @@ void Cpu6510::Step() {
         return;
     }
     if (jammed_) return;
-    Execute(Fetch());
+    (this->*HANDLERS[Fetch()])();
 }
 
 // A JMP to itself with nothing due waits for the next event: the rounds
@@ -366,7 +371,7 @@ void Cpu6510::AndXSubtract(std::uint8_t operand) {
 // The addressing mode that bits 2-4 of an opcode name in the rows whose low
 // bits are 01 or 11: (zp,X), zp, #, abs, (zp),Y, zp,X, abs,Y, abs,X. Reads
 // take the page-crossing cycle only when they cross; writes always take it.
-std::uint16_t Cpu6510::ColumnAddress(std::uint8_t column, bool writes) {
+CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::ColumnAddress(std::uint8_t column, bool writes) {
     switch (column) {
         case 0: return IndexedIndirect();
         case 1: return Fetch();
@@ -381,7 +386,7 @@ std::uint16_t Cpu6510::ColumnAddress(std::uint8_t column, bool writes) {
 
 // ORA, AND, EOR, ADC, STA, LDA, CMP and SBC in their eight modes; STA's
 // immediate column is a NOP that reads its operand.
-void Cpu6510::AccumulatorRow(std::uint8_t operation, std::uint8_t column) {
+CHIPBOX_DECODE_INLINE void Cpu6510::AccumulatorRow(std::uint8_t operation, std::uint8_t column) {
     if (operation == 4) {
         if (column == 2)
             LastRead(Immediate());
@@ -394,7 +399,7 @@ void Cpu6510::AccumulatorRow(std::uint8_t operation, std::uint8_t column) {
 
 // A with a value, as the accumulator row's operation says: the same
 // operations finish SLO, RLA, SRE, RRA, DCP and ISC.
-void Cpu6510::Combine(std::uint8_t operation, std::uint8_t value) {
+CHIPBOX_DECODE_INLINE void Cpu6510::Combine(std::uint8_t operation, std::uint8_t value) {
     switch (operation) {
         case 0: registers.a = SetNZ(registers.a | value); break;
         case 1: registers.a = SetNZ(registers.a & value); break;
@@ -407,7 +412,7 @@ void Cpu6510::Combine(std::uint8_t operation, std::uint8_t value) {
 }
 
 // ASL, ROL, LSR, ROR, DEC and INC by their row (0-3, 6, 7).
-Cpu6510::Change Cpu6510::ChangeOfRow(std::uint8_t operation) {
+CHIPBOX_DECODE_INLINE Cpu6510::Change Cpu6510::ChangeOfRow(std::uint8_t operation) {
     static constexpr std::array<Change, 8> changes = {&Cpu6510::ShiftLeft,
                                                       &Cpu6510::RotateLeft,
                                                       &Cpu6510::ShiftRight,
@@ -423,7 +428,7 @@ Cpu6510::Change Cpu6510::ChangeOfRow(std::uint8_t operation) {
 // accumulator row (low bits 01), the shifts, rotations, DEC and INC on
 // memory (10), and their undocumented combinations with the accumulator row
 // (11). False for the rest.
-bool Cpu6510::ExecuteFromMatrix(std::uint8_t opcode) {
+CHIPBOX_DECODE_INLINE bool Cpu6510::ExecuteFromMatrix(std::uint8_t opcode) {
     const auto operation = static_cast<std::uint8_t>(opcode >> 5);
     const auto column = static_cast<std::uint8_t>((opcode >> 2) & 7);
     const bool changesMemory = operation <= 3 || operation >= 6;
@@ -445,7 +450,7 @@ bool Cpu6510::ExecuteFromMatrix(std::uint8_t opcode) {
 // The undocumented opcodes that do nothing but their bus cycles: the JAMs,
 // which halt the processor, and the NOPs in the columns zp,X, implied and
 // abs,X of the rows that change memory.
-bool Cpu6510::ExecuteDoingNothing(std::uint8_t opcode) {
+CHIPBOX_DECODE_INLINE bool Cpu6510::ExecuteDoingNothing(std::uint8_t opcode) {
     const auto operation = static_cast<std::uint8_t>(opcode >> 5);
     const auto position = static_cast<std::uint8_t>(opcode & 0x1F);
     if (position == 0x12 || (position == 0x02 && operation <= 3)) {
@@ -465,7 +470,7 @@ bool Cpu6510::ExecuteDoingNothing(std::uint8_t opcode) {
 // instructions in the column of CLC (xxy11000: flag xx set to y, where V
 // can only be cleared and $98 is TYA), and CPY and CPX in their immediate,
 // zero-page and absolute columns.
-bool Cpu6510::ExecuteFlagColumns(std::uint8_t opcode) {
+CHIPBOX_DECODE_INLINE bool Cpu6510::ExecuteFlagColumns(std::uint8_t opcode) {
     static constexpr std::array<std::uint8_t, 4> branchFlags = {flags::N, flags::V, flags::C,
                                                                 flags::Z};
     static constexpr std::array<std::uint8_t, 4> setFlags = {flags::C, flags::I, flags::V,
@@ -497,7 +502,7 @@ bool Cpu6510::ExecuteFlagColumns(std::uint8_t opcode) {
 // 00), LDX and STX (10), LAX and SAX (11), in the columns they share. The
 // registers other than Y index by Y where X would be the one stored or
 // loaded.
-bool Cpu6510::ExecuteLoadsAndStores(std::uint8_t opcode) {
+CHIPBOX_DECODE_INLINE bool Cpu6510::ExecuteLoadsAndStores(std::uint8_t opcode) {
     const int operation = opcode >> 5, low = opcode & 3, column = (opcode >> 2) & 7;
     const bool loads = operation == 5, stores = operation == 4;
     const bool loadColumn = column == 0 || column == 1 || column == 3 || column == 5 ||
@@ -527,7 +532,7 @@ bool Cpu6510::ExecuteLoadsAndStores(std::uint8_t opcode) {
     return true;
 }
 
-void Cpu6510::Execute(std::uint8_t opcode) {
+CHIPBOX_DECODE_INLINE void Cpu6510::Execute(std::uint8_t opcode) {
     if (ExecuteFromMatrix(opcode) || ExecuteDoingNothing(opcode) || ExecuteFlagColumns(opcode) ||
         ExecuteLoadsAndStores(opcode))
         return;
@@ -698,5 +703,15 @@ void Cpu6510::Execute(std::uint8_t opcode) {
             break;
     }
 }
+
+template <std::uint8_t OPCODE>
+void Cpu6510::ExecuteOpcode() {
+    Execute(OPCODE);
+}
+
+const std::array<Cpu6510::Handler, 256> Cpu6510::HANDLERS =
+    []<std::size_t... OPCODES>(std::index_sequence<OPCODES...>) {
+        return std::array<Handler, 256>{&Cpu6510::ExecuteOpcode<OPCODES>...};
+    }(std::make_index_sequence<256>());
 
 }  // namespace chipbox::machine

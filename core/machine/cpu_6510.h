@@ -14,6 +14,7 @@
 // Threads: the thread that runs the machine.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/machine/bus.h"
@@ -65,6 +66,13 @@ private:
     }
 
     using Change = std::uint8_t (Cpu6510::*)(std::uint8_t);
+    using Handler = void (Cpu6510::*)();
+
+    // Execute for one opcode known when compiling, so that each opcode's
+    // copy has its row and column worked out and runs no decoding.
+    template <std::uint8_t OPCODE>
+    void ExecuteOpcode();
+    static const std::array<Handler, 256> HANDLERS;
 
     void Execute(std::uint8_t opcode);
     bool ExecuteFromMatrix(std::uint8_t opcode);
