@@ -47,7 +47,7 @@ public:
     Bus& operator=(const Bus&) = delete;
 
     // The 6510's accesses; each takes one cycle.
-    std::uint8_t Read(std::uint16_t address) {
+    __attribute__((always_inline)) std::uint8_t Read(std::uint16_t address) {
         if (clock_ >= attention_) Attend(true);
         const std::uint8_t* page = readPages_[address >> 8];
         const std::uint8_t value = page ? page[address & 0xFF] : ReadSlow(address);
@@ -55,7 +55,7 @@ public:
         ++clock_;
         return value;
     }
-    void Write(std::uint16_t address, std::uint8_t value) {
+    __attribute__((always_inline)) void Write(std::uint16_t address, std::uint8_t value) {
         if (clock_ >= attention_) Attend(false);
         data_ = value;
         if (std::uint8_t* page = writePages_[address >> 8])

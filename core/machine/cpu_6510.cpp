@@ -104,20 +104,20 @@ void Cpu6510::Break() {
 
 std::uint16_t Cpu6510::Immediate() { return registers.pc++; }
 
-std::uint16_t Cpu6510::ZeroPageIndexed(std::uint8_t index) {
+CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::ZeroPageIndexed(std::uint8_t index) {
     const std::uint8_t base = Fetch();
     bus_.Read(base);
     return static_cast<std::uint8_t>(base + index);
 }
 
-std::uint16_t Cpu6510::Absolute() {
+CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::Absolute() {
     const std::uint8_t low = Fetch();
     return Word(low, Fetch());
 }
 
 // The high byte is fixed a cycle later: a read that crosses a page, and
 // every write, first reads the address with the old high byte.
-std::uint16_t Cpu6510::AbsoluteIndexed(std::uint8_t index, bool alwaysExtraCycle) {
+CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::AbsoluteIndexed(std::uint8_t index, bool alwaysExtraCycle) {
     const std::uint8_t low = Fetch();
     const std::uint8_t high = Fetch();
     const unsigned sum = low + index;
@@ -140,7 +140,7 @@ std::uint16_t Cpu6510::IndexedIndirect() {
     return Word(low, bus_.Read(static_cast<std::uint8_t>(pointer + 1)));
 }
 
-std::uint16_t Cpu6510::IndirectIndexed(bool alwaysExtraCycle) {
+CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::IndirectIndexed(bool alwaysExtraCycle) {
     const std::uint8_t pointer = Fetch();
     const std::uint8_t low = bus_.Read(pointer);
     const std::uint8_t high = bus_.Read(static_cast<std::uint8_t>(pointer + 1));
@@ -240,7 +240,7 @@ void Cpu6510::JumpIndirect() {
         low, LastRead(static_cast<std::uint16_t>((pointer & 0xFF00) | ((pointer + 1) & 0xFF))));
 }
 
-void Cpu6510::Branch(bool taken) {
+CHIPBOX_DECODE_INLINE void Cpu6510::Branch(bool taken) {
     Poll();
     const auto offset = static_cast<std::int8_t>(Fetch());
     if (!taken) return;

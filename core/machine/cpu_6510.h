@@ -50,14 +50,14 @@ public:
     std::uint64_t idleCycles() const { return idleCycles_; }
 
 private:
-    std::uint8_t Fetch() { return bus_.Read(registers.pc++); }
+    __attribute__((always_inline)) std::uint8_t Fetch() { return bus_.Read(registers.pc++); }
     // Takes in the lines as they are before this cycle.
     void Poll() { interruptDue_ = bus_.nmiLatched() || (bus_.irq() && !(registers.p & flags::I)); }
-    std::uint8_t LastRead(std::uint16_t address) {
+    __attribute__((always_inline)) std::uint8_t LastRead(std::uint16_t address) {
         Poll();
         return bus_.Read(address);
     }
-    void LastWrite(std::uint16_t address, std::uint8_t value) {
+    __attribute__((always_inline)) void LastWrite(std::uint16_t address, std::uint8_t value) {
         Poll();
         bus_.Write(address, value);
     }

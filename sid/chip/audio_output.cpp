@@ -8,22 +8,9 @@
 namespace chipbox::sidchip {
 namespace audio_output_detail {
 
-// Adding one half before truncating rounds half away from zero; in double
-// the addition is exact for every float.
-std::int16_t RoundToInt16(float value, bool& clipped) {
-    const double x = value;
-    clipped = true;
-    if (std::isnan(x)) return 0;
-    if (x >= 32'767.5) return std::numeric_limits<std::int16_t>::max();
-    if (x <= -32'768.5) return std::numeric_limits<std::int16_t>::min();
-    clipped = false;
-    return static_cast<std::int16_t>(static_cast<int>(x >= 0.0 ? x + 0.5 : x - 0.5));
-}
-
-float SoftCeiling(float value) {
+float BendAboveKnee(float value) {
     constexpr double FULL = 32'767.0, KNEE = SOFT_CEILING_KNEE * FULL, ROOM = FULL - KNEE;
     const double magnitude = std::fabs(static_cast<double>(value));
-    if (!(magnitude > KNEE)) return value;
     const double bent = KNEE + ROOM * std::tanh((magnitude - KNEE) / ROOM);
     return static_cast<float>(value < 0 ? -bent : bent);
 }
@@ -45,9 +32,10 @@ std::size_t AudioOutput::Take(std::int16_t* out, std::size_t maxCount) {
     while (taken < maxCount) {
         const std::size_t count = resampler_.Take(samples, std::min(chunk, maxCount - taken));
         if (count == 0) break;
+        board_.ProcessBlock(samples, count);
         for (std::size_t i = 0; i < count; ++i) {
             bool clipped = false;
-            float value = board_.Process(samples[i]) * gain_;
+            float value = samples[i] * gain_;
             if (softCeiling_) value = audio_output_detail::SoftCeiling(value);
             out[taken + i] = audio_output_detail::RoundToInt16(value, clipped);
             clipped_ += clipped;

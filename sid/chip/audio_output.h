@@ -6,8 +6,10 @@
 // Threads: one thread at a time.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "sid/chip/board_output.h"
 #include "sid/chip/resampler.h"
@@ -48,10 +50,27 @@ namespace audio_output_detail {
 
 // Rounded half away from zero and saturated to the 16-bit range; `clipped`
 // tells whether it had to saturate. NaN gives 0 and counts as clipped.
-std::int16_t RoundToInt16(float value, bool& clipped);
+// Adding one half before truncating rounds half away from zero; in double
+// the addition is exact for every float.
+inline std::int16_t RoundToInt16(float value, bool& clipped) {
+    const double x = value;
+    clipped = true;
+    if (std::isnan(x)) return 0;
+    if (x >= 32'767.5) return std::numeric_limits<std::int16_t>::max();
+    if (x <= -32'768.5) return std::numeric_limits<std::int16_t>::min();
+    clipped = false;
+    return static_cast<std::int16_t>(static_cast<int>(x >= 0.0 ? x + 0.5 : x - 0.5));
+}
+
+float BendAboveKnee(float value);
+
 // Above the knee, the rest of the way to full scale along a tanh, which
 // leaves the knee with the slope 1 and never reaches full scale.
-float SoftCeiling(float value);
+inline float SoftCeiling(float value) {
+    constexpr double KNEE = SOFT_CEILING_KNEE * 32'767.0;
+    if (!(std::fabs(static_cast<double>(value)) > KNEE)) return value;
+    return BendAboveKnee(value);
+}
 
 }  // namespace audio_output_detail
 
