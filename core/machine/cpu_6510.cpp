@@ -54,7 +54,7 @@ void Cpu6510::Step() {
         return;
     }
     if (jammed_) return;
-    (this->*HANDLERS[Fetch()])();
+    HANDLERS[Fetch()](*this);
 }
 
 // A JMP to itself with nothing due waits for the next event: the rounds
@@ -705,8 +705,8 @@ CHIPBOX_DECODE_INLINE void Cpu6510::Execute(std::uint8_t opcode) {
 }
 
 template <std::uint8_t OPCODE>
-void Cpu6510::ExecuteOpcode() {
-    Execute(OPCODE);
+void Cpu6510::ExecuteOpcode(Cpu6510& cpu) {
+    cpu.Execute(OPCODE);
 }
 
 const std::array<Cpu6510::Handler, 256> Cpu6510::HANDLERS =

@@ -66,12 +66,12 @@ private:
     }
 
     using Change = std::uint8_t (Cpu6510::*)(std::uint8_t);
-    using Handler = void (Cpu6510::*)();
+    using Handler = void (*)(Cpu6510&);
 
     // Execute for one opcode known when compiling, so that each opcode's
     // copy has its row and column worked out and runs no decoding.
     template <std::uint8_t OPCODE>
-    void ExecuteOpcode();
+    static void ExecuteOpcode(Cpu6510& cpu);
     static const std::array<Handler, 256> HANDLERS;
 
     void Execute(std::uint8_t opcode);
