@@ -73,6 +73,31 @@ TEST(BoardOutputTest, ResetAndNonFiniteInputLeaveNoTrace) {
     for (int n = 0; n < 100; ++n) ASSERT_TRUE(std::isfinite(board.Process(0.1f))) << n;
 }
 
+// Blocks of uneven lengths, one with a NaN in its middle, against the
+// same samples one at a time: the states carry over between blocks and the
+// reset a non-finite sample causes takes effect inside a block.
+TEST(BoardOutputTest, ABlockGivesWhatSampleBySampleGives) {
+    std::vector<float> input(3000);
+    for (std::size_t n = 0; n < input.size(); ++n)
+        input[n] = static_cast<float>(0.8 * std::sin(0.013 * n) + 0.3);
+    input[1234] = std::numeric_limits<float>::quiet_NaN();
+    BoardOutput single;
+    std::vector<float> expected;
+    for (const float sample : input) expected.push_back(single.Process(sample));
+
+    BoardOutput blocks;
+    std::vector<float> output = input;
+    std::size_t start = 0;
+    for (const std::size_t length : {1u, 255u, 1000u, 7u, 1737u}) {
+        blocks.ProcessBlock(output.data() + start, length);
+        start += length;
+    }
+    ASSERT_EQ(start, input.size());
+    EXPECT_EQ(output[1234], 0.0f);
+    for (std::size_t n = 0; n < input.size(); ++n) ASSERT_EQ(output[n], expected[n]) << n;
+    EXPECT_EQ(blocks.Process(0.25f), single.Process(0.25f));
+}
+
 TEST(AudioOutputTest, RoundsHalfAwayFromZeroAndSaturates) {
     struct Case {
         float value;
