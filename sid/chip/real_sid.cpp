@@ -10,10 +10,6 @@ namespace chipbox::sidchip {
 
 namespace {
 
-constexpr float WAVEFORM_MIDDLE = 0.5f;
-constexpr float WAVEFORM_DC_6581 = 0.25f;
-constexpr float WAVEFORM_DC_8580 = 0.0f;
-
 // The voice whose top bit syncs and ring-modulates each voice.
 constexpr int SourceOf(int voice) { return (voice + 2) % 3; }
 
@@ -22,15 +18,13 @@ constexpr int SourceOf(int voice) { return (voice + 2) % 3; }
 RealSid::RealSid(ChipModel model, double clockHz)
     : model_(model),
       tables_(CombinedTablesOf(model)),
+      levels_(WaveformLevelsOf(model)),
       envelopeDac_(EnvelopeDac(model).data()),
-      waveformDc_(model == ChipModel::Mos6581 ? WAVEFORM_DC_6581 : WAVEFORM_DC_8580),
       filter_(model, clockHz),
       audio_(clockHz) {
     audio_.SetGain(CHIP_OUTPUT_GAIN);
     audio_.SetSoftCeiling(true);
-    const std::vector<float>& dac = WaveformDac(model);
-    for (std::size_t w = 0; w < waveformLevel_.size(); ++w)
-        waveformLevel_[w] = dac[w] - WAVEFORM_MIDDLE + waveformDc_;
+    waveformLevel_ = levels_.ofValue;
     Reset();
 }
 
@@ -141,16 +135,18 @@ void RealSid::StepVoices(Outputs& outputs, std::uint32_t k) {
 // `count` cycles, no more than the block has room for.
 void RealSid::RenderCycles(std::uint32_t count, const StretchGains& gains) {
     Outputs outputs;
+    Levels levels;
+    Leveled leveled{};
     const bool synced = std::any_of(waveforms_.begin(), waveforms_.end(),
                                     [](const WaveformGenerator& w) { return w.control() & SYNC; });
     std::array<int, 3> order{};
     if (!synced)
-        StepVoicesApart(outputs, count);
+        StepVoicesApart(outputs, levels, leveled, count);
     else if (SyncOrder(order))
         StepVoicesInOrder(outputs, count, order);
     else
         StepVoicesAllRound(outputs, count);
-    Sound(outputs, count, gains);
+    Sound(outputs, levels, leveled, count, gains);
 }
 
 // An order in which each synced voice comes after the voice that syncs it;
@@ -211,8 +207,10 @@ void RealSid::OutputVoices(Outputs& outputs, std::uint32_t count, const Accumula
 
 // Without sync the voices do not touch each other's accumulators, so each
 // runs through the stretch on its own, ring modulation reading its source's
-// top bits worked out ahead.
-void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
+// top bits worked out ahead. The combined waveforms go straight through
+// the DAC into `levels`.
+void RealSid::StepVoicesApart(Outputs& outputs, Levels& levels, Leveled& leveled,
+                              std::uint32_t count) {
     static constexpr std::array<std::uint8_t, BLOCK> NO_TOPS{};
     std::array<std::array<std::uint8_t, BLOCK>, 3> tops;
     std::array<const std::uint8_t*, 3> sourceTops{};
@@ -227,8 +225,14 @@ void RealSid::StepVoicesApart(Outputs& outputs, std::uint32_t count) {
             sourceTops[v] = tops[source].data();
         }
     }
-    for (std::size_t v = 0; v < 3; ++v)
-        waveforms_[v].RenderRun(count, sourceTops[v], outputs[v].data(), tables_);
+    for (std::size_t v = 0; v < 3; ++v) {
+        leveled[v] = waveforms_[v].CombinesWaveforms();
+        if (leveled[v])
+            waveforms_[v].RenderCombinedLevels(count, sourceTops[v], levels_, tables_,
+                                               levels[v].data());
+        else
+            waveforms_[v].RenderRun(count, sourceTops[v], outputs[v].data(), tables_);
+    }
 }
 
 // A voice's values through its DAC at its gains.
@@ -255,15 +259,39 @@ CHIPBOX_INLINE_INTO_CLONES void RealSid::VoiceLevels(std::size_t voice, const st
     }
 }
 
+// A voice's levels, already through the DAC (`dacLevel`), at its gains:
+// the same products as VoiceLevels makes.
+CHIPBOX_INLINE_INTO_CLONES void RealSid::GainLevels(std::size_t voice, const float* dacLevel,
+                                                    std::uint32_t count,
+                                                    const StretchGains& gains,
+                                                    float* level) const {
+    const float* gain = gains.perCycle[voice].data();
+    if (!gains.steady[voice]) {
+        for (std::uint32_t k = 0; k < count; ++k) level[k] = dacLevel[k] * gain[k];
+    } else if (gain[0] == 0.0f) {
+        std::fill(level, level + count, 0.0f);
+    } else {
+        const float steady = gain[0];
+        for (std::uint32_t k = 0; k < count; ++k) level[k] = dacLevel[k] * steady;
+    }
+}
+
 // The voices' values through their DACs at their gains, mixed for the
 // filter as its registers stand; a filter register write runs the filter
-// through them first.
-CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, std::uint32_t count,
+// through them first. The levels are made in an array of Sound's own,
+// which the compiler knows nothing else can touch.
+CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, const Levels& dacLevels,
+                                          const Leveled& leveled, std::uint32_t count,
                                           const StretchGains& gains) {
-    std::array<std::array<float, BLOCK>, 3> levels;
+    Levels levels;
     for (std::size_t v = 0; v < 3; ++v) {
-        lastOutput_[v] = outputs[v][count - 1];
-        VoiceLevels(v, outputs[v].data(), count, gains, levels[v].data());
+        if (leveled[v]) {
+            lastOutput_[v] = waveforms_[v].lastValue();
+            GainLevels(v, dacLevels[v].data(), count, gains, levels[v].data());
+        } else {
+            lastOutput_[v] = outputs[v][count - 1];
+            VoiceLevels(v, outputs[v].data(), count, gains, levels[v].data());
+        }
     }
     filter_.Mix(levels[0].data(), levels[1].data(), levels[2].data(), direct_.data() + blockUsed_,
                 input_.data() + blockUsed_, count);
@@ -296,11 +324,12 @@ void RealSid::ClockEachCycle(std::uint32_t cycles) {
     Outputs outputs;
     StretchGains gains;
     gains.steady = {true, true, true};
+    Levels levels;
     for (std::uint32_t i = 0; i < cycles; ++i) {
         for (auto& envelope : envelopes_) envelope.Clock();
         StepVoices(outputs, 0);
         for (std::size_t v = 0; v < 3; ++v) gains.perCycle[v][0] = VoiceGain(v);
-        Sound(outputs, 1, gains);
+        Sound(outputs, levels, Leveled{}, 1, gains);
     }
 }
 

@@ -12,11 +12,8 @@
 // ClockEachCycle steps everything every cycle; both give the same samples,
 // which the tests hold them to.
 //
-// A voice's analogue output is its waveform DAC's value about the DAC's
-// middle, times its envelope DAC's value, on the waveform's own DC level:
-// the 6581's waveform sits above the middle (our choice of a quarter of a
-// voice's swing; the die-level descriptions show the offset but give no
-// figure), which makes gate changes thump on a 6581 and not on an 8580.
+// A voice's analogue output is its waveform's level out of the waveform
+// DAC (see waveform_levels.h) times its envelope DAC's value.
 //
 // Threads: the thread that runs the machine.
 #pragma once
@@ -31,6 +28,7 @@
 #include "sid/chip/envelope_generator.h"
 #include "sid/chip/filter.h"
 #include "sid/chip/waveform_generator.h"
+#include "sid/chip/waveform_levels.h"
 
 namespace chipbox::sidchip {
 
@@ -112,7 +110,11 @@ private:
     void ClockEnvelope(std::size_t voice, std::uint32_t count, StretchGains& gains);
     void RenderCycles(std::uint32_t count, const StretchGains& gains);
     void StepVoices(Outputs& outputs, std::uint32_t k);
-    void StepVoicesApart(Outputs& outputs, std::uint32_t count);
+    // Each voice's levels out of the waveform DAC, for the voices whose
+    // waveform went straight through it (`Leveled`).
+    using Levels = std::array<std::array<float, BLOCK>, 3>;
+    using Leveled = std::array<bool, 3>;
+    void StepVoicesApart(Outputs& outputs, Levels& levels, Leveled& leveled, std::uint32_t count);
     bool SyncOrder(std::array<int, 3>& order) const;
     void StepVoicesInOrder(Outputs& outputs, std::uint32_t count, const std::array<int, 3>& order);
     void StepVoicesAllRound(Outputs& outputs, std::uint32_t count);
@@ -122,16 +124,21 @@ private:
                       const Rises& rose);
     void VoiceLevels(std::size_t voice, const std::uint16_t* output, std::uint32_t count,
                      const StretchGains& gains, float* level) const;
-    void Sound(const Outputs& outputs, std::uint32_t count, const StretchGains& gains);
+    void GainLevels(std::size_t voice, const float* dacLevel, std::uint32_t count,
+                    const StretchGains& gains, float* level) const;
+    void Sound(const Outputs& outputs, const Levels& dacLevels, const Leveled& leveled,
+               std::uint32_t count, const StretchGains& gains);
     void FilterPending();
     void Flush();
     void WriteVoice(int voice, std::uint8_t reg, std::uint8_t value);
 
     ChipModel model_;
     const CombinedTables& tables_;
+    const WaveformLevels& levels_;
+    // levels_.ofValue copied into the chip: read through the reference,
+    // the look-up loops take over a third more instructions.
+    std::array<float, 4096> waveformLevel_{};
     const float* envelopeDac_;
-    float waveformDc_;
-    std::array<float, 4096> waveformLevel_{};  // the DAC's value about its middle, on the DC
     std::array<WaveformGenerator, 3> waveforms_{};
     std::array<EnvelopeGenerator, 3> envelopes_{};
     std::array<std::uint16_t, 3> lastOutput_{};

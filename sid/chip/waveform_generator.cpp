@@ -256,45 +256,47 @@ struct WorkedOutRun {
 
 // One combination's loop. The combination is fixed for the run, so each
 // gets a loop with no branch in it, which the compiler can run as vectors.
-template <CombinedRead READ, class Run>
+// `table` holds the combination's values, or their levels; `low` is what a
+// low pulse gives instead.
+template <CombinedRead READ, class Run, class Entry, class Out>
 CHIPBOX_INLINE_INTO_CLONES void CombinedLoop(std::uint32_t count, const Run& run,
                                              std::uint32_t ring, std::uint32_t width,
-                                             const std::uint32_t* __restrict table,
-                                             std::uint16_t* __restrict out) {
+                                             const Entry* __restrict table, Out low,
+                                             Out* __restrict out) {
     for (std::uint32_t k = 0; k < count; ++k) {
         const std::uint32_t accumulator = run.Accumulator(k);
         const std::uint32_t triangleTop = (accumulator >> 23) ^ (ring & run.SourceTop(k));
         const std::uint32_t index = (accumulator >> 11 & 0x1FFF) | triangleTop << 13;
-        const std::uint32_t value =
-            table[READ == CombinedRead::SawtoothWithPulse ? accumulator >> 12 : index];
-        const std::uint32_t pulseMask =
-            READ == CombinedRead::Index || (accumulator >> 12) >= width ? 0xFFF : 0;
-        out[k] = static_cast<std::uint16_t>(value & pulseMask);
+        const auto value = static_cast<Out>(
+            table[READ == CombinedRead::SawtoothWithPulse ? accumulator >> 12 : index]);
+        const bool pulseHigh = READ == CombinedRead::Index || (accumulator >> 12) >= width;
+        out[k] = pulseHigh ? value : low;
     }
 }
 
-// A run of two or three of sawtooth, triangle and pulse (`waveforms`).
-template <class Run>
+// A run of two or three of sawtooth, triangle and pulse (`waveforms`), from
+// the combined tables (CombinedTables) or their levels (WaveformLevels).
+template <class Run, class Tables, class Out>
 CHIPBOX_INLINE_INTO_CLONES void CombinedRun(std::uint8_t waveforms, std::uint32_t count,
                                             const Run& run, std::uint32_t ring,
-                                            std::uint32_t width, const CombinedTables& tables,
-                                            std::uint16_t* out) {
+                                            std::uint32_t width, const Tables& tables, Out low,
+                                            Out* out) {
     switch (waveforms) {
         case TRIANGLE | SAWTOOTH:
             CombinedLoop<CombinedRead::Index>(count, run, ring, width, tables.sawTriangle.data(),
-                                              out);
+                                              low, out);
             break;
         case PULSE | TRIANGLE:
             CombinedLoop<CombinedRead::IndexWithPulse>(count, run, ring, width,
-                                                       tables.pulseTriangle.data(), out);
+                                                       tables.pulseTriangle.data(), low, out);
             break;
         case PULSE | SAWTOOTH:
             CombinedLoop<CombinedRead::SawtoothWithPulse>(count, run, ring, width,
-                                                          tables.pulseSaw.data(), out);
+                                                          tables.pulseSaw.data(), low, out);
             break;
         default:
             CombinedLoop<CombinedRead::IndexWithPulse>(count, run, ring, width,
-                                                       tables.pulseSawTriangle.data(), out);
+                                                       tables.pulseSawTriangle.data(), low, out);
             break;
     }
 }
@@ -348,13 +350,30 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderRun(std::uint32_t count, con
     } else {
         const std::uint32_t ring = control_ & RING ? 1 : 0;
         CombinedRun(waveforms, count, AdvancingRun{start, frequency, sourceTops}, ring,
-                    pulseWidth_, tables, out);
+                    pulseWidth_, tables, std::uint16_t{0}, out);
     }
     AdvanceBy(count);
     if (count > 0) {
         held_ = out[count - 1];
         floatingFor_ = 0;
     }
+}
+
+// The combined tables' entries are looked up once more through the DAC;
+// their levels, tabled alike, save that second look-up.
+CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderCombinedLevels(std::uint32_t count,
+                                                                   const std::uint8_t* sourceTops,
+                                                                   const WaveformLevels& levels,
+                                                                   const CombinedTables& tables,
+                                                                   float* out) {
+    if (count == 0) return;
+    const std::uint8_t waveforms = control_ >> 4;
+    const std::uint32_t ring = control_ & RING ? 1 : 0;
+    CombinedRun(waveforms, count, AdvancingRun{accumulator_, frequency_, sourceTops}, ring,
+                pulseWidth_, levels, levels.ofValue[0], out);
+    AdvanceBy(count);
+    held_ = Value(sourceTops[count - 1] != 0, tables);
+    floatingFor_ = 0;
 }
 
 CHIPBOX_VECTOR_CLONES void WaveformGenerator::AccumulateRun(std::uint32_t count,
@@ -462,7 +481,7 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::OutputRun(std::uint32_t count, con
         }
     } else {
         CombinedRun(waveforms, count, WorkedOutRun{accumulators, sourceAccumulators}, ring, width,
-                    tables, out);
+                    tables, std::uint16_t{0}, out);
     }
     for (std::uint32_t i = 0; i < noiseClocks; ++i) ShiftNoise();
     accumulator_ = accumulators[count - 1];

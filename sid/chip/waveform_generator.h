@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "sid/chip/combined_waveforms.h"
+#include "sid/chip/waveform_levels.h"
 
 namespace chipbox::sidchip {
 
@@ -71,6 +72,19 @@ public:
     // waveforms take a loop of their own; the same values either way.
     void RenderRun(std::uint32_t count, const std::uint8_t* sourceTops, std::uint16_t* out,
                    const CombinedTables& tables);
+    // Two or three of sawtooth, triangle and pulse, without the test bit or
+    // noise: the waveforms RenderCombinedLevels takes.
+    bool CombinesWaveforms() const {
+        const std::uint8_t waveforms = control_ >> 4;
+        return !(control_ & TEST) && waveforms < NOISE && (waveforms & (waveforms - 1)) != 0;
+    }
+    // RenderRun for those, each cycle's value put through the waveform DAC:
+    // `out` gets the levels.
+    void RenderCombinedLevels(std::uint32_t count, const std::uint8_t* sourceTops,
+                              const WaveformLevels& levels, const CombinedTables& tables,
+                              float* out);
+    // The value on the DAC's lines in the last cycle clocked.
+    std::uint16_t lastValue() const { return held_; }
     // For runs with sync, in two passes. First the accumulator after each of
     // `count` cycles (reset where `sourceRose` says the source's top bit rose
     // and this voice syncs; null: no source), with what rose in each cycle
