@@ -709,7 +709,7 @@ void Cpu6510::ExecuteOpcode(Cpu6510& cpu) {
     cpu.Execute(OPCODE);
 }
 
-const std::array<Cpu6510::Handler, 256> Cpu6510::HANDLERS =
+constinit const std::array<Cpu6510::Handler, 256> Cpu6510::HANDLERS =
     []<std::size_t... OPCODES>(std::index_sequence<OPCODES...>) {
         return std::array<Handler, 256>{&Cpu6510::ExecuteOpcode<OPCODES>...};
     }(std::make_index_sequence<256>());

@@ -73,27 +73,29 @@ private:
     template <std::uint8_t OPCODE>
     static void ExecuteOpcode(Cpu6510& cpu);
     static const std::array<Handler, 256> HANDLERS;
+    // The decoding steps and the main addressing modes are inline: each
+    // opcode's copy of Execute folds them with its opcode.
 
-    void Execute(std::uint8_t opcode);
-    bool ExecuteFromMatrix(std::uint8_t opcode);
-    bool ExecuteDoingNothing(std::uint8_t opcode);
-    bool ExecuteFlagColumns(std::uint8_t opcode);
-    bool ExecuteLoadsAndStores(std::uint8_t opcode);
-    std::uint16_t ColumnAddress(std::uint8_t column, bool writes);
-    void AccumulatorRow(std::uint8_t operation, std::uint8_t column);
-    void Combine(std::uint8_t operation, std::uint8_t value);
-    static Change ChangeOfRow(std::uint8_t operation);
+    inline void Execute(std::uint8_t opcode);
+    inline bool ExecuteFromMatrix(std::uint8_t opcode);
+    inline bool ExecuteDoingNothing(std::uint8_t opcode);
+    inline bool ExecuteFlagColumns(std::uint8_t opcode);
+    inline bool ExecuteLoadsAndStores(std::uint8_t opcode);
+    inline std::uint16_t ColumnAddress(std::uint8_t column, bool writes);
+    inline void AccumulatorRow(std::uint8_t operation, std::uint8_t column);
+    inline void Combine(std::uint8_t operation, std::uint8_t value);
+    static inline Change ChangeOfRow(std::uint8_t operation);
     void Interrupt();
     void SkipIdleRounds();
 
     // Effective addresses: every access but the instruction's last is made.
     std::uint16_t Immediate();
-    std::uint16_t ZeroPageIndexed(std::uint8_t index);
-    std::uint16_t Absolute();
-    std::uint16_t AbsoluteIndexed(std::uint8_t index, bool alwaysExtraCycle);
+    inline std::uint16_t ZeroPageIndexed(std::uint8_t index);
+    inline std::uint16_t Absolute();
+    inline std::uint16_t AbsoluteIndexed(std::uint8_t index, bool alwaysExtraCycle);
     std::uint16_t AbsoluteIndexedBase(std::uint8_t index);
     std::uint16_t IndexedIndirect();
-    std::uint16_t IndirectIndexed(bool alwaysExtraCycle);
+    inline std::uint16_t IndirectIndexed(bool alwaysExtraCycle);
     std::uint16_t IndirectIndexedBase();
 
     // Instructions by how they use the bus.
@@ -109,7 +111,7 @@ private:
     void ReturnFromInterrupt();
     void JumpAbsolute();
     void JumpIndirect();
-    void Branch(bool taken);
+    inline void Branch(bool taken);
 
     // The arithmetic unit.
     std::uint8_t SetNZ(std::uint8_t value);

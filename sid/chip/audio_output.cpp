@@ -3,13 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace chipbox::sidchip {
 namespace audio_output_detail {
 
 float BendAboveKnee(float value) {
-    constexpr double FULL = 32'767.0, KNEE = SOFT_CEILING_KNEE * FULL, ROOM = FULL - KNEE;
+    constexpr double KNEE = SOFT_CEILING_KNEE_LEVEL, ROOM = SOFT_CEILING_FULL - KNEE;
     const double magnitude = std::fabs(static_cast<double>(value));
     const double bent = KNEE + ROOM * std::tanh((magnitude - KNEE) / ROOM);
     return static_cast<float>(value < 0 ? -bent : bent);

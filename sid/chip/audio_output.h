@@ -62,13 +62,16 @@ inline std::int16_t RoundToInt16(float value, bool& clipped) {
     return static_cast<std::int16_t>(static_cast<int>(x >= 0.0 ? x + 0.5 : x - 0.5));
 }
 
+constexpr double SOFT_CEILING_FULL = 32'767.0;
+constexpr double SOFT_CEILING_KNEE_LEVEL = SOFT_CEILING_KNEE * SOFT_CEILING_FULL;
+
+// SoftCeiling for a value whose magnitude lies above the knee.
 float BendAboveKnee(float value);
 
 // Above the knee, the rest of the way to full scale along a tanh, which
 // leaves the knee with the slope 1 and never reaches full scale.
 inline float SoftCeiling(float value) {
-    constexpr double KNEE = SOFT_CEILING_KNEE * 32'767.0;
-    if (!(std::fabs(static_cast<double>(value)) > KNEE)) return value;
+    if (!(std::fabs(static_cast<double>(value)) > SOFT_CEILING_KNEE_LEVEL)) return value;
     return BendAboveKnee(value);
 }
 

@@ -18,13 +18,13 @@ constexpr int SourceOf(int voice) { return (voice + 2) % 3; }
 RealSid::RealSid(ChipModel model, double clockHz)
     : model_(model),
       tables_(CombinedTablesOf(model)),
-      levels_(WaveformLevelsOf(model)),
+      waveformLevels_(WaveformLevelsOf(model)),
       envelopeDac_(EnvelopeDac(model).data()),
       filter_(model, clockHz),
       audio_(clockHz) {
     audio_.SetGain(CHIP_OUTPUT_GAIN);
     audio_.SetSoftCeiling(true);
-    waveformLevel_ = levels_.ofValue;
+    waveformLevel_ = waveformLevels_.ofValue;
     Reset();
 }
 
@@ -135,18 +135,18 @@ void RealSid::StepVoices(Outputs& outputs, std::uint32_t k) {
 // `count` cycles, no more than the block has room for.
 void RealSid::RenderCycles(std::uint32_t count, const StretchGains& gains) {
     Outputs outputs;
-    Levels levels;
-    Leveled leveled{};
+    DacLevels dacLevels;
+    ThroughDac throughDac{};
     const bool synced = std::any_of(waveforms_.begin(), waveforms_.end(),
                                     [](const WaveformGenerator& w) { return w.control() & SYNC; });
     std::array<int, 3> order{};
     if (!synced)
-        StepVoicesApart(outputs, levels, leveled, count);
+        StepVoicesApart(outputs, dacLevels, throughDac, count);
     else if (SyncOrder(order))
         StepVoicesInOrder(outputs, count, order);
     else
         StepVoicesAllRound(outputs, count);
-    Sound(outputs, levels, leveled, count, gains);
+    Sound(outputs, dacLevels, throughDac, count, gains);
 }
 
 // An order in which each synced voice comes after the voice that syncs it;
@@ -208,8 +208,8 @@ void RealSid::OutputVoices(Outputs& outputs, std::uint32_t count, const Accumula
 // Without sync the voices do not touch each other's accumulators, so each
 // runs through the stretch on its own, ring modulation reading its source's
 // top bits worked out ahead. The combined waveforms go straight through
-// the DAC into `levels`.
-void RealSid::StepVoicesApart(Outputs& outputs, Levels& levels, Leveled& leveled,
+// the DAC into `dacLevels`.
+void RealSid::StepVoicesApart(Outputs& outputs, DacLevels& dacLevels, ThroughDac& throughDac,
                               std::uint32_t count) {
     static constexpr std::array<std::uint8_t, BLOCK> NO_TOPS{};
     std::array<std::array<std::uint8_t, BLOCK>, 3> tops;
@@ -226,10 +226,10 @@ void RealSid::StepVoicesApart(Outputs& outputs, Levels& levels, Leveled& leveled
         }
     }
     for (std::size_t v = 0; v < 3; ++v) {
-        leveled[v] = waveforms_[v].CombinesWaveforms();
-        if (leveled[v])
-            waveforms_[v].RenderCombinedLevels(count, sourceTops[v], levels_, tables_,
-                                               levels[v].data());
+        throughDac[v] = waveforms_[v].CombinesWaveforms();
+        if (throughDac[v])
+            waveforms_[v].RenderCombinedLevels(count, sourceTops[v], waveformLevels_, tables_,
+                                               dacLevels[v].data());
         else
             waveforms_[v].RenderRun(count, sourceTops[v], outputs[v].data(), tables_);
     }
@@ -280,12 +280,12 @@ CHIPBOX_INLINE_INTO_CLONES void RealSid::GainLevels(std::size_t voice, const flo
 // filter as its registers stand; a filter register write runs the filter
 // through them first. The levels are made in an array of Sound's own,
 // which the compiler knows nothing else can touch.
-CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, const Levels& dacLevels,
-                                          const Leveled& leveled, std::uint32_t count,
+CHIPBOX_VECTOR_CLONES void RealSid::Sound(const Outputs& outputs, const DacLevels& dacLevels,
+                                          const ThroughDac& throughDac, std::uint32_t count,
                                           const StretchGains& gains) {
-    Levels levels;
+    std::array<std::array<float, BLOCK>, 3> levels;
     for (std::size_t v = 0; v < 3; ++v) {
-        if (leveled[v]) {
+        if (throughDac[v]) {
             lastOutput_[v] = waveforms_[v].lastValue();
             GainLevels(v, dacLevels[v].data(), count, gains, levels[v].data());
         } else {
@@ -324,12 +324,12 @@ void RealSid::ClockEachCycle(std::uint32_t cycles) {
     Outputs outputs;
     StretchGains gains;
     gains.steady = {true, true, true};
-    Levels levels;
+    const DacLevels unused{};  // no voice goes through the DAC ahead here
     for (std::uint32_t i = 0; i < cycles; ++i) {
         for (auto& envelope : envelopes_) envelope.Clock();
         StepVoices(outputs, 0);
         for (std::size_t v = 0; v < 3; ++v) gains.perCycle[v][0] = VoiceGain(v);
-        Sound(outputs, levels, Leveled{}, 1, gains);
+        Sound(outputs, unused, ThroughDac{}, 1, gains);
     }
 }
 

@@ -111,10 +111,11 @@ private:
     void RenderCycles(std::uint32_t count, const StretchGains& gains);
     void StepVoices(Outputs& outputs, std::uint32_t k);
     // Each voice's levels out of the waveform DAC, for the voices whose
-    // waveform went straight through it (`Leveled`).
-    using Levels = std::array<std::array<float, BLOCK>, 3>;
-    using Leveled = std::array<bool, 3>;
-    void StepVoicesApart(Outputs& outputs, Levels& levels, Leveled& leveled, std::uint32_t count);
+    // waveform went straight through it (`ThroughDac`).
+    using DacLevels = std::array<std::array<float, BLOCK>, 3>;
+    using ThroughDac = std::array<bool, 3>;
+    void StepVoicesApart(Outputs& outputs, DacLevels& dacLevels, ThroughDac& throughDac,
+                         std::uint32_t count);
     bool SyncOrder(std::array<int, 3>& order) const;
     void StepVoicesInOrder(Outputs& outputs, std::uint32_t count, const std::array<int, 3>& order);
     void StepVoicesAllRound(Outputs& outputs, std::uint32_t count);
@@ -126,7 +127,7 @@ private:
                      const StretchGains& gains, float* level) const;
     void GainLevels(std::size_t voice, const float* dacLevel, std::uint32_t count,
                     const StretchGains& gains, float* level) const;
-    void Sound(const Outputs& outputs, const Levels& dacLevels, const Leveled& leveled,
+    void Sound(const Outputs& outputs, const DacLevels& dacLevels, const ThroughDac& throughDac,
                std::uint32_t count, const StretchGains& gains);
     void FilterPending();
     void Flush();
@@ -134,8 +135,8 @@ private:
 
     ChipModel model_;
     const CombinedTables& tables_;
-    const WaveformLevels& levels_;
-    // levels_.ofValue copied into the chip: read through the reference,
+    const WaveformLevels& waveformLevels_;
+    // waveformLevels_.ofValue copied into the chip: read through the reference,
     // the look-up loops take over a third more instructions.
     std::array<float, 4096> waveformLevel_{};
     const float* envelopeDac_;

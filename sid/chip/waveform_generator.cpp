@@ -2,6 +2,7 @@
 #include "sid/chip/waveform_generator.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "sid/chip/vector_clones.h"
 
@@ -366,6 +367,7 @@ CHIPBOX_VECTOR_CLONES void WaveformGenerator::RenderCombinedLevels(std::uint32_t
                                                                    const WaveformLevels& levels,
                                                                    const CombinedTables& tables,
                                                                    float* out) {
+    assert(CombinesWaveforms());
     if (count == 0) return;
     const std::uint8_t waveforms = control_ >> 4;
     const std::uint32_t ring = control_ & RING ? 1 : 0;

@@ -135,6 +135,32 @@ std::vector<float> Sine(double rateHz, double hz, std::size_t count, double ampl
 }
 
 // The chain built by hand from its parts, rounded with the standard library.
+// Below and at the knee nothing changes; above it the curve rises with
+// the slope 1 at the knee, ever more slowly, toward full scale (which
+// floats reach only far beyond it); it is odd; NaN stays NaN.
+TEST(AudioOutputTest, TheSoftCeilingBendsOnlyAboveTheKnee) {
+    using audio_output_detail::SoftCeiling;
+    const auto knee = static_cast<float>(SOFT_CEILING_KNEE * 32'767.0);
+    for (const float value : {0.0f, 1000.0f, -20'000.0f, knee, -knee})
+        EXPECT_EQ(SoftCeiling(value), value);
+    const float justAbove = std::nextafter(knee, 40'000.0f);
+    EXPECT_NEAR(SoftCeiling(justAbove), justAbove, 0.01f);
+    float previous = knee;
+    for (float value = knee + 100.0f; value < 200'000.0f; value *= 1.1f) {
+        const float bent = SoftCeiling(value);
+        if (value < 40'000.0f)
+            EXPECT_GT(bent, previous) << value;
+        else
+            EXPECT_GE(bent, previous) << value;
+        EXPECT_LT(bent, value) << value;
+        EXPECT_LE(bent, 32'767.0f) << value;
+        EXPECT_EQ(SoftCeiling(-value), -bent) << value;
+        previous = bent;
+    }
+    EXPECT_GT(previous, 32'700.0f);
+    EXPECT_TRUE(std::isnan(SoftCeiling(std::numeric_limits<float>::quiet_NaN())));
+}
+
 TEST(AudioOutputTest, IsResamplerThenBoardThenGainThenRounding) {
     const float gain = 40'000.0f;  // a full-scale sine overdrives 16 bits
     const auto input = Sine(PAL_CLOCK_HZ, 1000.0, 200'000, 1.0);

@@ -209,10 +209,37 @@ TEST(WaveformGeneratorTest, RenderRunGivesTheValuesOfSteppingEachCycle) {
     }
 }
 
+// The waveform DAC's levels: the DAC's value about its middle, the 6581's
+// a quarter of a swing above it and the 8580's on it; and each combined
+// table's levels, entry by entry, the levels of its values.
+TEST(WaveformLevelsTest, AreTheDacsValuesOnEachModelsDcLevel) {
+    for (const ChipModel model : {ChipModel::Mos6581, ChipModel::Mos8580}) {
+        const WaveformLevels& levels = WaveformLevelsOf(model);
+        const std::vector<float>& dac = WaveformDac(model);
+        const float dc = model == ChipModel::Mos6581 ? 0.25f : 0.0f;
+        for (std::size_t w = 0; w < 4096; ++w) ASSERT_EQ(levels.ofValue[w], dac[w] - 0.5f + dc);
+        const CombinedTables& tables = CombinedTablesOf(model);
+        const auto expectLevels = [&](const std::vector<float>& tabled, const CombinedTable& values) {
+            ASSERT_EQ(tabled.size(), values.size());
+            for (std::size_t i = 0; i < values.size(); ++i)
+                ASSERT_EQ(tabled[i], levels.ofValue[values[i]]) << i;
+        };
+        expectLevels(levels.sawTriangle, tables.sawTriangle);
+        expectLevels(levels.pulseSaw, tables.pulseSaw);
+        expectLevels(levels.pulseTriangle, tables.pulseTriangle);
+        expectLevels(levels.pulseSawTriangle, tables.pulseSawTriangle);
+    }
+}
+
+// Bit for bit, so that -0 and +0 count as different.
+std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
+
 // The combined waveforms' levels, looked up at once from the accumulator,
 // against their values from RenderRun put through the DAC: every
 // combination with and without ring, in both models, and the generator left
-// in the same state (the floating lines keep the last value).
+// in the same state. The generator has floated before, and floats after:
+// the lines must then keep the combination's last value as long as after
+// RenderRun.
 TEST(WaveformGeneratorTest, CombinedLevelsAreTheValuesThroughTheDac) {
     std::mt19937 random(11);
     for (const ChipModel model : {ChipModel::Mos6581, ChipModel::Mos8580}) {
@@ -228,14 +255,24 @@ TEST(WaveformGeneratorTest, CombinedLevelsAreTheValuesThroughTheDac) {
             ASSERT_EQ(generator.CombinesWaveforms(), combines) << control;
             if (!combines) continue;
             ++combinations;
+            std::vector<std::uint16_t> floating(FLOATING_HOLD_CYCLES / 2);
+            generator.WriteControl(0);
+            generator.RenderRun(static_cast<std::uint32_t>(floating.size()), nullptr,
+                                floating.data(), tables);
+            generator.WriteControl(static_cast<std::uint8_t>(control));
+            WaveformGenerator valued = generator;
             for (const std::uint32_t frequency : {0x0123u, 0x4567u, 0xFFFFu}) {
-                generator.WriteFrequencyLow(static_cast<std::uint8_t>(frequency));
-                generator.WriteFrequencyHigh(static_cast<std::uint8_t>(frequency >> 8));
-                generator.WritePulseLow(static_cast<std::uint8_t>(random()));
-                generator.WritePulseHigh(static_cast<std::uint8_t>(random()));
+                for (WaveformGenerator* g : {&generator, &valued}) {
+                    g->WriteFrequencyLow(static_cast<std::uint8_t>(frequency));
+                    g->WriteFrequencyHigh(static_cast<std::uint8_t>(frequency >> 8));
+                }
+                const auto pulse = static_cast<std::uint16_t>(random());
+                for (WaveformGenerator* g : {&generator, &valued}) {
+                    g->WritePulseLow(static_cast<std::uint8_t>(pulse));
+                    g->WritePulseHigh(static_cast<std::uint8_t>(pulse >> 8));
+                }
                 std::vector<std::uint8_t> tops(1500);
                 for (std::size_t k = 0; k < tops.size(); ++k) tops[k] = (k / 29 + random() % 2) % 2;
-                WaveformGenerator valued = generator;
                 std::vector<std::uint16_t> values(tops.size());
                 std::vector<float> levelled(tops.size());
                 for (std::size_t start = 0; start < tops.size(); start += 500) {
@@ -245,11 +282,19 @@ TEST(WaveformGeneratorTest, CombinedLevelsAreTheValuesThroughTheDac) {
                     ASSERT_EQ(generator.lastValue(), values[start + 499]);
                 }
                 for (std::size_t k = 0; k < tops.size(); ++k)
-                    ASSERT_EQ(levelled[k], levels.ofValue[values[k]])
+                    ASSERT_EQ(Bits(levelled[k]), Bits(levels.ofValue[values[k]]))
                         << "control " << control << " frequency " << frequency << " cycle " << k;
                 ASSERT_EQ(generator.accumulator(), valued.accumulator());
                 ASSERT_EQ(generator.noiseRegister(), valued.noiseRegister());
             }
+            std::vector<std::uint16_t> floatedAfterValues(FLOATING_HOLD_CYCLES * 3 / 4);
+            std::vector<std::uint16_t> floatedAfterLevels(floatedAfterValues.size());
+            valued.WriteControl(0);
+            generator.WriteControl(0);
+            const auto cycles = static_cast<std::uint32_t>(floatedAfterValues.size());
+            valued.RenderRun(cycles, nullptr, floatedAfterValues.data(), tables);
+            generator.RenderRun(cycles, nullptr, floatedAfterLevels.data(), tables);
+            ASSERT_EQ(floatedAfterLevels, floatedAfterValues) << control;
         }
         // Four combinations, with and without ring, and with the sync bit,
         // which a run without a source ignores.
