@@ -117,7 +117,8 @@ CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::Absolute() {
 
 // The high byte is fixed a cycle later: a read that crosses a page, and
 // every write, first reads the address with the old high byte.
-CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::AbsoluteIndexed(std::uint8_t index, bool alwaysExtraCycle) {
+CHIPBOX_DECODE_INLINE std::uint16_t Cpu6510::AbsoluteIndexed(std::uint8_t index,
+                                                             bool alwaysExtraCycle) {
     const std::uint8_t low = Fetch();
     const std::uint8_t high = Fetch();
     const unsigned sum = low + index;

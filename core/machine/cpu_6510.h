@@ -73,9 +73,9 @@ private:
     template <std::uint8_t OPCODE>
     static void ExecuteOpcode(Cpu6510& cpu);
     static const std::array<Handler, 256> HANDLERS;
+
     // The decoding steps and the main addressing modes are inline: each
     // opcode's copy of Execute folds them with its opcode.
-
     inline void Execute(std::uint8_t opcode);
     inline bool ExecuteFromMatrix(std::uint8_t opcode);
     inline bool ExecuteDoingNothing(std::uint8_t opcode);

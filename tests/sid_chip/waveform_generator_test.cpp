@@ -219,7 +219,8 @@ TEST(WaveformLevelsTest, AreTheDacsValuesOnEachModelsDcLevel) {
         const float dc = model == ChipModel::Mos6581 ? 0.25f : 0.0f;
         for (std::size_t w = 0; w < 4096; ++w) ASSERT_EQ(levels.ofValue[w], dac[w] - 0.5f + dc);
         const CombinedTables& tables = CombinedTablesOf(model);
-        const auto expectLevels = [&](const std::vector<float>& tabled, const CombinedTable& values) {
+        const auto expectLevels = [&](const std::vector<float>& tabled,
+                                      const CombinedTable& values) {
             ASSERT_EQ(tabled.size(), values.size());
             for (std::size_t i = 0; i < values.size(); ++i)
                 ASSERT_EQ(tabled[i], levels.ofValue[values[i]]) << i;
